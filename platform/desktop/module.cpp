@@ -1,0 +1,1 @@
+// Placeholder so the module target has a source until its code lands.

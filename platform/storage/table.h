@@ -1,0 +1,126 @@
+// Tables in multi-table SQLCipher files. A Table is one open handle on one table;
+// handles of one physical file share a single connection. Every operation returns
+// an ErrorCode (0 = done) and also leaves it in lastError() and in the handle.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/storage/declaration.h"
+#include "platform/storage/errors.h"
+#include "platform/storage/record.h"
+
+namespace corvix::storage {
+
+// Open modes: access in the low nibble, sharing in the high one.
+enum OpenMode : int {
+    kReadOnly = 0x00,
+    kWriteOnly = 0x01,
+    kReadWrite = 0x02,
+    kDenyAll = 0x10,
+    kDenyWrite = 0x20,
+    kDenyRead = 0x30,
+    kDenyNone = 0x40,
+    kAccessMask = 0x0F,
+    kShareMask = 0xF0,
+};
+
+constexpr int kPhysicalOrder = -1;  // "key" number meaning record (row id) order
+
+class Table {
+public:
+    // decl must outlive the handle. The name and owner come from decl unless set.
+    explicit Table(const TableDecl& decl);
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    const TableDecl& decl() const;
+    void setName(std::string name);    // a variable file name (containers)
+    void setOwner(std::string owner);  // owner password for the next open/create
+    const std::string& name() const;
+
+    int create();  // creates the table (and its file); leaves it closed
+    int open(int mode = kReadWrite | kDenyNone);
+    void close();
+    bool isOpen() const;
+    int mode() const;
+    // Driver strings such as "FULLBUILD=on", "RECOVER=10", "IGNORESTATUS=on",
+    // "QUICKSCAN=on": accepted; they have no effect on this driver.
+    int sendDriverString(std::string_view text);
+
+    // Reading in an order. set() positions before the first record of the key order
+    // (or physical order); setFrom() before the first record whose key is >= the
+    // buffer's key fields (for previous(): after the last one <= them).
+    int set(int key = kPhysicalOrder);
+    int setFrom(int key, const RecordBuffer& keyValues);
+    int setLast(int key = kPhysicalOrder);  // so that previous() reads the last record
+    int next(RecordBuffer& into);           // 33 at the end
+    int previous(RecordBuffer& into);       // 33 at the start
+    // Limits next/previous to records matching an SQL condition over the table's
+    // columns (see columnName). An empty text removes the filter; a condition the
+    // storage refuses gives 76 with the driver's text.
+    int setFilter(std::string_view sqlCondition);
+
+    int get(int key, RecordBuffer& into);  // exact fetch on the key fields; 35 if none
+    std::string position() const;          // of the record last read or added
+    int reget(std::string_view position, RecordBuffer& into);
+
+    int add(RecordBuffer& record);        // 40 (naming the key in Error::key) on a duplicate
+    int put(const RecordBuffer& record);  // rewrites the record last read; 89 if it changed
+    int erase();                          // deletes the record last read
+
+    int64_t records();  // count; -1 on error
+    int buildKeys();
+    int pack();
+    int release();  // nothing is ever held: a scan that finds nothing to release
+
+    // BLOBs/memos of the record last read or added, streamed in chunks.
+    int64_t blobSize(int blob);
+    int readBlob(int blob, uint64_t offset, void* buffer, size_t length, size_t* got);
+    int appendBlob(int blob, const void* data, size_t length);
+    int truncateBlob(int blob);  // empties it
+
+    const Error& error() const;
+
+    // SQL name of a field element's column, for filter conditions: "PAS:Password" ->
+    // "\"PAS:Password\"", an array element "\"X:A[2]\"" (1-based, row-major).
+    static std::string columnName(const FieldDecl& field, uint32_t element = 0);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// Table operations on names ("Corvix\!Passwords", "CVWRD", "x.ENC").
+bool tableExists(std::string_view name, std::string_view owner);
+int removeTable(std::string_view name, std::string_view owner);  // a file's last table removes the file
+int copyTable(std::string_view from, std::string_view to, std::string_view owner);
+int renameTable(std::string_view from, std::string_view to, std::string_view owner);
+// The declaration stored with a table (fields, keys, blobs; label/prefix as stored).
+int readStoredDeclaration(std::string_view name, std::string_view owner, TableDecl& out);
+
+// A transaction over tables of one file (one SQL transaction on its connection).
+// timeoutSeconds is how long to wait for a busy file before giving up.
+class Transaction {
+public:
+    Transaction() = default;
+    ~Transaction();  // rolls back if neither commit nor rollback happened
+    int begin(const std::vector<Table*>& tables, int timeoutSeconds);
+    int commit();
+    int rollback();
+    bool active() const { return active_; }
+
+private:
+    void* connection_ = nullptr;
+    bool active_ = false;
+};
+
+// Makes sure the linked SQLite is SQLCipher; false (with a reason) otherwise.
+bool verifyCipherLibrary(std::string* reason);
+
+}  // namespace corvix::storage
