@@ -1,0 +1,79 @@
+// The desktop operations the sending code needs, shaped like the Windows calls it was
+// designed around: top-level windows, texts inside a window, foreground window and
+// activation, key events by virtual-key code, the character-to-key lookup, Caps Lock,
+// and a global hot key. Backends: X11 (x11_desktop.h) and a simulated one for tests.
+// No Qt and no X11 headers here.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvix::desktop {
+
+using WindowHandle = uint64_t;  // 0 = no window
+
+struct WindowInfo {
+    WindowHandle handle = 0;
+    std::string title;      // UTF-8
+    std::string className;  // WM_CLASS class (or the backend's equivalent)
+};
+
+// What the character-to-key lookup answers (VkKeyScan): the virtual key and the
+// modifiers to hold. found = false when the layout has no key for the character.
+struct KeyForChar {
+    bool found = false;
+    uint8_t virtualKey = 0;
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Windows. Top-level windows, top of the stacking order first.
+    virtual std::vector<WindowInfo> topWindows() = 0;
+    // Texts inside one window: child window titles and accessible labels / edit texts.
+    virtual std::vector<std::string> windowTexts(WindowHandle window) = 0;
+    virtual WindowHandle foregroundWindow() = 0;
+    virtual bool windowExists(WindowHandle window) = 0;
+    // Brings the window to the front and gives it the keyboard focus.
+    virtual bool activate(WindowHandle window) = 0;
+
+    // Keyboard. Virtual-key codes are the Windows ones (0x41 'A', 0x10 Shift, ...).
+    virtual void keyDown(uint8_t virtualKey) = 0;
+    virtual void keyUp(uint8_t virtualKey) = 0;
+    virtual KeyForChar keyForChar(char32_t ch) = 0;
+    // Types one character the layout has no key for (the X11 backend remaps a spare
+    // keycode); false when the backend cannot.
+    virtual bool typeUnmappedChar(char32_t ch) = 0;
+    virtual bool capsLockOn() = 0;
+    // Everything sent so far has reached the display server.
+    virtual void flush() = 0;
+
+    // Global hot key. modifiers: the hot-key modifier bits below. registerHotKey returns
+    // false when another program holds the combination.
+    enum HotKeyModifier : unsigned { kModAlt = 1, kModControl = 2, kModShift = 4, kModWin = 8 };
+    virtual bool registerHotKey(int id, unsigned modifiers, uint8_t virtualKey) = 0;
+    virtual void unregisterHotKey(int id) = 0;
+    // Delivers hot-key presses (id) to the callback; the program calls pollHotKeys()
+    // from its event loop (or connects the connection number to a notifier).
+    virtual void setHotKeyCallback(std::function<void(int id)> callback) = 0;
+    virtual void pollHotKeys() = 0;
+    // A file descriptor that becomes readable when hot-key events may be pending
+    // (-1 when the backend has none); for QSocketNotifier.
+    virtual int eventFd() = 0;
+};
+
+// The X11 backend on $DISPLAY; nullptr (with a reason) when no display can be opened.
+std::unique_ptr<Desktop> openX11Desktop(std::string* reason = nullptr);
+
+// The process-wide desktop used by the sending code. Tests install a simulated one.
+Desktop* currentDesktop();
+void setCurrentDesktop(Desktop* desktop);  // not owned
+
+}  // namespace corvix::desktop
