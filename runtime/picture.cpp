@@ -1,0 +1,323 @@
+#include "runtime/picture.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QTime>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "runtime/date.h"
+
+namespace corvix::runtime {
+
+namespace {
+
+char lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+struct NumberPicture {
+    char sign = 0;  // '-' or '(' or 0
+    char fill = 0;  // '0', '_', '*' or 0 (leading zeros suppressed)
+    int size = 0;
+    char grouping = ',';  // 0 = none
+    int places = 0;
+    bool blankWhenZero = false;
+};
+
+NumberPicture parseNumber(std::string_view p) {
+    NumberPicture n;
+    size_t i = 2;  // after "@n"
+    if (i < p.size() && p[i] == '$') ++i;
+    if (i < p.size() && (p[i] == '-' || p[i] == '(')) n.sign = p[i++];
+    if (i < p.size() && (p[i] == '0' || p[i] == '_' || p[i] == '*')) {
+        n.fill = p[i++];
+        n.grouping = 0;
+    }
+    while (i < p.size() && isDigit(p[i])) n.size = n.size * 10 + (p[i++] - '0');
+    if (i < p.size() && (p[i] == '.' || p[i] == '-' || p[i] == '_') &&
+        !(p[i] == '.' && i + 1 < p.size() && isDigit(p[i + 1]))) {
+        n.grouping = p[i] == '_' ? ' ' : p[i];
+        ++i;
+    }
+    if (i < p.size() && (p[i] == '.' || p[i] == '`')) {
+        ++i;
+        while (i < p.size() && isDigit(p[i])) n.places = n.places * 10 + (p[i++] - '0');
+    }
+    while (i < p.size()) {
+        if (lower(p[i]) == 'b') n.blankWhenZero = true;
+        if (p[i] == ')' && n.sign == 0) n.sign = '(';
+        ++i;
+    }
+    return n;
+}
+
+std::string formatNumber(double value, std::string_view picture) {
+    NumberPicture n = parseNumber(picture);
+    if (n.blankWhenZero && value == 0) return std::string(n.size, ' ');
+    bool negative = value < 0;
+    double magnitude = std::fabs(value);
+    char digits[64];
+    std::snprintf(digits, sizeof digits, "%.*f", n.places, magnitude);
+    std::string text(digits);
+    std::string integer = text.substr(0, text.find('.'));
+    std::string fraction = n.places > 0 ? text.substr(text.find('.')) : "";
+    if (n.grouping) {
+        std::string grouped;
+        for (size_t i = 0; i < integer.size(); ++i) {
+            if (i > 0 && (integer.size() - i) % 3 == 0) grouped += n.grouping;
+            grouped += integer[i];
+        }
+        integer = grouped;
+    }
+    std::string body = integer + fraction;
+    std::string prefix, suffix;
+    if (negative) {
+        if (n.sign == '(') {
+            prefix = "(";
+            suffix = ")";
+        } else {
+            prefix = "-";
+        }
+    }
+    int width = n.size > 0 ? n.size : static_cast<int>(body.size() + prefix.size() + suffix.size());
+    int used = static_cast<int>(body.size() + prefix.size() + suffix.size());
+    if (used > width) return std::string(width, '#');
+    std::string out;
+    if (n.fill == '0' || n.fill == '*') {
+        char f = n.fill;
+        out = prefix + std::string(width - used, f) + body + suffix;
+    } else {
+        out = std::string(width - used, ' ') + prefix + body + suffix;
+    }
+    return out;
+}
+
+std::optional<double> deformatNumber(std::string_view text) {
+    std::string digits;
+    bool negative = false, seenDigit = false, seenPoint = false;
+    for (char c : text) {
+        if (isDigit(c)) {
+            digits += c;
+            seenDigit = true;
+        } else if (c == '.' && !seenPoint) {
+            digits += c;
+            seenPoint = true;
+        } else if (c == '-' || c == '(') {
+            negative = true;
+        } else if (c == ',' || c == ' ' || c == ')' || c == '*' || c == '$') {
+            continue;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!seenDigit) return 0.0;
+    double v = std::strtod(digits.c_str(), nullptr);
+    return negative ? -v : v;
+}
+
+// "@d17b" -> (17, true)
+std::pair<int, bool> parseCode(std::string_view p) {
+    int code = 0;
+    size_t i = 2;
+    while (i < p.size() && isDigit(p[i])) code = code * 10 + (p[i++] - '0');
+    bool blank = false;
+    for (; i < p.size(); ++i) blank |= lower(p[i]) == 'b';
+    return {code, blank};
+}
+
+QDate qdate(int32_t date) {
+    int y, m, d;
+    if (!calendarDate(date, &y, &m, &d)) return {};
+    return QDate(y, m, d);
+}
+
+std::string formatDate(double value, std::string_view picture) {
+    auto [code, blank] = parseCode(picture);
+    int32_t date = static_cast<int32_t>(value);
+    QDate d = qdate(date);
+    if (!d.isValid()) return "";  // no date shows blank, with or without b
+    (void)blank;
+    switch (code) {
+        case 6:
+            return d.toString("dd/MM/yyyy").toStdString();
+        case 17:
+            return QLocale::system().toString(d, QLocale::ShortFormat).toStdString();
+        default:
+            return d.toString("dd/MM/yyyy").toStdString();
+    }
+}
+
+std::optional<double> deformatDate(std::string_view text, std::string_view picture) {
+    auto [code, blank] = parseCode(picture);
+    QString t = QString::fromUtf8(text.data(), static_cast<int>(text.size())).trimmed();
+    if (t.isEmpty()) return 0.0;
+    QDate d;
+    if (code == 17) {
+        QLocale loc = QLocale::system();
+        d = loc.toDate(t, QLocale::ShortFormat);
+        if (!d.isValid())
+            d = loc.toDate(t, loc.dateFormat(QLocale::ShortFormat).replace("yy", "yyyy"));
+        // A two-digit year under a four-digit format is read in the century the locale's
+        // short format implies (1900s); bring it into the present century.
+        if (d.isValid() && d.year() < 1950 && !t.contains(QString::number(d.year())))
+            d = d.addYears(100);
+    }
+    if (!d.isValid()) d = QDate::fromString(t, "dd/MM/yyyy");
+    if (!d.isValid()) d = QDate::fromString(t, "d/M/yyyy");
+    if (!d.isValid()) d = QDate::fromString(t, Qt::ISODate);
+    if (!d.isValid()) return std::nullopt;
+    int32_t date = standardDate(d.year(), d.month(), d.day());
+    if (date == 0) return std::nullopt;
+    return static_cast<double>(date);
+}
+
+QTime qtime(int32_t clock) {
+    if (clock < 0 || clock >= kClockPerDay) return {};
+    return QTime(0, 0).addMSecs(clock * 10);
+}
+
+std::string formatTime(double value, std::string_view picture) {
+    auto [code, blank] = parseCode(picture);
+    int32_t clock = static_cast<int32_t>(value);
+    if (blank && clock == 0) return "";
+    QTime t = qtime(clock);
+    if (!t.isValid()) return "";
+    switch (code) {
+        case 3: {
+            int h = t.hour() % 12;
+            if (h == 0) h = 12;
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%d:%02d%s", h, t.minute(), t.hour() < 12 ? "AM" : "PM");
+            return buf;
+        }
+        case 4:
+            return t.toString("HH:mm:ss").toStdString();
+        case 7:
+            return QLocale::system().toString(t, QLocale::ShortFormat).toStdString();
+        default:
+            return t.toString("HH:mm").toStdString();
+    }
+}
+
+std::optional<double> deformatTime(std::string_view text, std::string_view picture) {
+    auto [code, blank] = parseCode(picture);
+    QString s = QString::fromUtf8(text.data(), static_cast<int>(text.size())).trimmed();
+    if (s.isEmpty()) return 0.0;
+    QTime t;
+    if (code == 3) {
+        QString u = s.toUpper().remove(' ');
+        bool pm = u.endsWith("PM"), am = u.endsWith("AM");
+        if (pm || am) {
+            u.chop(2);
+            t = QTime::fromString(u, "h:mm");
+            if (t.isValid()) t = QTime(t.hour() % 12 + (pm ? 12 : 0), t.minute());
+        }
+    } else if (code == 7) {
+        t = QLocale::system().toTime(s, QLocale::ShortFormat);
+    }
+    if (!t.isValid()) t = QTime::fromString(s, "H:mm:ss");
+    if (!t.isValid()) t = QTime::fromString(s, "H:mm");
+    if (!t.isValid()) return std::nullopt;
+    return static_cast<double>(t.msecsSinceStartOfDay() / 10);
+}
+
+// "@p<<# daysp" -> "<<# days"
+std::string_view patternOf(std::string_view picture) {
+    std::string_view body = picture.substr(2);
+    if (!body.empty() && lower(body.back()) == 'p') body.remove_suffix(1);
+    return body;
+}
+
+std::string formatPattern(double value, std::string_view picture) {
+    std::string_view pattern = patternOf(picture);
+    long long v = std::llabs(static_cast<long long>(std::llround(value)));
+    std::string digits = std::to_string(v);
+    int digitSlots = 0;
+    for (char c : pattern) digitSlots += (c == '<' || c == '#');
+    if (static_cast<int>(digits.size()) > digitSlots) return std::string(pattern.size(), '#');
+    std::string padded = std::string(digitSlots - digits.size(), '0') + digits;
+    std::string out;
+    int k = 0;
+    bool leading = true;
+    for (char c : pattern) {
+        if (c == '<' || c == '#') {
+            char d = padded[k++];
+            if (c == '<' && leading && d == '0' && k < digitSlots) {
+                out += ' ';
+            } else {
+                leading = false;
+                out += d;
+            }
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<double> deformatPattern(std::string_view text, std::string_view picture) {
+    std::string digits;
+    for (char c : text)
+        if (isDigit(c)) digits += c;
+    if (digits.empty()) return 0.0;
+    return std::strtod(digits.c_str(), nullptr);
+}
+
+char kind(std::string_view picture) {
+    if (picture.size() < 2 || picture[0] != '@') return 0;
+    return lower(picture[1]);
+}
+
+}  // namespace
+
+std::string formatPicture(double value, std::string_view picture) {
+    switch (kind(picture)) {
+        case 'n':
+            return formatNumber(value, picture);
+        case 'd':
+            return formatDate(value, picture);
+        case 't':
+            return formatTime(value, picture);
+        case 'p':
+            return formatPattern(value, picture);
+        case 's':
+            return formatText(formatNumber(value, "@n_"), picture);
+        default:
+            return formatNumber(value, "@n_");
+    }
+}
+
+std::string formatText(std::string_view text, std::string_view picture) {
+    int width = pictureTextWidth(picture);
+    return width > 0 ? cutToChars(text, static_cast<size_t>(width)) : std::string(text);
+}
+
+std::optional<double> deformatPicture(std::string_view text, std::string_view picture) {
+    switch (kind(picture)) {
+        case 'n':
+            return deformatNumber(text);
+        case 'd':
+            return deformatDate(text, picture);
+        case 't':
+            return deformatTime(text, picture);
+        case 'p':
+            return deformatPattern(text, picture);
+        default:
+            return deformatNumber(text);
+    }
+}
+
+int pictureTextWidth(std::string_view picture) {
+    if (kind(picture) != 's') return 0;
+    int n = 0;
+    for (size_t i = 2; i < picture.size() && isDigit(picture[i]); ++i)
+        n = n * 10 + (picture[i] - '0');
+    return n;
+}
+
+}  // namespace corvix::runtime
