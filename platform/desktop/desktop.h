@@ -32,7 +32,7 @@ struct KeyForChar {
 };
 
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
 
     // Windows. Top-level windows, top of the stacking order first.
