@@ -1,18 +1,49 @@
-// corvix-cli: the command-line front end.
+// corvix-cli: the command-line front end, run in the vault's directory like the program.
+// Commands come from the cmd_*.cpp files of this folder, registered through command.h.
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
 
 namespace {
-const char kUsage[] =
-    "usage: corvix-cli <command> [options]\n"
-    "  --version    print the version\n";
+
+void printUsage(std::FILE* out) {
+    std::fputs("usage: corvix-cli <command> [options]\n", out);
+    std::fputs("  --version    print the version\n", out);
+    for (const auto& c : corvix::cli::commands())
+        std::fprintf(out, "  %-44s %s\n", c.usage.c_str(), c.summary.c_str());
 }
 
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("corvix-cli 1.03\n");
-        return 0;
+    // Secrets are held in memory: never let them reach a core file.
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        printUsage(stderr);
+        return corvix::cli::kExitUsage;
     }
-    std::fputs(kUsage, argc >= 2 ? stderr : stdout);
-    return argc >= 2 ? 2 : 0;
+    if (args[0] == "--version") {
+        std::printf("corvix-cli 1.03\n");
+        return corvix::cli::kExitOk;
+    }
+    if (args[0] == "--help" || args[0] == "help") {
+        printUsage(stdout);
+        return corvix::cli::kExitOk;
+    }
+    size_t used = 0;
+    const corvix::cli::Command* command = corvix::cli::findCommand(args, &used);
+    if (!command) {
+        std::fprintf(stderr, "corvix-cli: unknown command \"%s\"\n", args[0].c_str());
+        printUsage(stderr);
+        return corvix::cli::kExitUsage;
+    }
+    return command->run(std::vector<std::string>(args.begin() + used, args.end()));
 }

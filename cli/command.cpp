@@ -1,0 +1,247 @@
+#include "cli/command.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+
+#include "runtime/date.h"
+
+namespace corvix::cli {
+
+// ---- registry ----
+
+namespace {
+std::vector<Command>& registry() {
+    static std::vector<Command> list;
+    return list;
+}
+
+std::vector<std::string> splitWords(const std::string& words) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < words.size()) {
+        while (i < words.size() && words[i] == ' ') ++i;
+        size_t j = i;
+        while (j < words.size() && words[j] != ' ') ++j;
+        if (j > i) out.push_back(words.substr(i, j - i));
+        i = j;
+    }
+    return out;
+}
+}  // namespace
+
+bool registerCommand(Command command) {
+    for (const Command& c : registry())
+        if (splitWords(c.words) == splitWords(command.words)) return false;
+    registry().push_back(std::move(command));
+    return true;
+}
+
+const std::vector<Command>& commands() {
+    return registry();
+}
+
+const Command* findCommand(const std::vector<std::string>& args, size_t* used) {
+    const Command* best = nullptr;
+    size_t bestLength = 0;
+    for (const Command& c : registry()) {
+        const std::vector<std::string> words = splitWords(c.words);
+        if (words.empty() || words.size() > args.size() || words.size() <= bestLength) continue;
+        bool match = true;
+        for (size_t i = 0; i < words.size() && match; ++i) match = words[i] == args[i];
+        if (match) {
+            best = &c;
+            bestLength = words.size();
+        }
+    }
+    if (used) *used = bestLength;
+    return best;
+}
+
+// ---- options ----
+
+std::string Options::value(const std::string& name, const std::string& fallback) const {
+    auto it = values.find(name);
+    return it == values.end() ? fallback : it->second;
+}
+
+bool parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& flagNames,
+                  const std::vector<std::string>& valueNames, Options& out, std::string* error) {
+    auto known = [](const std::vector<std::string>& names, const std::string& n) {
+        for (const auto& k : names)
+            if (k == n) return true;
+        return false;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() < 2 || a.compare(0, 2, "--") != 0) {
+            out.positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            out.positional.insert(out.positional.end(), args.begin() + i + 1, args.end());
+            break;
+        }
+        const size_t eq = a.find('=');
+        const std::string name = a.substr(0, eq);
+        if (known(flagNames, name) && eq == std::string::npos) {
+            out.flags.insert(name);
+        } else if (known(valueNames, name)) {
+            if (eq != std::string::npos) {
+                out.values[name] = a.substr(eq + 1);
+            } else if (i + 1 < args.size()) {
+                out.values[name] = args[++i];
+            } else {
+                if (error) *error = "option " + name + " needs a value";
+                return false;
+            }
+        } else {
+            if (error) *error = "unknown option " + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+int usageError(const std::string& commandWords, const std::string& why) {
+    std::fprintf(stderr, "corvix-cli: %s\n", why.c_str());
+    for (const Command& c : registry())
+        if (c.words == commandWords)
+            std::fprintf(stderr, "usage: corvix-cli %s\n", c.usage.c_str());
+    return kExitUsage;
+}
+
+int usageError(const Command& command, const std::string& why) {
+    std::fprintf(stderr, "corvix-cli: %s\nusage: corvix-cli %s\n", why.c_str(),
+                 command.usage.c_str());
+    return kExitUsage;
+}
+
+// ---- input ----
+
+bool stdinIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
+
+bool readInputLine(std::string& line) {
+    line.clear();
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(stdin)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return any;
+}
+
+bool readSecret(const std::string& prompt, std::string& secret) {
+    if (!stdinIsTerminal()) return readInputLine(secret);
+    std::fprintf(stderr, "%s: ", prompt.c_str());
+    std::fflush(stderr);
+    termios saved{};
+    const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (haveTerm) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const bool ok = readInputLine(secret);
+    if (haveTerm) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputc('\n', stderr);
+    return ok;
+}
+
+// ---- messages ----
+
+void printMessage(const std::string& title, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+}
+
+int failWith(const std::string& title, const std::string& text) {
+    printMessage(title, text);
+    return kExitError;
+}
+
+int failWithStorage(const storage::Error& error, const std::string& file) {
+    std::string why = error.text.empty() ? storage::errorText(error.code) : error.text;
+    why += " (" + std::to_string(error.code) + ")";
+    if (error.code == storage::kDriverError && !error.driverText.empty())
+        why = error.driverText + " (" + std::to_string(error.driverCode) + ")";
+    return failWith("File Access Error",
+                    "File (" + file + ") could not be opened.  Error: " + why + ".");
+}
+
+// ---- the vault ----
+
+std::string executableDirectory() {
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (n <= 0) return {};
+    return std::filesystem::path(std::string(buffer, static_cast<size_t>(n))).parent_path();
+}
+
+VaultSession::VaultSession() : tables_(std::make_unique<vault::VaultTables>()) {}
+VaultSession::~VaultSession() {
+    tables_->closeAll();
+}
+
+int VaultSession::open() {
+    std::vector<storage::Error> failures;
+    tables_->openAll(&failures);
+    for (const storage::Error& e : failures)
+        failWithStorage(e, e.file.empty() ? vault::kVaultFile : e.file);
+    if (!failures.empty()) return kExitError;
+    const int rc =
+        vault::runStartupChecks(*tables_, executableDirectory(), runtime::today(), state_);
+    if (rc != storage::kNoError) {
+        for (const storage::Error& e : state_.failures)
+            failWithStorage(e, e.file.empty() ? vault::kVaultFile : e.file);
+        if (!state_.masterReadable) return kExitError;
+    }
+    return kExitOk;
+}
+
+namespace {
+std::string rightTrimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+// Counts characters, not bytes: a password holds at most 128 of them.
+std::string cutToCharacters(const std::string& s, size_t n) {
+    size_t chars = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (chars == n) return s.substr(0, i);
+            ++chars;
+        }
+    }
+    return s;
+}
+}  // namespace
+
+int VaultSession::logOn() {
+    if (!state_.setUp)
+        return failWith("Not set up",
+                        "The vault has not been set up yet.  Run \"corvix-cli init\" first.");
+    const std::string stored = rightTrimmed(state_.master.Password);
+    if (stored.empty()) return kExitOk;
+    std::string entry;
+    if (!readSecret("Master password", entry))
+        return failWith("Access Denied", "The password you have entered is incorrect.");
+    const bool match = rightTrimmed(cutToCharacters(entry, 128)) == stored;
+    std::fill(entry.begin(), entry.end(), '\0');
+    if (!match) return failWith("Access Denied", "The password you have entered is incorrect.");
+    return kExitOk;
+}
+
+int VaultSession::openAndLogOn() {
+    const int rc = open();
+    return rc != kExitOk ? rc : logOn();
+}
+
+}  // namespace corvix::cli

