@@ -1,0 +1,175 @@
+// corvix-cli list | show ID | add: the password accounts.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/command.h"
+#include "runtime/date.h"
+#include "runtime/picture.h"
+#include "vault/prime.h"
+#include "vault/tables.h"
+
+namespace corvix::cli {
+namespace {
+
+// Passwords are hidden as the accounts list hides them: one "*" per character of the
+// right-trimmed password, unless the vault reveals passwords or --reveal was given.
+std::string shownPassword(const std::string& password, bool reveal) {
+    if (reveal) return password;
+    return std::string(runtime::charCount(runtime::rightTrim(password)), '*');
+}
+
+bool revealing(const VaultSession& session, const Options& o) {
+    return o.has("--reveal") || session.state().master.RevealPasswords != 0;
+}
+
+std::string isoDate(int32_t date) {
+    int y = 0, m = 0, d = 0;
+    if (!runtime::calendarDate(date, &y, &m, &d)) return {};
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
+    return buffer;
+}
+
+int runList(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!parseOptions(args, {"--reveal"}, {}, o, &error)) return usageError("list", error);
+    if (!o.positional.empty()) return usageError("list", "list takes no arguments");
+    VaultSession session;
+    int rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    const bool reveal = revealing(session, o);
+    storage::Table& pas = session.tables().pas;
+    vault::PasBuffer r;
+    rc = pas.set(vault::pas::K_Category);
+    while (rc == storage::kNoError && (rc = pas.next(r)) == storage::kNoError)
+        std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r->PAS_ID, r->Category.c_str(),
+                    r->Description.c_str(), r->Name.c_str(),
+                    shownPassword(r->Password, reveal).c_str(), r->URL.c_str());
+    if (rc != storage::kRecordNotAvailable) return failWithStorage(pas.error(), vault::kVaultFile);
+    return kExitOk;
+}
+
+bool parseNumber(const std::string& text, long low, long high, long* out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < low || v > high) return false;
+    *out = v;
+    return true;
+}
+
+int runShow(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!parseOptions(args, {"--reveal"}, {}, o, &error)) return usageError("show", error);
+    long id = 0;
+    if (o.positional.size() != 1 || !parseNumber(o.positional[0], 1, 2147483647L, &id))
+        return usageError("show", "show needs one account ID (a number)");
+    VaultSession session;
+    int rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    storage::Table& pas = session.tables().pas;
+    vault::PasBuffer r;
+    r->PAS_ID = static_cast<int32_t>(id);
+    rc = pas.get(vault::pas::K_PAS_ID, r);
+    if (rc == storage::kRecordNotFound)
+        return failWith("Record Retrieval Error",
+                        "There is no account with ID " + std::to_string(id) + ".");
+    if (rc != storage::kNoError) return failWithStorage(pas.error(), vault::kVaultFile);
+    const bool reveal = revealing(session, o);
+    const auto& m = session.state().master;
+    auto line = [](const char* label, const std::string& value) {
+        std::printf("%-22s %s\n", label, value.c_str());
+    };
+    line("PAS:PAS_ID", std::to_string(r->PAS_ID));
+    line("PAS:Category", r->Category);
+    line("PAS:Description", r->Description);
+    line("PAS:Name", r->Name);
+    line("PAS:Password", shownPassword(r->Password, reveal));
+    line("PAS:URL", r->URL);
+    line(("PAS:Custom1 (" + runtime::rightTrim(m.Custom1) + ")").c_str(), r->Custom1);
+    line(("PAS:Custom2 (" + runtime::rightTrim(m.Custom2) + ")").c_str(), r->Custom2);
+    line(("PAS:Custom3 (" + runtime::rightTrim(m.Custom3) + ")").c_str(), r->Custom3);
+    line("PAS:LastChange", isoDate(r->LastChange));
+    line("PAS:Expires", isoDate(r->Expires));
+    line("PAS:ExpiryInterval", std::to_string(r->ExpiryInterval));
+    line("PAS:TargetWindow", r->TargetWindow);
+    line("PAS:TargetWindowText", r->TargetWindowText);
+    line("PAS:Action", r->Action);
+    line("PAS:Watch", std::to_string(r->Watch));
+    line("PAS:Wait", std::to_string(r->Wait));
+    line("PAS:Notes", r->Notes);
+    return kExitOk;
+}
+
+int runAdd(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!parseOptions(args, {"--password-stdin", "--watch"},
+                      {"--description", "--category", "--name", "--url", "--target-window",
+                       "--required-text", "--action", "--wait", "--notes"},
+                      o, &error))
+        return usageError("add", error);
+    if (!o.positional.empty()) return usageError("add", "unexpected argument " + o.positional[0]);
+    if (!o.hasValue("--description")) return usageError("add", "--description is required");
+    long wait = 2;
+    if (o.hasValue("--wait") && !parseNumber(o.value("--wait"), 0, 255, &wait))
+        return usageError("add", "--wait takes seconds from 0 to 255");
+
+    VaultSession session;
+    int rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+
+    vault::PasBuffer r;
+    vault::primeCVPAS(r.record(), runtime::today());
+    auto put = [&](const char* option, int field) {
+        if (o.hasValue(option)) r.set(field, o.value(option));
+    };
+    put("--description", vault::pas::Description);
+    put("--category", vault::pas::Category);
+    put("--name", vault::pas::Name);
+    put("--url", vault::pas::URL);
+    put("--target-window", vault::pas::TargetWindow);
+    put("--required-text", vault::pas::TargetWindowText);
+    put("--action", vault::pas::Action);
+    put("--notes", vault::pas::Notes);
+    if (o.has("--watch")) r->Watch = 1;
+    r->Wait = static_cast<uint8_t>(wait);
+    if (o.has("--password-stdin")) {
+        std::string password;
+        readInputLine(password);
+        r.set(vault::pas::Password, password);
+        std::fill(password.begin(), password.end(), '\0');
+    }
+
+    const vault::FieldCheck check = vault::validateCVPAS(r.record(), session.tables().cat);
+    if (!check.ok) return failWith(check.title, check.text);
+
+    storage::Table& pas = session.tables().pas;
+    rc = vault::insertNumbered(pas, r);
+    if (rc == storage::kDuplicateKey) {
+        const int k = pas.decl().keyIndex(pas.error().key);
+        const std::string key = k >= 0 ? pas.decl().keys[k].description : pas.error().key;
+        return failWith("Duplicate Key Error",
+                        "Adding this record creates a duplicate entry for the key: " + key);
+    }
+    if (rc != storage::kNoError)
+        return failWith("Record Insert Error",
+                        "An error was experienced during the creation of a record. Error: " +
+                            pas.error().text + ".");
+    std::printf("%d\n", r->PAS_ID);
+    return kExitOk;
+}
+
+}  // namespace
+
+CORVIX_CLI_COMMAND(kList, "list", "list [--reveal]", "the accounts in category order", runList);
+CORVIX_CLI_COMMAND(kShow, "show", "show ID [--reveal]", "every field of one account", runShow);
+CORVIX_CLI_COMMAND(kAdd, "add",
+                   "add --description D [--category C] [--name N] [--password-stdin] [--url U] "
+                   "[--target-window T] [--required-text R] [--action A] [--watch] [--wait S] "
+                   "[--notes TEXT]",
+                   "adds an account and prints its ID", runAdd);
+
+}  // namespace corvix::cli

@@ -1,0 +1,71 @@
+// corvix-cli init: sets up a new vault the way the set-up wizard does for a new one:
+// the new master record's values, the master password (blank allowed) and the
+// installation identity.
+#include <cstdio>
+
+#include "cli/command.h"
+#include "runtime/date.h"
+#include "vault/prime.h"
+#include "vault/tables.h"
+
+namespace corvix::cli {
+namespace {
+
+// The new master password: from standard input when asked to, else asked twice on the
+// terminal; without a terminal and without the option it is blank.
+bool newMasterPassword(bool fromStdin, std::string& password, int* rc) {
+    password.clear();
+    if (fromStdin) {
+        readInputLine(password);  // end of input = a blank password
+        return true;
+    }
+    if (!stdinIsTerminal()) return true;
+    std::string again;
+    if (!readSecret("Enter new master password", password) ||
+        !readSecret("Re-enter new password to confirm", again)) {
+        *rc = failWith("Information", "The change was cancelled.");
+        return false;
+    }
+    if (password != again) {
+        *rc = failWith("Error", "The two passwords do not match.");
+        return false;
+    }
+    return true;
+}
+
+int runInit(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!parseOptions(args, {"--master-password-stdin"}, {}, o, &error))
+        return usageError("init", error);
+    if (!o.positional.empty()) return usageError("init", "init takes no arguments");
+
+    VaultSession session;
+    int rc = session.open();
+    if (rc != kExitOk) return rc;
+    if (session.state().setUp) return failWith("Error", "The vault is already set up.");
+
+    const int32_t today = runtime::today();
+    vault::MasBuffer master;
+    vault::primeNewVaultMaster(master.record(), today);
+    std::string password;
+    rc = kExitError;
+    if (!newMasterPassword(o.has("--master-password-stdin"), password, &rc)) return rc;
+    master.set(vault::mas::Password, password);  // cut to the field's 128 characters
+    std::fill(password.begin(), password.end(), '\0');
+    master->EncPassword = vault::installationIdentity(master.record(), today);
+
+    if (session.tables().mas.add(master) != storage::kNoError)
+        return failWith("Record Insert Error",
+                        "An error was experienced during the creation of a record. Error: " +
+                            session.tables().mas.error().text + ".");
+    std::printf("vault set up%s\n", master->Password.empty() ? " without a master password" : "");
+    return kExitOk;
+}
+
+}  // namespace
+
+CORVIX_CLI_COMMAND(kInit, "init", "init [--master-password-stdin]",
+                   "sets up a new vault (master password from standard input)", runInit);
+
+}  // namespace corvix::cli
