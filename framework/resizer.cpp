@@ -1,5 +1,7 @@
 #include "framework/resizer.h"
 
+#include "framework/settings_store.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QEvent>
@@ -12,17 +14,42 @@
 namespace corvix::framework {
 
 namespace {
-WindowPlacement& placement() {
-    static WindowPlacement p;
-    return p;
-}
+
+class WidgetPlacement : public StoredWindow {
+  public:
+    explicit WidgetPlacement(QWidget* w) : w_(w) {}
+    int x() const override { return w_->x(); }
+    int y() const override { return w_->y(); }
+    int width() const override { return w_->width(); }
+    int height() const override { return w_->height(); }
+    bool maximized() const override { return w_->isMaximized(); }
+    bool minimized() const override { return w_->isMinimized(); }
+    bool resizable() const override { return w_->minimumSize() != w_->maximumSize(); }
+    void setPosition(int x, int y) override { w_->move(x, y); }
+    void setSize(int width, int height) override { w_->resize(width, height); }
+    void setMaximized(bool on) override {
+        if (on)
+            w_->showMaximized();
+        else
+            w_->showNormal();
+    }
+
+  private:
+    QWidget* w_;
+};
+
 }  // namespace
 
-void setWindowPlacement(WindowPlacement p) {
-    placement() = std::move(p);
+void saveWindowPlacement(const std::string& section, QWidget* window) {
+    if (!window || section.empty()) return;
+    WidgetPlacement p(window);
+    settingsStore().SaveWindow(section, p);
 }
-const WindowPlacement& windowPlacement() {
-    return placement();
+
+void restoreWindowPlacement(const std::string& section, QWidget* window) {
+    if (!window || section.empty()) return;
+    WidgetPlacement p(window);
+    settingsStore().RestoreWindow(section, p);
 }
 
 Resizer::Resizer(QWidget* window, std::string section)
@@ -90,15 +117,13 @@ void Resizer::relayout() {
 }
 
 void Resizer::restore() {
-    if (section_.empty() || !window_ || !placement().restore) return;
     restoring_ = true;
-    placement().restore(section_, window_);
+    restoreWindowPlacement(section_, window_);
     restoring_ = false;
 }
 
 void Resizer::save() {
-    if (section_.empty() || !window_ || !placement().save) return;
-    placement().save(section_, window_);
+    saveWindowPlacement(section_, window_);
 }
 
 bool Resizer::eventFilter(QObject* watched, QEvent* event) {

@@ -15,13 +15,9 @@ class QWidget;
 
 namespace corvix::framework {
 
-// Where the window's placement is kept (the settings store binds these at start-up).
-struct WindowPlacement {
-    std::function<void(const std::string& section, QWidget* window)> save;
-    std::function<void(const std::string& section, QWidget* window)> restore;
-};
-void setWindowPlacement(WindowPlacement placement);
-const WindowPlacement& windowPlacement();
+// A widget as the settings store sees it: position, size, maximized, resizable.
+void saveWindowPlacement(const std::string& section, QWidget* window);
+void restoreWindowPlacement(const std::string& section, QWidget* window);
 
 class Resizer : public QObject {
   public:
@@ -39,7 +35,7 @@ class Resizer : public QObject {
     // move with the right/bottom edge when they sit in the right/bottom half.
     static unsigned defaultAnchors(const QWidget* control, QSize window);
 
-    void restore();  // restore the saved placement
+    void restore();  // restore the saved placement (settings store)
     void save();     // save it now
 
     QSize openingSize() const { return opening_; }

@@ -69,25 +69,35 @@ void ThreadRegistry::setFrame(QWidget* frame) {
 
 int ThreadRegistry::start(QWidget* window, Handlers handlers) {
     if (!window) return 0;
-    int number = 0;
+    const int number = reserve();
+    if (number && !attach(number, window, std::move(handlers))) return 0;
+    return number;
+}
+
+int ThreadRegistry::reserve() {
     for (int n = kFirstWindowThread; n <= kLastWindowThread; ++n) {
         if (!threads_.count(n)) {
-            number = n;
-            break;
+            threads_[n];
+            return n;
         }
     }
-    if (!number) return 0;
-    Entry& entry = threads_[number];
+    return 0;
+}
+
+bool ThreadRegistry::attach(int number, QWidget* window, Handlers handlers) {
+    auto it = threads_.find(number);
+    if (!window || it == threads_.end()) return false;
+    Entry& entry = it->second;
     entry.window = window;
     entry.handlers = std::move(handlers);
     window->installEventFilter(new ThreadEventFilter(number, window));
     QObject::connect(window, &QObject::destroyed, [this, number, window] {
-        auto it = threads_.find(number);
-        if (it != threads_.end() && (!it->second.window || it->second.window == window))
+        auto found = threads_.find(number);
+        if (found != threads_.end() && (!found->second.window || found->second.window == window))
             finish(number);
     });
     entry.sub = qobject_cast<QMdiSubWindow*>(showWindow(window));
-    return number;
+    return true;
 }
 
 QWidget* ThreadRegistry::showWindow(QWidget* window) {

@@ -6,15 +6,13 @@
 #pragma once
 
 #include <QEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
-
-class QMdiArea;
-class QMdiSubWindow;
-class QWidget;
 
 namespace corvix::framework {
 
@@ -79,6 +77,10 @@ class ThreadRegistry {
     // is then not shown). The number is freed when the window is destroyed or
     // finish() is called.
     int start(QWidget* window, Handlers handlers = {});
+    // The same in two steps: take a number first (the window's initialisation already
+    // runs as that thread), then show the window under it. reserve() gives 0 when full.
+    int reserve();
+    bool attach(int thread, QWidget* window, Handlers handlers = {});
     void finish(int thread);
     void setHandlers(int thread, Handlers handlers);
 
