@@ -1,0 +1,69 @@
+#include "security/logon_entry.h"
+
+#include <algorithm>
+
+#include "security/password_text.h"
+
+namespace corvix::security {
+
+std::string echoText(int count) {
+    std::string s = "Password:  ";
+    s.append(static_cast<size_t>(std::clamp(count, 0, LogonEntry::kMaxStars)), '*');
+    s += " (" + std::to_string(count) + ")";
+    return s;
+}
+
+LogonEntry::LogonEntry(Kind kind, std::string prompt, std::string expected, bool showHint,
+                       bool debug)
+    : kind_(kind),
+      prompt_(std::move(prompt)),
+      expected_(toChars(trimTrailingBlanks(expected))),
+      showHint_(showHint),
+      debug_(debug) {}
+
+bool LogonEntry::isLogon() const {
+    return isBlank(prompt_);
+}
+
+std::string LogonEntry::text() const {
+    return toUtf8(chars_);
+}
+
+int LogonEntry::count() const {
+    int n = static_cast<int>(chars_.size());
+    return kind_ == Kind::Location ? n / 2 : n;
+}
+
+bool LogonEntry::appendSymbol(char32_t symbol) {
+    if (chars_.size() >= kMaxChars) return false;
+    chars_.push_back(symbol);
+    return true;
+}
+
+std::optional<LocationMatch> LogonEntry::clickAt(Point click, Rect picture) {
+    if (chars_.size() + 2 > kMaxChars) return std::nullopt;
+    LocationMatch m = matchLocationClick(click, picture, chars_, expected_);
+    chars_ += m.code;
+    if (showHint_) {
+        ClickMark mark;
+        mark.centre = m.used;
+        mark.tolerance = clickTolerance({picture.w, picture.h});
+        // The debug box shows where a recorded click was expected; it is drawn while
+        // re-entering a password ("Re-enter ...").
+        if (debug_ && !prompt_.empty() && prompt_[0] == 'R') mark.debugBox = m.expectedAt;
+        marks_.push_back(mark);
+    }
+    return m;
+}
+
+void LogonEntry::reset() {
+    chars_.clear();
+    marks_.clear();
+}
+
+bool LogonEntry::completesLogon(std::string_view masterPassword) const {
+    return isLogon() && !chars_.empty() && !isBlank(masterPassword) &&
+           passwordMatches(text(), masterPassword);
+}
+
+}  // namespace corvix::security

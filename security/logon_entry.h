@@ -1,0 +1,67 @@
+// What a logon window collects, without the window: the entry, its echo line, the
+// automatic OK at logon, and for exact-location themes the matching and the click marks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "security/theme_geometry.h"
+#include "security/theme_paint.h"
+
+namespace corvix::security {
+
+inline constexpr const char* kCancelled = "**Cancelled**";
+
+// How a logon window ended: OK with the entry, or anything else ("**Cancelled**").
+struct LogonResult {
+    bool ok = false;
+    std::string entry;
+    std::string text() const { return ok ? entry : kCancelled; }
+};
+
+// "Password:  " + one "*" per counted item (at most 64) + " (" + count + ")".
+std::string echoText(int count);
+
+class LogonEntry {
+  public:
+    enum class Kind { Grid, Location };
+    static constexpr size_t kMaxChars = 255;
+    static constexpr int kMaxStars = 64;
+
+    // prompt blank = a logon; expected = the password clicks are matched against
+    // (exact-location only); showHint/debug = the marks an exact-location window draws.
+    LogonEntry(Kind kind, std::string prompt, std::string expected = {}, bool showHint = false,
+               bool debug = false);
+
+    bool isLogon() const;
+    const std::string& prompt() const { return prompt_; }
+    std::string text() const;
+    size_t length() const { return chars_.size(); }
+    // Items the echo counts: characters, or clicks (two characters each).
+    int count() const;
+    std::string echo() const { return echoText(count()); }
+
+    // Grid: appends the clicked cell's symbol. False when the entry is full.
+    bool appendSymbol(char32_t symbol);
+    // Exact location: matches the click and appends two characters; adds a mark when
+    // hints are shown. nullopt when the entry is full.
+    std::optional<LocationMatch> clickAt(Point click, Rect picture);
+    const std::vector<ClickMark>& marks() const { return marks_; }
+
+    void reset();
+
+    // At logon (blank prompt), a non-empty entry equal to the master password makes the
+    // window accept by itself.
+    bool completesLogon(std::string_view masterPassword) const;
+
+  private:
+    Kind kind_;
+    std::string prompt_;
+    std::u32string expected_;
+    bool showHint_;
+    bool debug_;
+    std::u32string chars_;
+    std::vector<ClickMark> marks_;
+};
+
+}  // namespace corvix::security

@@ -1,0 +1,119 @@
+#include "security/master_password.h"
+
+#include <cmath>
+
+#include "framework/prompt.h"
+#include "runtime/date.h"
+#include "security/password_text.h"
+#include "security/session.h"
+#include "security/theme_source.h"
+
+namespace corvix::security {
+
+// The Qt windows (logon_windows.cpp).
+LogonResult runLogonWindow(const LogonRequest& request);
+
+namespace {
+LogonRunner& runner() {
+    static LogonRunner r;
+    return r;
+}
+std::function<void()>& logoffRequest() {
+    static std::function<void()> f;
+    return f;
+}
+}  // namespace
+
+const char* procedureName(LogonWindow w) {
+    switch (w) {
+        case LogonWindow::Normal:
+            return "Logon:Normal";
+        case LogonWindow::Image:
+            return "Logon:Image";
+        case LogonWindow::ImageByLocation:
+            return "Logon:ImageByLocation";
+    }
+    return "";
+}
+
+void setLogonRunner(LogonRunner r) {
+    runner() = std::move(r);
+}
+
+LogonResult runLogon(const LogonRequest& request) {
+    return runner() ? runner()(request) : runLogonWindow(request);
+}
+
+LogonWindow logonWindowFor(bool useImage, std::string_view basis) {
+    if (!useImage) return LogonWindow::Normal;
+    return trimTrailingBlanks(basis) == "Location" ? LogonWindow::ImageByLocation
+                                                   : LogonWindow::Image;
+}
+
+LogonResult askPasswordResult(bool useImage, const std::string& prompt, const std::string& basis,
+                              const std::string& expected) {
+    LogonRequest request;
+    request.window = logonWindowFor(useImage, basis);
+    request.prompt = prompt;
+    request.expected = expected;
+    LogonResult result = runLogon(request);
+    // Image windows collect up to 255 characters; the password field keeps 128.
+    if (result.ok) result.entry = clipChars(result.entry, kPasswordChars);
+    return result;
+}
+
+std::string AskPassword(bool useImage, const std::string& prompt, const std::string& basis,
+                        const std::string& expected) {
+    return askPasswordResult(useImage, prompt, basis, expected).text();
+}
+
+bool CheckMasterPassword() {
+    const vault::MasRecord& master = MasterCopy();
+    if (isBlank(master.Password)) return true;
+    std::string basis;
+    if (master.UseMasterPasswordImage) {
+        std::optional<vault::GsdRecord> theme = findTheme(master.GSD_ID);
+        if (!theme) {
+            framework::prompt().ask(kInvalidThemeTitle, kInvalidThemeText, framework::Icon::Hand,
+                                    framework::kButtonOk, framework::kButtonOk);
+            return false;
+        }
+        basis = theme->Basis;
+    }
+    const std::string stored = master.Password;
+    LogonResult result = askPasswordResult(master.UseMasterPasswordImage != 0, "", basis, stored);
+    // A cancel never grants access, even when the stored password reads "**Cancelled**".
+    if (!result.ok) return false;
+    if (passwordMatches(result.entry, stored)) return true;
+    framework::prompt().ask(kAccessDeniedTitle, kAccessDeniedText, framework::Icon::Exclamation,
+                            framework::kButtonOk, framework::kButtonOk);
+    return false;
+}
+
+void InactivityTick() {
+    const vault::MasRecord& master = MasterCopy();
+    const double nowMoment = runtime::momentNow();
+    if (LoggedOn() && master.MonitorInactivity && master.InactivityTimeout != 0) {
+        // Whole hundredths of a second, so that exactly the timeout is never "more".
+        const double idle = std::round((nowMoment - LastActivity()) * runtime::kClockPerDay);
+        const double limit = static_cast<double>(master.InactivityTimeout) * 6000.0;
+        if (idle > limit) {
+            if (logoffRequest()) logoffRequest()();
+            LastActivity() = nowMoment;
+        }
+        return;
+    }
+    LastActivity() = nowMoment;
+}
+
+void setLogoffRequest(std::function<void()> request) {
+    logoffRequest() = std::move(request);
+}
+
+void resetSecurity() {
+    runner() = nullptr;
+    logoffRequest() = nullptr;
+    resetSession();
+}
+
+}  // namespace corvix::security

@@ -1,0 +1,30 @@
+#include "security/theme_source.h"
+
+namespace corvix::security {
+
+namespace {
+ThemeSource* installed = nullptr;
+}
+
+ThemeSource* setThemeSource(ThemeSource* source) {
+    ThemeSource* previous = installed;
+    installed = source;
+    return previous;
+}
+
+ThemeSource* themeSource() {
+    return installed;
+}
+
+std::optional<vault::GsdRecord> findTheme(int32_t gsdId) {
+    if (!installed) return std::nullopt;
+    return installed->themeById(gsdId);
+}
+
+std::optional<vault::GsdRecord> MemoryThemeSource::themeById(int32_t gsdId) {
+    auto it = themes_.find(gsdId);
+    if (it == themes_.end()) return std::nullopt;
+    return it->second;
+}
+
+}  // namespace corvix::security

@@ -1,0 +1,27 @@
+// What every window of the program does around its life, seen from the logon windows:
+// push its procedure name when it opens, restore and save its position under that name,
+// pop the name when it closes, refresh the top-level window list when it gains focus.
+// The framework installs the real hooks; without them these do nothing.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace corvix::security {
+
+class WindowHooks {
+  public:
+    virtual ~WindowHooks() = default;
+    virtual void opened(const std::string& procedure, QWidget& window) {}
+    virtual void restore(const std::string& procedure, QWidget& window) {}
+    virtual void save(const std::string& procedure, QWidget& window) {}
+    virtual void closed(const std::string& procedure, QWidget& window) {}
+    virtual void activated(QWidget& window) {}
+};
+
+// The installed hooks (not owned); nullptr restores the do-nothing ones.
+WindowHooks* setWindowHooks(WindowHooks* hooks);
+WindowHooks& windowHooks();
+
+}  // namespace corvix::security
