@@ -1,0 +1,244 @@
+// corvix-cli run as a program in a fresh directory.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "cli_runner.h"
+
+namespace corvix::testing {
+namespace {
+
+const char kWrong[] = "The password you have entered is incorrect.";
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+// The value printed for one field by "show".
+std::string shown(const std::string& out, const std::string& field) {
+    for (const auto& l : lines(out))
+        if (l.compare(0, field.size() + 1, field + " ") == 0) {
+            size_t v = l.find_first_not_of(' ', field.size());
+            return v == std::string::npos ? "" : l.substr(v);
+        }
+    return "<missing " + field + ">";
+}
+
+TEST(Cli, VersionAndUsage) {
+    CliRunner cli;
+    CliResult r = cli.run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "corvix-cli 1.03\n");
+    r = cli.run({});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("usage"), std::string::npos);
+    r = cli.run({"frobnicate"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("unknown command"), std::string::npos);
+    EXPECT_EQ(cli.run({"add"}).exitCode, 2);  // --description is required
+    EXPECT_EQ(cli.run({"add", "--description"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"add", "--description", "x", "--bogus"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"add", "--description", "x", "--wait", "256"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"add", "--description", "x", "--wait", "2s"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"show"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"show", "abc"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"categories"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"categories", "add"}).exitCode, 2);
+    EXPECT_EQ(cli.run({"status", "extra"}).exitCode, 2);
+    // None of the usage errors created a vault.
+    EXPECT_FALSE(std::filesystem::exists(cli.dir() + "/Corvix.TPS"));
+}
+
+TEST(Cli, FirstStatusInAnEmptyDirectoryCreatesAnEmptyVault) {
+    CliRunner cli;
+    CliResult r = cli.run({"status"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_GE(l.size(), 6u);
+    EXPECT_EQ(l[0], "vault: not set up");
+    EXPECT_EQ(l[2], "accounts: 0");
+    EXPECT_EQ(l[3], "categories: 0");
+    EXPECT_EQ(l[4], "themes: 0");
+    ASSERT_EQ(l[5].rfind("words: ", 0), 0u);
+    EXPECT_GE(std::stol(l[5].substr(7)), 5000);  // the shipped database was copied here
+    EXPECT_TRUE(std::filesystem::exists(cli.dir() + "/Corvix.TPS"));
+    EXPECT_TRUE(std::filesystem::exists(cli.dir() + "/CVWRD.TPS"));
+    // Commands that show accounts refuse until the vault is set up.
+    EXPECT_EQ(cli.run({"list"}).exitCode, 1);
+}
+
+TEST(Cli, InitWithABlankPasswordStartsLoggedOnAndRefusesASecondInit) {
+    CliRunner cli;
+    CliResult r = cli.run({"init", "--master-password-stdin"}, "\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.run({"status"});
+    EXPECT_NE(r.out.find("vault: set up\n"), std::string::npos);
+    EXPECT_NE(r.out.find("start: logged on"), std::string::npos);
+    r = cli.run({"init", "--master-password-stdin"}, "other\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("already set up"), std::string::npos);
+    // No password asked: list works with nothing on standard input.
+    EXPECT_EQ(cli.run({"list"}).exitCode, 0);
+}
+
+class CliWithPassword : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CliResult r = cli.run({"init", "--master-password-stdin"}, "Secret\n");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        r = cli.run({"categories", "add", "Personal"}, "Secret\n");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    CliRunner cli;
+};
+
+TEST_F(CliWithPassword, StatusTellsTheProgramStartsLoggedOff) {
+    CliResult r = cli.run({"status"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("start: logged off"), std::string::npos);
+    EXPECT_NE(r.out.find("categories: 1"), std::string::npos);
+}
+
+TEST_F(CliWithPassword, WrongOrMissingMasterPasswordIsRefused) {
+    for (const char* input : {"secret\n", "Secre\n", "", "Secret!\n", " Secret\n"}) {
+        CliResult r = cli.run({"list"}, input);
+        EXPECT_EQ(r.exitCode, 1) << input;
+        EXPECT_NE(r.err.find(kWrong), std::string::npos) << input;
+        EXPECT_TRUE(r.out.empty());
+    }
+    // Trailing blanks are not significant.
+    EXPECT_EQ(cli.run({"list"}, "Secret   \n").exitCode, 0);
+    EXPECT_EQ(cli.run({"categories", "list"}, "Secret\n").out, "Personal\n");
+    // A refused add changes nothing.
+    EXPECT_EQ(cli.run({"add", "--description", "x"}, "nope\n").exitCode, 1);
+    EXPECT_NE(cli.run({"status"}).out.find("accounts: 0"), std::string::npos);
+}
+
+TEST_F(CliWithPassword, AddPrimesANewAccountAndNumbersIt) {
+    CliResult r = cli.run({"add", "--description", "Mail"}, "Secret\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "1\n");
+    r = cli.run({"add", "--description", "Bank"}, "Secret\n");
+    EXPECT_EQ(r.out, "2\n");
+    r = cli.run({"show", "1"}, "Secret\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(shown(r.out, "PAS:Description"), "Mail");
+    EXPECT_EQ(shown(r.out, "PAS:Category"), "Personal");
+    EXPECT_EQ(shown(r.out, "PAS:Action"), "[name][tab][password][tab]");
+    EXPECT_EQ(shown(r.out, "PAS:Wait"), "2");
+    EXPECT_EQ(shown(r.out, "PAS:Watch"), "0");
+    EXPECT_EQ(shown(r.out, "PAS:URL"), "http://www.???.com");
+    const passwd* pw = getpwuid(geteuid());
+    ASSERT_NE(pw, nullptr);
+    EXPECT_EQ(shown(r.out, "PAS:Name"), std::string(pw->pw_name).substr(0, 40));
+    EXPECT_NE(shown(r.out, "PAS:LastChange"), "");
+    EXPECT_EQ(shown(r.out, "PAS:Expires"), "");
+    EXPECT_EQ(cli.run({"show", "3"}, "Secret\n").exitCode, 1);
+}
+
+TEST_F(CliWithPassword, AddTakesEveryOptionAndThePasswordFromTheNextLine) {
+    CliResult r = cli.run({"add",
+                           "--description",
+                           "Shop",
+                           "--category",
+                           "personal",
+                           "--name",
+                           "bob",
+                           "--password-stdin",
+                           "--url",
+                           "https://shop.example",
+                           "--target-window",
+                           "Shop*",
+                           "--required-text",
+                           "Login",
+                           "--action",
+                           "[password][enter]",
+                           "--watch",
+                           "--wait",
+                           "5",
+                           "--notes",
+                           "n1"},
+                          "Secret\nhunter2\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.run({"show", "1", "--reveal"}, "Secret\n");
+    EXPECT_EQ(shown(r.out, "PAS:Password"), "hunter2");
+    EXPECT_EQ(shown(r.out, "PAS:Category"), "personal");
+    EXPECT_EQ(shown(r.out, "PAS:Name"), "bob");
+    EXPECT_EQ(shown(r.out, "PAS:URL"), "https://shop.example");
+    EXPECT_EQ(shown(r.out, "PAS:TargetWindow"), "Shop*");
+    EXPECT_EQ(shown(r.out, "PAS:TargetWindowText"), "Login");
+    EXPECT_EQ(shown(r.out, "PAS:Action"), "[password][enter]");
+    EXPECT_EQ(shown(r.out, "PAS:Watch"), "1");
+    EXPECT_EQ(shown(r.out, "PAS:Wait"), "5");
+    EXPECT_EQ(shown(r.out, "PAS:Notes"), "n1");
+    r = cli.run({"show", "1"}, "Secret\n");
+    EXPECT_EQ(shown(r.out, "PAS:Password"), "*******");
+}
+
+TEST_F(CliWithPassword, AnUnknownCategoryIsRefusedWithTheLookupMessage) {
+    CliResult r = cli.run({"add", "--description", "x", "--category", "Nowhere"}, "Secret\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "Field contents error: The value of Category of account must be found in the "
+              "CVCAT file.\n");
+    EXPECT_NE(cli.run({"status"}).out.find("accounts: 0"), std::string::npos);
+}
+
+TEST_F(CliWithPassword, ListIsInCategoryOrderAndMasksPasswords) {
+    ASSERT_EQ(cli.run({"categories", "add", "Work"}, "Secret\n").exitCode, 0);
+    cli.run({"add", "--description", "Zeta", "--category", "Work", "--password-stdin"},
+            "Secret\nabc\n");
+    cli.run({"add", "--description", "beta", "--password-stdin"}, "Secret\nfive5\n");
+    cli.run({"add", "--description", "Alpha", "--category", "Work"}, "Secret\n");
+    CliResult r = cli.run({"list"}, "Secret\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 3u);
+    EXPECT_EQ(l[0].substr(0, 2), "2\t");
+    EXPECT_NE(l[0].find("\tbeta\t"), std::string::npos);
+    EXPECT_NE(l[0].find("\t*****\t"), std::string::npos);
+    EXPECT_EQ(l[1].substr(0, 2), "3\t");
+    EXPECT_NE(l[1].find("\t\thttp"), std::string::npos);  // an empty password shows nothing
+    EXPECT_EQ(l[2].substr(0, 2), "1\t");
+    EXPECT_NE(l[2].find("\t***\t"), std::string::npos);
+    r = cli.run({"list", "--reveal"}, "Secret\n");
+    EXPECT_NE(r.out.find("\tfive5\t"), std::string::npos);
+    EXPECT_NE(r.out.find("\tabc\t"), std::string::npos);
+}
+
+TEST_F(CliWithPassword, CategoriesDifferingOnlyInCaseAreRefused) {
+    CliResult r = cli.run({"categories", "add", "PERSONAL"}, "Secret\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "Duplicate Key Error: Adding this record creates a duplicate entry for the key: "
+              "Category\n");
+    EXPECT_EQ(cli.run({"categories", "add", "   "}, "Secret\n").exitCode, 2);
+    ASSERT_EQ(cli.run({"categories", "add", "Banking"}, "Secret\n").exitCode, 0);
+    EXPECT_EQ(cli.run({"categories", "list"}, "Secret\n").out, "Banking\nPersonal\n");
+}
+
+TEST_F(CliWithPassword, NoAccountDataIsReadableInTheVaultFile) {
+    ASSERT_EQ(cli.run({"add", "--description", "QuokkaDescription", "--name", "QuokkaUser",
+                       "--password-stdin"},
+                      "Secret\nQuokkaPassword99\n")
+                  .exitCode,
+              0);
+    for (const auto& entry : std::filesystem::directory_iterator(cli.dir())) {
+        const std::string bytes = cli.fileBytes(entry.path().filename());
+        EXPECT_EQ(bytes.find("Quokka"), std::string::npos) << entry.path();
+        EXPECT_EQ(bytes.find("Secret"), std::string::npos) << entry.path();
+    }
+}
+
+}  // namespace
+}  // namespace corvix::testing

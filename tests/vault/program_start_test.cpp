@@ -1,0 +1,87 @@
+// The program's start and end sequence.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/startup.h"
+#include "framework/error_manager.h"
+#include "framework/settings_store.h"
+#include "temp_dir.h"
+#include "vault/vault_key.h"
+
+namespace corvix::app {
+namespace {
+
+TEST(ProgramStart, StepsRunInOrderAndShutdownEndsWithZero) {
+    corvix::testing::TempWorkDir dir;
+    resetUpgradesRegisteredForTests();
+    std::vector<std::string> calls;
+    std::string delimiters;
+    bool errorManagerInstalledDuringFrame = false;
+    std::string settingsFileDuringFrame;
+    framework::ErrorManager* before = &framework::errorManager();
+
+    StartupHooks h;
+    h.createManagers = [&] { calls.push_back("managers"); };
+    h.initKeySender = [&](std::string_view d) {
+        delimiters = d;
+        calls.push_back("key sender");
+    };
+    h.registerUpgrades = [&] { calls.push_back("upgrades"); };
+    h.initReportWizard = [&] { calls.push_back("report"); };
+    h.setQueryWizardTexts = [&] { calls.push_back("query texts"); };
+    h.runMainFrame = [&] {
+        calls.push_back("frame");
+        errorManagerInstalledDuringFrame = &framework::errorManager() != before;
+        settingsFileDuringFrame = framework::settingsStore().FileName();
+        EXPECT_EQ(helpFile(), "Corvix.hlp");
+        EXPECT_EQ(vault::VaultKey.size(), 40u);
+        return 7;
+    };
+    h.clearWindowLists = [&] { calls.push_back("window lists"); };
+    h.destroyManagers = [&] { calls.push_back("destroy managers"); };
+
+    StartupReport report;
+    EXPECT_EQ(runProgram(h, &report), 0);  // whatever the frame returned
+    EXPECT_EQ(report.frameResult, 7);
+    EXPECT_EQ(calls, (std::vector<std::string>{"managers", "key sender", "upgrades", "report",
+                                               "query texts", "frame", "window lists",
+                                               "destroy managers"}));
+    EXPECT_EQ(delimiters, "[]");
+    EXPECT_TRUE(errorManagerInstalledDuringFrame);
+    EXPECT_EQ(settingsFileDuringFrame, "corvix.INI");
+    EXPECT_EQ(&framework::errorManager(), before);  // closed again at the end
+    EXPECT_TRUE(report.skipped.empty());
+    EXPECT_EQ(report.steps.front(), "vault key");
+    EXPECT_EQ(report.steps[1], "help file");
+    EXPECT_EQ(report.steps[2], "error manager");
+    EXPECT_EQ(report.steps[3], "settings store");
+    EXPECT_EQ(report.steps.back(), "close error manager");
+}
+
+TEST(ProgramStart, UpgradeRegistrationHappensOncePerProcess) {
+    corvix::testing::TempWorkDir dir;
+    resetUpgradesRegisteredForTests();
+    int registrations = 0;
+    StartupHooks h;
+    h.registerUpgrades = [&] { ++registrations; };
+    runProgram(h);
+    runProgram(h);
+    EXPECT_EQ(registrations, 1);
+    EXPECT_TRUE(upgradesRegistered());
+}
+
+TEST(ProgramStart, MissingPiecesAreNamedNotFaked) {
+    corvix::testing::TempWorkDir dir;
+    resetUpgradesRegisteredForTests();
+    StartupReport report;
+    EXPECT_EQ(runProgram(StartupHooks{}, &report), 0);
+    EXPECT_EQ(report.skipped,
+              (std::vector<std::string>{"managers", "key sender", "upgrade registration",
+                                        "report wizard", "query wizard texts", "main frame",
+                                        "clear window lists", "destroy managers"}));
+    EXPECT_FALSE(upgradesRegistered());  // nothing registered: the next start tries again
+}
+
+}  // namespace
+}  // namespace corvix::app
