@@ -23,13 +23,13 @@ enum class FieldType : uint8_t {
 };
 
 struct FieldDecl {
-    std::string name;            // full name with prefix, e.g. "PAS:Password"
+    std::string name;  // full name with prefix, e.g. "PAS:Password"
     FieldType type = FieldType::Long;
     uint32_t size = 0;           // characters of a STRING(n); 0 for numbers and dates
     std::vector<uint32_t> dims;  // array dimensions; empty for a single value
     std::string picture;         // display picture, e.g. "@s30"
 
-    uint32_t elements() const;   // product of dims (1 for a single value)
+    uint32_t elements() const;      // product of dims (1 for a single value)
     uint32_t elementWidth() const;  // bytes of one element on the record
     uint32_t width() const { return elementWidth() * elements(); }
     // The name without its prefix: "Password" for "PAS:Password".
@@ -56,8 +56,8 @@ struct KeyDecl {
 };
 
 struct BlobDecl {
-    std::string name;      // "EF:Binary"
-    bool memo = false;     // a MEMO (text of at most memoSize characters) rather than a BLOB
+    std::string name;   // "EF:Binary"
+    bool memo = false;  // a MEMO (text of at most memoSize characters) rather than a BLOB
     uint32_t memoSize = 0;
 };
 
@@ -72,7 +72,7 @@ struct TableDecl {
 
     int fieldIndex(std::string_view fullOrBareName) const;  // -1 when unknown; no case
     int keyIndex(std::string_view name) const;              // -1 when unknown; no case
-    uint32_t recordSize() const;                             // sum of field widths
+    uint32_t recordSize() const;                            // sum of field widths
     // Same fields (name, type, size, dims), keys (components, flags) and blobs.
     bool sameStructure(const TableDecl& other) const;
 };

@@ -7,20 +7,21 @@ namespace corvix::storage {
 
 enum ErrorCode : int {
     kNoError = 0,
-    kFileNotFound = 2,        // no such file or table
-    kAccessDenied = 5,        // locked by another open or no permission
-    kRecordNotAvailable = 33, // end of file / no current record
-    kRecordNotFound = 35,     // fetch by key found nothing
-    kDuplicateKey = 40,       // a unique key refused the record
-    kRecordHeld = 43,         // never happens with this driver
-    kBadKey = 46,             // keys need rebuilding
-    kRecordMismatch = 47,     // stored declaration differs from the one given
+    kFileNotFound = 2,         // no such file or table
+    kAccessDenied = 5,         // locked by another open or no permission
+    kRecordNotAvailable = 33,  // end of file / no current record
+    kRecordNotFound = 35,      // fetch by key found nothing
+    kFileNotOpen = 37,         // an operation on a handle that is not open
+    kDuplicateKey = 40,        // a unique key refused the record
+    kRecordHeld = 43,          // never happens with this driver
+    kBadKey = 46,              // keys need rebuilding
+    kRecordMismatch = 47,      // stored declaration differs from the one given
     kAlreadyOpen = 52,
     kInvalidData = 73,
-    kInvalidFilter = 76,      // a filter the storage refused
+    kInvalidFilter = 76,  // a filter the storage refused
     kKeyLengthMismatch = 88,
-    kChangedByOther = 89,     // record changed by another station since it was read
-    kDriverError = 90,        // the driver's own error: see Error::driverCode / driverText
+    kChangedByOther = 89,  // record changed by another station since it was read
+    kDriverError = 90,     // the driver's own error: see Error::driverCode / driverText
 };
 
 struct Error {

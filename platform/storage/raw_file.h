@@ -7,11 +7,11 @@
 namespace corvix::storage {
 
 class RawFile {
-public:
+  public:
     explicit RawFile(std::string name);
     ~RawFile();
-    int create();          // empty, mode 0600
-    int open(int mode);    // runtime open mode (access + share bits)
+    int create();        // empty, mode 0600
+    int open(int mode);  // runtime open mode (access + share bits)
     void close();
     int64_t size() const;  // bytes; -1 when not open
     // Reads up to length bytes (at most 65,535) at offset; got = bytes read; 33 at the end.
@@ -19,7 +19,7 @@ public:
     int append(const void* data, uint32_t length);
     const std::string& name() const { return name_; }
 
-private:
+  private:
     std::string name_;
     int fd_ = -1;
     int mode_ = 0;

@@ -18,7 +18,7 @@ namespace corvix::storage {
 using Scalar = std::variant<int64_t, double, std::string>;
 
 class RecordBuffer {
-public:
+  public:
     virtual ~RecordBuffer() = default;
     virtual const TableDecl& decl() const = 0;
     virtual Scalar get(int field, uint32_t element = 0) const = 0;
@@ -35,14 +35,14 @@ public:
 
 // Generic buffer: one slot per element, arrays flattened in row-major order.
 class Record final : public RecordBuffer {
-public:
+  public:
     explicit Record(const TableDecl& decl);
     const TableDecl& decl() const override { return *decl_; }
     Scalar get(int field, uint32_t element = 0) const override;
     void set(int field, const Scalar& value, uint32_t element = 0) override;
     void clear() override;
 
-private:
+  private:
     const TableDecl* decl_;
     std::vector<uint32_t> first_;  // first slot of each field
     std::vector<Scalar> slots_;

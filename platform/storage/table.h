@@ -31,7 +31,7 @@ enum OpenMode : int {
 constexpr int kPhysicalOrder = -1;  // "key" number meaning record (row id) order
 
 class Table {
-public:
+  public:
     // decl must outlive the handle. The name and owner come from decl unless set.
     explicit Table(const TableDecl& decl);
     ~Table();
@@ -58,8 +58,11 @@ public:
     int set(int key = kPhysicalOrder);
     int setFrom(int key, const RecordBuffer& keyValues);
     int setLast(int key = kPhysicalOrder);  // so that previous() reads the last record
-    int next(RecordBuffer& into);           // 33 at the end
-    int previous(RecordBuffer& into);       // 33 at the start
+    // Positions on a record taken with position(): next() and previous() both read it
+    // first, then go on in the key's order. 35 when the record no longer exists.
+    int reset(int key, std::string_view position);
+    int next(RecordBuffer& into);      // 33 at the end
+    int previous(RecordBuffer& into);  // 33 at the start
     // Limits next/previous to records matching an SQL condition over the table's
     // columns (see columnName). An empty text removes the filter; a condition the
     // storage refuses gives 76 with the driver's text.
@@ -72,6 +75,11 @@ public:
     int add(RecordBuffer& record);        // 40 (naming the key in Error::key) on a duplicate
     int put(const RecordBuffer& record);  // rewrites the record last read; 89 if it changed
     int erase();                          // deletes the record last read
+
+    // Streamed writing: the changes of this handle's file gather in one write
+    // transaction until flush() or close(), for bulk copies.
+    int stream();
+    int flush();
 
     int64_t records();  // count; -1 on error
     int buildKeys();
@@ -91,14 +99,16 @@ public:
     static std::string columnName(const FieldDecl& field, uint32_t element = 0);
 
     struct Impl;
+    Impl* impl() const { return impl_.get(); }  // for the driver's own sources
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 
 // Table operations on names ("Corvix\!Passwords", "CVWRD", "x.ENC").
 bool tableExists(std::string_view name, std::string_view owner);
-int removeTable(std::string_view name, std::string_view owner);  // a file's last table removes the file
+int removeTable(std::string_view name,
+                std::string_view owner);  // a file's last table removes the file
 int copyTable(std::string_view from, std::string_view to, std::string_view owner);
 int renameTable(std::string_view from, std::string_view to, std::string_view owner);
 // The declaration stored with a table (fields, keys, blobs; label/prefix as stored).
@@ -107,7 +117,7 @@ int readStoredDeclaration(std::string_view name, std::string_view owner, TableDe
 // A transaction over tables of one file (one SQL transaction on its connection).
 // timeoutSeconds is how long to wait for a busy file before giving up.
 class Transaction {
-public:
+  public:
     Transaction() = default;
     ~Transaction();  // rolls back if neither commit nor rollback happened
     int begin(const std::vector<Table*>& tables, int timeoutSeconds);
@@ -115,10 +125,14 @@ public:
     int rollback();
     bool active() const { return active_; }
 
-private:
+  private:
     void* connection_ = nullptr;
     bool active_ = false;
 };
+
+// In a child process after fork(): forgets the connections inherited from the parent
+// without touching them (they belong to the parent), so the child opens its own.
+void abandonConnectionsAfterFork();
 
 // Makes sure the linked SQLite is SQLCipher; false (with a reason) otherwise.
 bool verifyCipherLibrary(std::string* reason);

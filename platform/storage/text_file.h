@@ -12,19 +12,19 @@
 namespace corvix::storage {
 
 class TextFile {
-public:
+  public:
     explicit TextFile(const TableDecl& decl);  // decl.name is the file name
     ~TextFile();
     void setName(std::string name);
-    int create();                // an empty file, mode 0600
-    int open(int mode);          // kReadOnly or kReadWrite / kWriteOnly (appending)
+    int create();        // an empty file, mode 0600
+    int open(int mode);  // kReadOnly or kReadWrite / kWriteOnly (appending)
     void close();
-    int set();                   // back to the first line
+    int set();                     // back to the first line
     int next(RecordBuffer& into);  // 33 at the end
     int add(const RecordBuffer& record);
     const std::string& name() const { return name_; }
 
-private:
+  private:
     const TableDecl* decl_;
     std::string name_;
     std::FILE* file_ = nullptr;

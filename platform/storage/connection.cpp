@@ -1,0 +1,240 @@
+// One SQLCipher connection per physical file per process, shared by every table handle
+// of that file; owner passwords become raw keys so that opening costs no key stretching.
+#include <sodium.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QString>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/storage/internal.h"
+
+namespace corvix::storage::detail {
+
+namespace {
+
+std::mutex gRegistryMutex;
+std::map<std::string, std::unique_ptr<Connection>>& registry() {
+    static std::map<std::string, std::unique_ptr<Connection>> r;
+    return r;
+}
+
+// Letters compare without regard to case (beyond ASCII too); trailing blanks never count.
+int compareNoCase(void*, int lenA, const void* a, int lenB, const void* b) {
+    auto pa = static_cast<const unsigned char*>(a);
+    auto pb = static_cast<const unsigned char*>(b);
+    while (lenA > 0 && pa[lenA - 1] == ' ') --lenA;
+    while (lenB > 0 && pb[lenB - 1] == ' ') --lenB;
+    bool ascii = true;
+    int n = std::min(lenA, lenB);
+    for (int i = 0; i < n; ++i) {
+        if ((pa[i] | pb[i]) & 0x80) {
+            ascii = false;
+            break;
+        }
+        int ca = (pa[i] >= 'A' && pa[i] <= 'Z') ? pa[i] + 32 : pa[i];
+        int cb = (pb[i] >= 'A' && pb[i] <= 'Z') ? pb[i] + 32 : pb[i];
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (ascii) {
+        // The shorter one may still continue with non-ASCII text: that sorts after
+        // every ASCII character in both paths, so length decides.
+        return lenA == lenB ? 0 : (lenA < lenB ? -1 : 1);
+    }
+    QString qa = QString::fromUtf8(reinterpret_cast<const char*>(pa), lenA);
+    QString qb = QString::fromUtf8(reinterpret_cast<const char*>(pb), lenB);
+    int r = qa.compare(qb, Qt::CaseInsensitive);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+std::string absolutePath(const std::string& file) {
+    if (!file.empty() && file[0] == '/') return file;
+    char buf[4096];
+    if (!getcwd(buf, sizeof buf)) return file;
+    return std::string(buf) + "/" + file;
+}
+
+std::string deriveKeyHex(std::string_view owner) {
+    if (owner.empty()) return {};
+    // A fixed context keys the hash, so the raw key is this driver's own; a keyed
+    // BLAKE2b is fast enough that no caching of passwords is needed.
+    static const unsigned char context[32] = "corvix table owner key, v1";
+    unsigned char key[32];
+    crypto_generichash(key, sizeof key, reinterpret_cast<const unsigned char*>(owner.data()),
+                       owner.size(), context, sizeof context);
+    char hex[65];
+    sodium_bin2hex(hex, sizeof hex, key, sizeof key);
+    sodium_memzero(key, sizeof key);
+    std::string out(hex, 64);
+    sodium_memzero(hex, sizeof hex);
+    return out;
+}
+
+int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why) {
+    if (!keyHex.empty()) {
+        std::string pragma = "PRAGMA key = \"x'" + keyHex + "'\";";
+        int rc = exec(db, pragma);
+        sodium_memzero(pragma.data(), pragma.size());
+        if (rc != SQLITE_OK) return rc;
+        // Explicit parameters, so that later SQLCipher versions read the files in
+        // their version-3 compatibility mode.
+        for (const char* p : {"PRAGMA cipher_page_size = 4096;", "PRAGMA kdf_iter = 64000;",
+                              "PRAGMA fast_kdf_iter = 2;", "PRAGMA cipher_use_hmac = ON;"}) {
+            rc = exec(db, p);
+            if (rc != SQLITE_OK) return rc;
+        }
+    }
+    sqlite3_create_collation(db, kCollation, SQLITE_UTF8, nullptr, compareNoCase);
+    sqlite3_busy_timeout(db, 10000);
+    // The first read proves the key (a wrong one makes the file "not a database").
+    int rc = exec(db, "SELECT count(*) FROM sqlite_master;");
+    if (rc != SQLITE_OK && why) *why = sqlite3_errmsg(db);
+    return rc;
+}
+
+int acquireConnection(const std::string& file, std::string_view owner, Connection** out,
+                      Error& err) {
+    *out = nullptr;
+    std::string reason;
+    if (!verifyCipherLibrary(&reason)) return fail(err, kDriverError, file, SQLITE_ERROR, reason);
+    std::string path = absolutePath(file);
+    std::string keyHex = deriveKeyHex(owner);
+    std::lock_guard<std::mutex> guard(gRegistryMutex);
+    auto& reg = registry();
+    auto it = reg.find(path);
+    if (it != reg.end()) {
+        bool sameKey = it->second->keyHex == keyHex;
+        sodium_memzero(keyHex.data(), keyHex.size());
+        if (!sameKey)
+            return fail(err, kDriverError, file, SQLITE_NOTADB,
+                        "file is encrypted or is not a database");
+        ++it->second->refs;
+        *out = it->second.get();
+        return kNoError;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == EACCES) return fail(err, kAccessDenied, file, errno, "permission denied");
+        return fail(err, kFileNotFound, file);
+    }
+    if (!S_ISREG(st.st_mode))
+        return fail(err, kDriverError, file, SQLITE_CANTOPEN, "not a regular file");
+    if (::access(path.c_str(), R_OK) != 0)
+        return fail(err, kAccessDenied, file, errno, "permission denied");
+
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc == SQLITE_OK) rc = configureHandle(db, keyHex, &reason);
+    if (rc == SQLITE_OK && !hasCatalogue(db)) {
+        rc = SQLITE_NOTADB;
+        reason = "file holds no tables of this driver";
+    }
+    if (rc != SQLITE_OK) {
+        if (reason.empty()) reason = db ? sqlite3_errmsg(db) : "cannot open";
+        sqlite3_close_v2(db);
+        sodium_memzero(keyHex.data(), keyHex.size());
+        return fail(err, kDriverError, file, rc, reason);
+    }
+    auto c = std::make_unique<Connection>();
+    c->path = path;
+    c->db = db;
+    c->keyHex = std::move(keyHex);
+    c->refs = 1;
+    *out = c.get();
+    reg[path] = std::move(c);
+    return kNoError;
+}
+
+void releaseConnection(Connection* c) {
+    if (!c) return;
+    std::lock_guard<std::mutex> guard(gRegistryMutex);
+    if (--c->refs > 0) return;
+    auto& reg = registry();
+    auto it = reg.find(c->path);
+    if (it == reg.end() || it->second.get() != c) return;
+    if (c->inTransaction) exec(c->db, "ROLLBACK;");
+    sqlite3_close_v2(c->db);
+    sodium_memzero(c->keyHex.data(), c->keyHex.size());
+    reg.erase(it);
+}
+
+void retainConnection(Connection* c) {
+    std::lock_guard<std::mutex> guard(gRegistryMutex);
+    ++c->refs;
+}
+
+WriteScope::WriteScope(Connection* c) : c_(c) {}
+
+WriteScope::~WriteScope() {
+    if (!open_) return;
+    if (nested_) {
+        exec(c_->db, "ROLLBACK TO corvix_write; RELEASE corvix_write;");
+    } else {
+        exec(c_->db, "ROLLBACK;");
+    }
+    ++c_->generation;
+}
+
+int WriteScope::begin() {
+    nested_ = c_->inTransaction || !sqlite3_get_autocommit(c_->db);
+    int rc = exec(c_->db, nested_ ? "SAVEPOINT corvix_write;" : "BEGIN IMMEDIATE;");
+    open_ = rc == SQLITE_OK;
+    return rc;
+}
+
+int WriteScope::commit() {
+    int rc = exec(c_->db, nested_ ? "RELEASE corvix_write;" : "COMMIT;");
+    if (rc == SQLITE_OK) {
+        open_ = false;
+        ++c_->generation;
+    }
+    return rc;
+}
+
+}  // namespace corvix::storage::detail
+
+namespace corvix::storage {
+
+void abandonConnectionsAfterFork() {
+    using namespace detail;
+    std::lock_guard<std::mutex> guard(gRegistryMutex);
+    for (auto& [path, c] : registry()) c.release();  // deliberately leaked
+    registry().clear();
+}
+
+bool verifyCipherLibrary(std::string* reason) {
+    static int verified = -1;  // -1 unknown, 0 refused, 1 fine
+    static std::string why;
+    if (verified < 0) {
+        sqlite3* db = nullptr;
+        std::string version;
+        if (sqlite3_open(":memory:", &db) == SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, "PRAGMA cipher_version;", -1, &st, nullptr) == SQLITE_OK &&
+                sqlite3_step(st) == SQLITE_ROW) {
+                const unsigned char* t = sqlite3_column_text(st, 0);
+                if (t) version = reinterpret_cast<const char*>(t);
+            }
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+        if (sodium_init() < 0) {
+            verified = 0;
+            why = "libsodium could not be initialised";
+        } else if (version.empty()) {
+            verified = 0;
+            why = "the linked SQLite library has no encryption (cipher_version is empty)";
+        } else {
+            verified = 1;
+        }
+    }
+    if (reason) *reason = why;
+    return verified == 1;
+}
+
+}  // namespace corvix::storage

@@ -1,0 +1,57 @@
+// Runtime error texts and the per-thread last error.
+#include "platform/storage/errors.h"
+
+namespace corvix::storage {
+
+std::string errorText(int code) {
+    switch (code) {
+        case kNoError:
+            return "No error";
+        case kFileNotFound:
+            return "File Not Found";
+        case kAccessDenied:
+            return "Access Denied";
+        case kRecordNotAvailable:
+            return "Record Not Available";
+        case kRecordNotFound:
+            return "Record Not Found";
+        case kFileNotOpen:
+            return "File Not Open";
+        case kDuplicateKey:
+            return "Creates Duplicate Key";
+        case kRecordHeld:
+            return "Record Is Already Held";
+        case kBadKey:
+            return "Invalid Key File";
+        case kRecordMismatch:
+            return "Invalid Record Declaration";
+        case kAlreadyOpen:
+            return "File Already Open";
+        case kInvalidData:
+            return "Memo File Missing or Invalid Data";
+        case kInvalidFilter:
+            return "Invalid Filter";
+        case kKeyLengthMismatch:
+            return "Invalid Key Length";
+        case kChangedByOther:
+            return "Record Changed By Another Station";
+        case kDriverError:
+            return "File System Error";
+    }
+    return "Error " + std::to_string(code);
+}
+
+namespace {
+thread_local Error tLastError;
+}
+
+const Error& lastError() {
+    return tLastError;
+}
+
+void setLastError(Error e) {
+    if (e.code != kNoError && e.text.empty()) e.text = errorText(e.code);
+    tLastError = std::move(e);
+}
+
+}  // namespace corvix::storage

@@ -1,0 +1,228 @@
+// Pieces shared by the SQLCipher driver's source files; not part of the module's interface.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/storage/declaration.h"
+#include "platform/storage/errors.h"
+#include "platform/storage/record.h"
+#include "platform/storage/table.h"
+
+namespace corvix::storage::detail {
+
+// ---- errors ------------------------------------------------------------------------------
+
+// Fills e (and the thread's last error) and returns code.
+int fail(Error& e, int code, std::string file, int driverCode = 0, std::string driverText = {});
+int failSql(Error& e, sqlite3* db, std::string file);  // 90 with SQLite's code and message
+int succeed(Error& e);
+
+// ---- statements --------------------------------------------------------------------------
+
+class Stmt {
+  public:
+    Stmt(sqlite3* db, std::string_view sql);
+    ~Stmt();
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    bool ok() const { return stmt_ != nullptr; }
+    int prepareCode() const { return prepareCode_; }
+    sqlite3_stmt* get() const { return stmt_; }
+    void bind(int index, const Scalar& value);
+    void bindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    void bindText(int index, std::string_view text);
+    void bindBlob(int index, const void* data, size_t size);
+    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_MISUSE; }
+    void reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    int64_t columnInt(int c) const { return sqlite3_column_int64(stmt_, c); }
+    std::string columnText(int c) const;
+    Scalar column(int c, FieldType type) const;
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int prepareCode_ = SQLITE_OK;
+};
+
+// Runs SQL without results; SQLITE_OK or the error code.
+int exec(sqlite3* db, std::string_view sql);
+std::string quoteIdent(std::string_view name);  // "name" with " doubled
+std::string quoteLiteral(std::string_view text);
+
+// ---- connections -------------------------------------------------------------------------
+
+constexpr const char* kCollation = "CVNOCASE";
+
+struct Connection {
+    std::string path;  // absolute path of the physical file
+    sqlite3* db = nullptr;
+    std::string keyHex;  // derived key, empty for a plain file
+    int refs = 0;
+    uint64_t generation = 0;  // bumped by every change made through this connection
+    bool inTransaction = false;
+    int busyMillis = 10000;
+};
+
+std::string absolutePath(const std::string& file);
+std::string deriveKeyHex(std::string_view owner);  // 64 hex digits; "" without an owner
+// Opens (or shares) the connection of an existing physical file and checks that it
+// is one of this driver's files readable with the owner password. create: make a new,
+// empty file (the caller fills it and calls discardConnection on failure).
+int acquireConnection(const std::string& file, std::string_view owner, Connection** out,
+                      Error& err);
+void releaseConnection(Connection* c);
+void retainConnection(Connection* c);
+// Sets up a fresh database handle: key, cipher parameters, collation.
+int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why);
+
+// A write section: BEGIN IMMEDIATE outside a transaction, a savepoint inside one.
+class WriteScope {
+  public:
+    explicit WriteScope(Connection* c);
+    ~WriteScope();  // rolls back unless committed
+    int begin();    // SQLite code
+    int commit();
+
+  private:
+    Connection* c_;
+    bool nested_ = false;
+    bool open_ = false;
+};
+
+// ---- catalogue ---------------------------------------------------------------------------
+
+constexpr const char* kCatalogue = "corvix_catalogue";
+
+struct CatalogueEntry {
+    std::string name;  // as created
+    int64_t id = 0;
+    TableDecl decl;
+};
+
+std::string serialiseDecl(const TableDecl& d);
+bool parseDecl(std::string_view text, TableDecl& out);
+std::string dataTable(int64_t id);  // "d<id>"
+std::string blobTable(int64_t id);  // "b<id>"
+
+bool hasCatalogue(sqlite3* db);
+int createCatalogue(sqlite3* db);
+// Finds a table by name (no case). "" also finds the only table of a file.
+int findTable(sqlite3* db, std::string_view name, CatalogueEntry& out);  // SQLITE_OK/NOTFOUND
+int listTables(sqlite3* db, std::vector<CatalogueEntry>& out);
+// Creates the SQL tables and indexes of decl under a new catalogue entry.
+int createTableIn(sqlite3* db, std::string_view name, const TableDecl& decl, int64_t* id);
+int dropTableIn(sqlite3* db, const CatalogueEntry& e);
+
+// SQL shape of a declaration: one column per field element.
+struct Shape {
+    std::vector<std::string> columns;  // quoted column names, one per slot
+    std::vector<FieldType> types;      // per slot
+    std::vector<uint32_t> first;       // first slot of each field
+    struct Key {
+        std::vector<int> cells;
+        std::vector<std::string> terms;  // column with its collation
+        std::string optionalCondition;   // "" unless optional
+        bool unique = false;
+        std::string name;
+    };
+    std::vector<Key> keys;
+    explicit Shape(const TableDecl& d);
+    std::string selectList() const;  // rowid, every column
+};
+
+std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r);
+void writeSlots(const Shape& s, const TableDecl& d, const std::vector<Scalar>& cells,
+                RecordBuffer& r);
+bool isBlank(const Scalar& v);
+bool sameValue(const Scalar& a, const Scalar& b);
+
+// ---- share locks -------------------------------------------------------------------------
+
+// An open's access and share bits, held as open-file-description locks on a lock file
+// beside the data file, so that other opens in this and other processes see them.
+class ShareLock {
+  public:
+    ShareLock() = default;
+    ~ShareLock() { release(); }
+    ShareLock(const ShareLock&) = delete;
+    ShareLock& operator=(const ShareLock&) = delete;
+    // 0, or 5 when another open's access or sharing conflicts (after waiting up to
+    // waitSeconds for it to go away).
+    int acquire(const std::string& dataPath, std::string_view table, int mode, int waitSeconds);
+    void release();
+    bool held() const { return fd_ >= 0; }
+
+  private:
+    int fd_ = -1;
+};
+
+// Whether any open of any table of the file exists (in any process).
+bool fileInUse(const std::string& dataPath);
+std::string lockPath(const std::string& dataPath);
+
+// ---- blobs -------------------------------------------------------------------------------
+
+constexpr size_t kChunkSize = 64 * 1024;
+int copyRows(sqlite3* from, const CatalogueEntry& src, sqlite3* to, int64_t toId,
+             const TableDecl& decl);
+
+}  // namespace corvix::storage::detail
+
+namespace corvix::storage {
+
+struct Table::Impl {
+    const TableDecl* decl = nullptr;
+    std::string name;
+    std::string owner;
+    bool ownerSet = false;
+
+    detail::Connection* conn = nullptr;
+    int64_t id = 0;
+    std::string data;   // quoted SQL name of the data table
+    std::string blobs;  // quoted SQL name of the chunk table
+    int mode = 0;
+    std::unique_ptr<detail::Shape> shape;
+    detail::ShareLock lock;
+    int recoverSeconds = 0;
+    bool streaming = false;
+    Error err;
+
+    // Reading order and place.
+    enum class Place { Start, End, BeforeFirst, From, After };
+    int order = kPhysicalOrder;
+    Place place = Place::Start;
+    std::vector<Scalar> fromValues;  // key values of setFrom / reset
+    int64_t fromRow = 0;             // with reset(): the record itself, 0 otherwise
+    std::vector<Scalar> at;          // key values of the last record read in order
+    int64_t atRow = 0;
+    std::string filter;
+    // Rows read ahead in the reading direction.
+    std::vector<std::pair<int64_t, std::vector<Scalar>>> batch;
+    size_t batchPos = 0;
+    bool batchForward = true;
+    uint64_t batchGeneration = 0;
+
+    // The record last read or added, as it was read: rewrites check it still is.
+    int64_t current = 0;
+    std::vector<Scalar> snapshot;
+
+    bool isOpen() const { return conn != nullptr; }
+    bool canWrite() const { return (mode & kAccessMask) != kReadOnly; }
+    const std::string& fileName() const { return name; }
+    int notOpen();
+    void resetReading();
+    bool validKey(int key) const;
+    int fetchBatch(bool forward);
+    void take(size_t index, RecordBuffer& into);
+    int read(bool forward, RecordBuffer& into);
+    std::vector<Scalar> keyValues(int key, const std::vector<Scalar>& cells) const;
+};
+
+}  // namespace corvix::storage

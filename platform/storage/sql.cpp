@@ -1,0 +1,116 @@
+// Small SQLite helpers: statements, quoting and error reporting.
+#include <cstring>
+
+#include "platform/storage/internal.h"
+
+namespace corvix::storage::detail {
+
+int fail(Error& e, int code, std::string file, int driverCode, std::string driverText) {
+    e = Error{};
+    e.code = code;
+    e.text = errorText(code);
+    e.file = std::move(file);
+    e.driverCode = driverCode;
+    e.driverText = std::move(driverText);
+    setLastError(e);
+    return code;
+}
+
+int failSql(Error& e, sqlite3* db, std::string file) {
+    int code = db ? sqlite3_extended_errcode(db) : SQLITE_ERROR;
+    std::string text = db ? sqlite3_errmsg(db) : "no database";
+    return fail(e, kDriverError, std::move(file), code, std::move(text));
+}
+
+int succeed(Error& e) {
+    std::string file = e.file;
+    e = Error{};
+    e.file = std::move(file);
+    setLastError(e);
+    return kNoError;
+}
+
+Stmt::Stmt(sqlite3* db, std::string_view sql) {
+    prepareCode_ =
+        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (prepareCode_ != SQLITE_OK) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+}
+
+Stmt::~Stmt() {
+    sqlite3_finalize(stmt_);
+}
+
+void Stmt::bind(int index, const Scalar& value) {
+    if (auto i = std::get_if<int64_t>(&value))
+        sqlite3_bind_int64(stmt_, index, *i);
+    else if (auto d = std::get_if<double>(&value))
+        sqlite3_bind_double(stmt_, index, *d);
+    else
+        bindText(index, std::get<std::string>(value));
+}
+
+void Stmt::bindText(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void Stmt::bindBlob(int index, const void* data, size_t size) {
+    // A zero-length blob must still be a blob, not NULL.
+    static const char empty = 0;
+    sqlite3_bind_blob(stmt_, index, size ? data : &empty, static_cast<int>(size), SQLITE_TRANSIENT);
+}
+
+std::string Stmt::columnText(int c) const {
+    const unsigned char* t = sqlite3_column_text(stmt_, c);
+    return t ? std::string(reinterpret_cast<const char*>(t),
+                           static_cast<size_t>(sqlite3_column_bytes(stmt_, c)))
+             : std::string();
+}
+
+Scalar Stmt::column(int c, FieldType type) const {
+    switch (type) {
+        case FieldType::String:
+            return columnText(c);
+        case FieldType::Real:
+            return sqlite3_column_double(stmt_, c);
+        default:
+            return static_cast<int64_t>(sqlite3_column_int64(stmt_, c));
+    }
+}
+
+int exec(sqlite3* db, std::string_view sql) {
+    std::string text(sql);
+    return sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr);
+}
+
+std::string quoteIdent(std::string_view name) {
+    std::string out = "\"";
+    for (char ch : name) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    return out + "\"";
+}
+
+std::string quoteLiteral(std::string_view text) {
+    std::string out = "'";
+    for (char ch : text) {
+        if (ch == '\'') out += '\'';
+        out += ch;
+    }
+    return out + "'";
+}
+
+bool isBlank(const Scalar& v) {
+    if (auto i = std::get_if<int64_t>(&v)) return *i == 0;
+    if (auto d = std::get_if<double>(&v)) return *d == 0.0;
+    return std::get<std::string>(v).empty();
+}
+
+bool sameValue(const Scalar& a, const Scalar& b) {
+    return a == b;
+}
+
+}  // namespace corvix::storage::detail

@@ -1,0 +1,289 @@
+// Reading: positioning, next/previous in key or physical order with keyset seeks in
+// small batches, exact fetch by key, positions and re-reads, filters.
+#include <cstdlib>
+
+#include "platform/storage/internal.h"
+#include "platform/storage/table.h"
+
+namespace corvix::storage {
+
+using namespace detail;
+
+namespace {
+
+constexpr int kBatchRows = 32;
+
+std::string tuple(const std::vector<std::string>& terms, bool withRow) {
+    std::string out = "(";
+    for (size_t i = 0; i < terms.size(); ++i) out += (i ? ", " : "") + terms[i];
+    if (withRow) out += std::string(terms.empty() ? "" : ", ") + "rowid";
+    return out + ")";
+}
+
+std::string placeholders(size_t n) {
+    std::string out = "(";
+    for (size_t i = 0; i < n; ++i) out += i ? ", ?" : "?";
+    return out + ")";
+}
+
+// Parentheses must balance outside quotes, so that a condition cannot close the one
+// it is wrapped in ("1) OR (1").
+bool balanced(std::string_view s) {
+    int depth = 0;
+    char quote = 0;
+    for (char ch : s) {
+        if (quote) {
+            if (ch == quote) quote = 0;  // a doubled quote reopens at once: still balanced
+        } else if (ch == '\'' || ch == '"' || ch == '`') {
+            quote = ch;
+        } else if (ch == '[') {
+            quote = ']';
+        } else if (ch == '(') {
+            ++depth;
+        } else if (ch == ')' && --depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0 && quote == 0;
+}
+
+bool parsePosition(std::string_view text, int64_t& row) {
+    std::string s(text);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    if (s.empty()) return false;
+    char* end = nullptr;
+    row = std::strtoll(s.c_str(), &end, 10);
+    return end && *end == '\0' && row > 0;
+}
+
+}  // namespace
+
+bool Table::Impl::validKey(int key) const {
+    return key == kPhysicalOrder || (key >= 0 && static_cast<size_t>(key) < shape->keys.size());
+}
+
+std::vector<Scalar> Table::Impl::keyValues(int key, const std::vector<Scalar>& cells) const {
+    std::vector<Scalar> out;
+    if (key == kPhysicalOrder) return out;
+    for (int s : shape->keys[key].cells) out.push_back(cells[s]);
+    return out;
+}
+
+int Table::Impl::fetchBatch(bool forward) {
+    batch.clear();
+    batchPos = 0;
+    batchForward = forward;
+    batchGeneration = conn->generation;
+
+    static const std::vector<std::string> kNoTerms;
+    const std::vector<std::string>& terms =
+        order == kPhysicalOrder ? kNoTerms : shape->keys[order].terms;
+    std::vector<std::string> where;
+    std::vector<Scalar> args;
+    if (order != kPhysicalOrder && !shape->keys[order].optionalCondition.empty())
+        where.push_back(shape->keys[order].optionalCondition);
+    if (!filter.empty()) where.push_back("(" + filter + ")");
+    if (place == Place::After) {
+        where.push_back(tuple(terms, true) + (forward ? " > " : " < ") +
+                        placeholders(terms.size() + 1));
+        args = at;
+        args.push_back(atRow);
+    } else if (place == Place::From) {
+        bool withRow = fromRow != 0;
+        if (withRow || !terms.empty()) {
+            where.push_back(tuple(terms, withRow) + (forward ? " >= " : " <= ") +
+                            placeholders(terms.size() + (withRow ? 1 : 0)));
+            args = fromValues;
+            if (withRow) args.push_back(fromRow);
+        }
+    }
+    std::string sql = "SELECT " + shape->selectList() + " FROM " + data;
+    for (size_t i = 0; i < where.size(); ++i) sql += (i ? " AND " : " WHERE ") + where[i];
+    sql += " ORDER BY ";
+    for (const std::string& t : terms) sql += t + (forward ? ", " : " DESC, ");
+    sql += forward ? "rowid" : "rowid DESC";
+    sql += " LIMIT " + std::to_string(kBatchRows) + ";";
+
+    Stmt st(conn->db, sql);
+    if (!st.ok()) return failSql(err, conn->db, name);
+    for (size_t i = 0; i < args.size(); ++i) st.bind(static_cast<int>(i + 1), args[i]);
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) {
+        std::vector<Scalar> row;
+        row.reserve(shape->types.size());
+        for (size_t c = 0; c < shape->types.size(); ++c)
+            row.push_back(st.column(static_cast<int>(c + 1), shape->types[c]));
+        batch.emplace_back(st.columnInt(0), std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        batch.clear();
+        return failSql(err, conn->db, name);
+    }
+    return kNoError;
+}
+
+void Table::Impl::take(size_t index, RecordBuffer& into) {
+    auto& [row, cells] = batch[index];
+    current = row;
+    snapshot = cells;
+    at = keyValues(order, cells);
+    atRow = row;
+    place = Place::After;
+    writeSlots(*shape, *decl, cells, into);
+}
+
+int Table::Impl::read(bool forward, RecordBuffer& into) {
+    if (!isOpen()) return notOpen();
+    // After the last record only previous() goes on (from the end); before the first
+    // only next() does. Right after set() both ends are open.
+    if ((place == Place::End && forward) || (place == Place::BeforeFirst && !forward))
+        return fail(err, kRecordNotAvailable, name);
+    bool batchUsable = place == Place::After && batchForward == forward &&
+                       batchGeneration == conn->generation && batchPos < batch.size();
+    if (!batchUsable) {
+        if (int rc = fetchBatch(forward)) return rc;
+        if (batch.empty()) {
+            place = forward ? Place::End : Place::BeforeFirst;
+            return fail(err, kRecordNotAvailable, name);
+        }
+    }
+    take(batchPos++, into);
+    return succeed(err);
+}
+
+int Table::set(int key) {
+    Impl& d = *impl_;
+    if (!d.isOpen()) return d.notOpen();
+    if (!d.validKey(key)) return fail(d.err, kDriverError, name(), 0, "no such key");
+    d.resetReading();
+    d.order = key;
+    return succeed(d.err);
+}
+
+int Table::setLast(int key) {
+    if (int rc = set(key)) return rc;
+    impl_->place = Impl::Place::End;
+    return kNoError;
+}
+
+int Table::setFrom(int key, const RecordBuffer& keyValues) {
+    if (int rc = set(key)) return rc;
+    Impl& d = *impl_;
+    d.place = Impl::Place::From;
+    d.fromValues = d.keyValues(key, readSlots(*d.shape, *d.decl, keyValues));
+    d.fromRow = 0;
+    return kNoError;
+}
+
+int Table::reset(int key, std::string_view position) {
+    if (int rc = set(key)) return rc;
+    Impl& d = *impl_;
+    int64_t row = 0;
+    if (!parsePosition(position, row)) return fail(d.err, kRecordNotFound, name());
+    Stmt st(d.conn->db,
+            "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
+    if (!st.ok()) return failSql(d.err, d.conn->db, name());
+    st.bindInt(1, row);
+    if (st.step() != SQLITE_ROW) return fail(d.err, kRecordNotFound, name());
+    std::vector<Scalar> cells;
+    for (size_t c = 0; c < d.shape->types.size(); ++c)
+        cells.push_back(st.column(static_cast<int>(c + 1), d.shape->types[c]));
+    d.place = Impl::Place::From;
+    d.fromValues = d.keyValues(key, cells);
+    d.fromRow = row;
+    return succeed(d.err);
+}
+
+int Table::next(RecordBuffer& into) {
+    return impl_->read(true, into);
+}
+
+int Table::previous(RecordBuffer& into) {
+    return impl_->read(false, into);
+}
+
+int Table::setFilter(std::string_view sqlCondition) {
+    Impl& d = *impl_;
+    if (!d.isOpen()) return d.notOpen();
+    d.batch.clear();
+    std::string cond(sqlCondition);
+    if (cond.find_first_not_of(" \t\r\n") == std::string::npos) {
+        d.filter.clear();
+        return succeed(d.err);
+    }
+    // A condition must stand alone: one that closes the parenthesis around it or ends
+    // the statement is refused along with anything SQLite cannot prepare.
+    const char* tail = nullptr;
+    sqlite3_stmt* probe = nullptr;
+    std::string probeSql = "SELECT 1 FROM " + d.data + " WHERE (" + cond + ") LIMIT 0";
+    int rc = sqlite3_prepare_v2(d.conn->db, probeSql.c_str(), -1, &probe, &tail);
+    bool trailing =
+        tail && std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos;
+    sqlite3_finalize(probe);
+    if (rc != SQLITE_OK || trailing || !balanced(cond) || cond.find(';') != std::string::npos) {
+        std::string why = rc != SQLITE_OK ? sqlite3_errmsg(d.conn->db) : "not a single condition";
+        return fail(d.err, kInvalidFilter, name(), rc, why);
+    }
+    d.filter = cond;
+    return succeed(d.err);
+}
+
+int Table::get(int key, RecordBuffer& into) {
+    Impl& d = *impl_;
+    if (!d.isOpen()) return d.notOpen();
+    if (key == kPhysicalOrder || !d.validKey(key))
+        return fail(d.err, kDriverError, name(), 0, "no such key");
+    const Shape::Key& k = d.shape->keys[key];
+    std::vector<Scalar> values = d.keyValues(key, readSlots(*d.shape, *d.decl, into));
+    if (!k.optionalCondition.empty()) {
+        bool allBlank = true;
+        for (const Scalar& v : values) allBlank = allBlank && isBlank(v);
+        if (allBlank) return fail(d.err, kRecordNotFound, name());
+    }
+    std::string sql = "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE ";
+    for (size_t i = 0; i < k.terms.size(); ++i) sql += (i ? " AND " : "") + k.terms[i] + " = ?";
+    if (!k.optionalCondition.empty()) sql += " AND " + k.optionalCondition;
+    sql += " ORDER BY ";
+    for (const std::string& t : k.terms) sql += t + ", ";
+    sql += "rowid LIMIT 1;";
+    Stmt st(d.conn->db, sql);
+    if (!st.ok()) return failSql(d.err, d.conn->db, name());
+    for (size_t i = 0; i < values.size(); ++i) st.bind(static_cast<int>(i + 1), values[i]);
+    int rc = st.step();
+    if (rc == SQLITE_DONE) return fail(d.err, kRecordNotFound, name());
+    if (rc != SQLITE_ROW) return failSql(d.err, d.conn->db, name());
+    std::vector<Scalar> cells;
+    for (size_t c = 0; c < d.shape->types.size(); ++c)
+        cells.push_back(st.column(static_cast<int>(c + 1), d.shape->types[c]));
+    d.current = st.columnInt(0);
+    d.snapshot = cells;
+    writeSlots(*d.shape, *d.decl, cells, into);
+    return succeed(d.err);
+}
+
+std::string Table::position() const {
+    return impl_->current ? std::to_string(impl_->current) : std::string();
+}
+
+int Table::reget(std::string_view position, RecordBuffer& into) {
+    Impl& d = *impl_;
+    if (!d.isOpen()) return d.notOpen();
+    int64_t row = 0;
+    if (!parsePosition(position, row)) return fail(d.err, kRecordNotFound, name());
+    Stmt st(d.conn->db,
+            "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
+    if (!st.ok()) return failSql(d.err, d.conn->db, name());
+    st.bindInt(1, row);
+    int rc = st.step();
+    if (rc == SQLITE_DONE) return fail(d.err, kRecordNotFound, name());
+    if (rc != SQLITE_ROW) return failSql(d.err, d.conn->db, name());
+    std::vector<Scalar> cells;
+    for (size_t c = 0; c < d.shape->types.size(); ++c)
+        cells.push_back(st.column(static_cast<int>(c + 1), d.shape->types[c]));
+    d.current = row;
+    d.snapshot = cells;
+    writeSlots(*d.shape, *d.decl, cells, into);
+    return succeed(d.err);
+}
+
+}  // namespace corvix::storage
