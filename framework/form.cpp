@@ -11,6 +11,7 @@
 #include <map>
 
 #include "framework/error_manager.h"
+#include "framework/relation_manager.h"
 #include "runtime/picture.h"
 
 namespace corvix::framework {
@@ -21,6 +22,11 @@ namespace {
 std::map<std::string, std::unique_ptr<storage::Record>>& histories() {
     static std::map<std::string, std::unique_ptr<storage::Record>> h;
     return h;
+}
+
+FormOutcome& outcome() {
+    static FormOutcome o;
+    return o;
 }
 
 bool sameRecord(const storage::RecordBuffer& a, const storage::RecordBuffer& b) {
@@ -84,6 +90,40 @@ void readField(QWidget* w, storage::RecordBuffer& r, int field) {
 }
 
 }  // namespace
+
+RelationFormTable::RelationFormTable(RelationManager& relations) : relations_(relations) {}
+storage::RecordBuffer& RelationFormTable::record() {
+    return relations_.File().Buffer();
+}
+int RelationFormTable::open() {
+    return relations_.Open();
+}
+void RelationFormTable::close() {
+    relations_.Close();
+}
+int RelationFormTable::prime() {
+    return relations_.File().PrimeRecord();
+}
+int RelationFormTable::insert() {
+    return relations_.File().Insert();
+}
+int RelationFormTable::update(bool showChanges) {
+    return relations_.Update(showChanges);
+}
+int RelationFormTable::erase(bool confirm) {
+    return relations_.Delete(confirm);
+}
+int RelationFormTable::cancelInsert() {
+    return relations_.File().CancelAutoInc(&relations_);
+}
+
+const FormOutcome& lastFormOutcome() {
+    return outcome();
+}
+void clearFormOutcome() {
+    outcome().record.reset();
+    outcome().toolbarButton = 0;
+}
 
 FormManager::~FormManager() = default;
 
@@ -170,6 +210,13 @@ int FormManager::prime() {
 }
 
 void FormManager::kill() {
+    if (response == kRequestCompleted && primary &&
+        (request == kInsertRecord || request == kChangeRecord)) {
+        outcome().record = copyOf(primary->record());
+        outcome().toolbarButton = toolbarButton_;
+    } else {
+        clearFormOutcome();
+    }
     if (tableOpen_) {
         for (size_t i = 0; i < savedFiles_.size() && i < updateFiles.size(); ++i)
             updateFiles[i]->copyFrom(*savedFiles_[i]);

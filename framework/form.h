@@ -33,6 +33,36 @@ class FormTable {
     virtual int cancelInsert() = 0;       // deletes a reserved auto-number record
 };
 
+class FileManager;
+class RelationManager;
+
+// A form's table reached through its relation manager (inserts through the file manager;
+// changes and deletes with the referential rules).
+class RelationFormTable : public FormTable {
+  public:
+    explicit RelationFormTable(RelationManager& relations);
+    storage::RecordBuffer& record() override;
+    int open() override;
+    void close() override;
+    int prime() override;
+    int insert() override;
+    int update(bool showChanges) override;
+    int erase(bool confirm) override;
+    int cancelInsert() override;
+
+  private:
+    RelationManager& relations_;
+};
+
+// What the last form that closed left for its caller: the record it completed (insert or
+// change; nullptr when none) and the toolbar button that completed it (0 when none).
+struct FormOutcome {
+    std::unique_ptr<storage::Record> record;
+    int toolbarButton = 0;
+};
+const FormOutcome& lastFormOutcome();
+void clearFormOutcome();
+
 // Ctrl+' as the program's key code (Ctrl + the apostrophe key).
 constexpr int kDittoKey = 734;
 
