@@ -1,0 +1,91 @@
+// Opening a host file through the library: the open is marked in the default INI file
+// (so a crash during it leaves the file's name behind), and a file whose structure on disk
+// differs is upgraded and opened again.
+#include <cstdlib>
+
+#include "libs/ferrule/engine.h"
+#include "libs/ferrule/ferrule.h"
+#include "libs/ferrule/messages.h"
+#include "libs/ferrule/settings.h"
+#include "runtime/ini_file.h"
+
+namespace corvix::ferrule {
+namespace {
+
+std::string& defaultIniOverride() {
+    static std::string path;
+    return path;
+}
+
+std::string defaultIniFile() {
+    if (!defaultIniOverride().empty()) return defaultIniOverride();
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string dir = config && *config ? config : "";
+    if (dir.empty()) {
+        const char* home = std::getenv("HOME");
+        dir = std::string(home ? home : ".") + "/.config";
+    }
+    return dir + "/corvix/win.ini";
+}
+
+void markBadFile(const std::string& name) {
+    runtime::IniFile ini(defaultIniFile());
+    ini.write(fu_AppName(), "BadFile", name);
+}
+
+template <typename Open>
+int markedOpen(const std::string& name, Open open) {
+    markBadFile(name);
+    int err = open();
+    markBadFile("");
+    return err;
+}
+
+bool needsUpgrade(int err) {
+    return err == storage::kFileNotFound || err == storage::kRecordMismatch ||
+           err == storage::kKeyLengthMismatch;
+}
+
+// What is left after the open: 90 ends the program, anything else goes to the caller.
+void afterOpen(int err, const std::string& name) {
+    if (err == storage::kDriverError) {
+        haltMessage(messageText(19) + " Name : " + name);
+    } else if (err != 0) {
+        debugMessage(storage::errorText(err) + " " + std::to_string(err));
+    }
+}
+
+}  // namespace
+
+void setDefaultIniFile(std::string path) {
+    defaultIniOverride() = std::move(path);
+}
+
+}  // namespace corvix::ferrule
+
+using namespace corvix::ferrule;
+
+int fu_FileOpen(corvix::storage::Table& file, int32_t mode) {
+    const std::string name = file.name();
+    debugMessage("About to open file : " + name);
+    int err = markedOpen(name, [&] { return file.open(mode); });
+    if (needsUpgrade(err)) {
+        debugMessage("About to upgrade file : reason " + corvix::storage::errorText(err) + " " +
+                     std::to_string(err));
+        fu_UpGradeFile(file);
+        debugMessage("Finshed upgrade file");
+        err = markedOpen(name, [&] { return file.open(mode); });
+    }
+    afterOpen(err, name);
+    return err;
+}
+
+// A raw file carries no declaration, so there is no structure to upgrade: it is opened
+// with the same marking and the same handling of its result.
+int fu_FileOpen(corvix::storage::RawFile& file, int32_t mode) {
+    const std::string name = file.name();
+    debugMessage("About to open file : " + name);
+    int err = markedOpen(name, [&] { return file.open(mode); });
+    afterOpen(err, name);
+    return err;
+}
