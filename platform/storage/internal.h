@@ -156,6 +156,10 @@ class ShareLock {
     // 0, or 5 when another open's access or sharing conflicts (after waiting up to
     // waitSeconds for it to go away).
     int acquire(const std::string& dataPath, std::string_view table, int mode, int waitSeconds);
+    // The same on the bytes of a given file (a raw file locks itself; a database file
+    // must not be opened a second time, so tables use a lock file beside it).
+    int acquireAt(const std::string& lockFile, bool createLockFile, std::string_view table,
+                  int mode, int waitSeconds);
     void release();
     bool held() const { return fd_ >= 0; }
 

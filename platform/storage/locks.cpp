@@ -56,9 +56,9 @@ bool heldByOther(int fd, off_t at) {
     return fl.l_type != F_UNLCK;
 }
 
-int openLockFile(const std::string& dataPath) {
-    int fd = ::open(lockPath(dataPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) fd = ::open(lockPath(dataPath).c_str(), O_RDONLY | O_CLOEXEC);
+int openLockFile(const std::string& file, bool create) {
+    int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
+    if (fd < 0) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     return fd;
 }
 
@@ -70,8 +70,13 @@ std::string lockPath(const std::string& dataPath) {
 
 int ShareLock::acquire(const std::string& dataPath, std::string_view table, int mode,
                        int waitSeconds) {
+    return acquireAt(lockPath(dataPath), true, table, mode, waitSeconds);
+}
+
+int ShareLock::acquireAt(const std::string& lockFile, bool createLockFile, std::string_view table,
+                         int mode, int waitSeconds) {
     release();
-    int fd = openLockFile(dataPath);
+    int fd = openLockFile(lockFile, createLockFile);
     // Without a lock file (read-only folder) nothing can be shared or denied; the open
     // goes on, as on a file system without locking.
     if (fd < 0) return kNoError;
@@ -121,7 +126,7 @@ void ShareLock::release() {
 }
 
 bool fileInUse(const std::string& dataPath) {
-    int fd = openLockFile(dataPath);
+    int fd = openLockFile(lockPath(dataPath), false);
     if (fd < 0) return false;
     bool used = heldByOther(fd, kInUseByte);
     ::close(fd);

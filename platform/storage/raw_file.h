@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace corvix::storage {
@@ -23,6 +24,8 @@ class RawFile {
     std::string name_;
     int fd_ = -1;
     int mode_ = 0;
+    struct Lock;  // the open's share bits, held on the file itself
+    std::unique_ptr<Lock> lock_;
 };
 
 }  // namespace corvix::storage

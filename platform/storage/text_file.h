@@ -28,6 +28,7 @@ class TextFile {
     const TableDecl* decl_;
     std::string name_;
     std::FILE* file_ = nullptr;
+    int mode_ = 0;
 };
 
 }  // namespace corvix::storage

@@ -1,0 +1,114 @@
+// Transactions over tables of one file, and streamed writing.
+#include "storage_fixture.h"
+
+namespace corvix::storage {
+namespace {
+
+using namespace testing;
+
+class Transactions : public StorageTest {
+  protected:
+    void SetUp() override {
+        StorageTest::SetUp();
+        ASSERT_EQ(Table(cats_).create(), 0);
+        ASSERT_EQ(Table(accs_).create(), 0);
+    }
+    TableDecl cats_ = categoryDecl("Corvix\\!Category", "k");
+    TableDecl accs_ = accountDecl("Corvix\\!Passwords", "k");
+};
+
+TEST_F(Transactions, CommitKeepsAndRollbackUndoesChangesToSeveralTables) {
+    Table cats(cats_), accs(accs_);
+    ASSERT_EQ(cats.open(), 0);
+    ASSERT_EQ(accs.open(), 0);
+    Record c(cats_), a(accs_);
+    {
+        Transaction tx;
+        ASSERT_EQ(tx.begin({&cats, &accs}, 2), 0);
+        EXPECT_TRUE(tx.active());
+        c.set(0, std::string("Bank"));
+        ASSERT_EQ(cats.add(c), 0);
+        fillAccount(a, 1, "Bank", "Checking");
+        ASSERT_EQ(accs.add(a), 0);
+        ASSERT_EQ(tx.rollback(), 0);
+        EXPECT_FALSE(tx.active());
+    }
+    EXPECT_EQ(cats.records(), 0);
+    EXPECT_EQ(accs.records(), 0);
+    {
+        Transaction tx;
+        ASSERT_EQ(tx.begin({&cats, &accs}, 2), 0);
+        ASSERT_EQ(cats.add(c), 0);
+        ASSERT_EQ(accs.add(a), 0);
+        // A refused write inside the transaction does not undo the others.
+        EXPECT_EQ(cats.add(c), kDuplicateKey);
+        ASSERT_EQ(tx.commit(), 0);
+    }
+    EXPECT_EQ(cats.records(), 1);
+    EXPECT_EQ(accs.records(), 1);
+    {
+        Transaction tx;  // ends without commit: rolled back
+        ASSERT_EQ(tx.begin({&cats}, 2), 0);
+        ASSERT_EQ(cats.set(0), 0);
+        ASSERT_EQ(cats.next(c), 0);
+        ASSERT_EQ(cats.erase(), 0);
+        EXPECT_EQ(cats.records(), 0);
+    }
+    EXPECT_EQ(cats.records(), 1);
+}
+
+TEST_F(Transactions, RefusesTablesOfDifferentFilesAndClosedTables) {
+    TableDecl other = categoryDecl("Other\\!Category", "k");
+    ASSERT_EQ(Table(other).create(), 0);
+    Table cats(cats_), elsewhere(other), closed(accs_);
+    ASSERT_EQ(cats.open(), 0);
+    ASSERT_EQ(elsewhere.open(), 0);
+    Transaction tx;
+    EXPECT_NE(tx.begin({&cats, &elsewhere}, 1), 0);
+    EXPECT_NE(tx.begin({&cats, &closed}, 1), 0);
+    EXPECT_NE(tx.begin({}, 1), 0);
+    EXPECT_FALSE(tx.active());
+    EXPECT_NE(tx.commit(), 0);
+    ASSERT_EQ(tx.begin({&cats}, 1), 0);
+    Transaction second;
+    EXPECT_NE(second.begin({&cats}, 1), 0);
+}
+
+TEST_F(Transactions, ABusyFileTimesOutWithAccessDenied) {
+    Table cats(cats_);
+    ASSERT_EQ(cats.open(), 0);
+    Transaction tx;
+    ASSERT_EQ(tx.begin({&cats}, 1), 0);
+    int rc = inChild([&] {
+        Table t(cats_);
+        if (t.open() != 0) return 1;
+        Transaction other;
+        return other.begin({&t}, 1) == kAccessDenied ? 0 : 2;
+    });
+    EXPECT_EQ(rc, 0);
+}
+
+TEST_F(Transactions, StreamedWritesLandOnFlush) {
+    Table cats(cats_);
+    ASSERT_EQ(cats.open(), 0);
+    ASSERT_EQ(cats.stream(), 0);
+    Record c(cats_);
+    for (int i = 0; i < 50; ++i) {
+        c.set(0, "c" + std::to_string(i));
+        ASSERT_EQ(cats.add(c), 0);
+    }
+    // Another process does not see them before the flush.
+    auto countElsewhere = [&] {
+        return inChild([&] {
+            Table t(cats_);
+            if (t.open(kReadOnly | kDenyNone) != 0) return 255;
+            return static_cast<int>(t.records());
+        });
+    };
+    EXPECT_EQ(countElsewhere(), 0);
+    ASSERT_EQ(cats.flush(), 0);
+    EXPECT_EQ(countElsewhere(), 50);
+}
+
+}  // namespace
+}  // namespace corvix::storage
