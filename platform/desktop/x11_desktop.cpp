@@ -1,11 +1,162 @@
-#include "platform/desktop/desktop.h"
+#include "platform/desktop/x11_desktop.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/desktop/atspi_client.h"
+#include "platform/desktop/x11_connection.h"
+#include "platform/desktop/x11_hotkeys.h"
+#include "platform/desktop/x11_keyboard.h"
+#include "platform/desktop/x11_windows.h"
 
 namespace corvix::desktop {
 
-// Replaced by the XTest backend in the next commit.
+// How long activate() waits for the window to receive the keyboard focus (a window
+// manager busy with keyboard-mapping changes can take seconds).
+constexpr auto kActivateWait = std::chrono::milliseconds(3000);
+// Spare keycodes idle this long are given back at flush().
+constexpr auto kSpareIdle = std::chrono::milliseconds(1000);
+
+struct X11Desktop::Parts {
+    std::unique_ptr<x11::Connection> main;
+    std::unique_ptr<x11::Connection> hot;  // hot keys only, so its descriptor means them
+    std::unique_ptr<x11::Keyboard> keyboard;
+    std::unique_ptr<x11::HotKeys> hotKeys;
+    std::unique_ptr<x11::Windows> windows;
+    std::function<void(int)> callback;
+};
+
+std::unique_ptr<X11Desktop> X11Desktop::open(std::string* reason) {
+    auto parts = std::make_unique<Parts>();
+    parts->main = std::make_unique<x11::Connection>();
+    if (!parts->main->ok()) {
+        if (reason) *reason = parts->main->failure();
+        return nullptr;
+    }
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(parts->main->display(), &eventBase, &errorBase, &major, &minor)) {
+        if (reason) *reason = "the X server has no XTEST extension";
+        return nullptr;
+    }
+    parts->hot = std::make_unique<x11::Connection>();
+    if (!parts->hot->ok()) {
+        if (reason) *reason = parts->hot->failure();
+        return nullptr;
+    }
+    parts->keyboard = std::make_unique<x11::Keyboard>(*parts->main);
+    parts->hotKeys = std::make_unique<x11::HotKeys>(*parts->keyboard, *parts->hot);
+    parts->windows = std::make_unique<x11::Windows>(*parts->main);
+    return std::unique_ptr<X11Desktop>(new X11Desktop(std::move(parts)));
+}
+
 std::unique_ptr<Desktop> openX11Desktop(std::string* reason) {
-    if (reason) *reason = "the X11 backend is not built yet";
-    return nullptr;
+    return X11Desktop::open(reason);
+}
+
+X11Desktop::X11Desktop(std::unique_ptr<Parts> parts) : p_(std::move(parts)) {}
+
+X11Desktop::~X11Desktop() {
+    // Keyboard and grabs first: they still talk over their connections.
+    p_->hotKeys.reset();
+    p_->keyboard.reset();
+}
+
+std::vector<WindowInfo> X11Desktop::topWindows() {
+    return p_->windows->top();
+}
+
+std::vector<std::string> X11Desktop::childWindowTexts(WindowHandle window) {
+    if (!p_->main->exists(window)) return {};
+    return p_->windows->childTexts(window);
+}
+
+std::vector<std::string> X11Desktop::accessibleTexts(WindowHandle window) {
+    if (!p_->main->exists(window)) return {};
+    std::string title = p_->main->title(window);
+    if (title.empty()) return {};
+    return atspiWindowTexts(p_->windows->processId(window), title).texts;
+}
+
+std::vector<std::string> X11Desktop::windowTexts(WindowHandle window) {
+    std::vector<std::string> texts = childWindowTexts(window);
+    for (auto& t : accessibleTexts(window)) {
+        if (std::find(texts.begin(), texts.end(), t) == texts.end()) texts.push_back(std::move(t));
+    }
+    return texts;
+}
+
+WindowHandle X11Desktop::foregroundWindow() {
+    return p_->windows->foreground();
+}
+
+bool X11Desktop::windowExists(WindowHandle window) {
+    return p_->main->exists(window);
+}
+
+bool X11Desktop::activate(WindowHandle window) {
+    return p_->windows->activate(window, kActivateWait);
+}
+
+bool X11Desktop::windowManagerRunning() {
+    return p_->windows->windowManagerRunning();
+}
+
+void X11Desktop::keyDown(uint8_t virtualKey) {
+    p_->keyboard->press(virtualKey, true);
+}
+void X11Desktop::keyUp(uint8_t virtualKey) {
+    p_->keyboard->press(virtualKey, false);
+}
+KeyForChar X11Desktop::keyForChar(char32_t ch) {
+    return p_->keyboard->keyForChar(ch);
+}
+bool X11Desktop::typeUnmappedChar(char32_t ch) {
+    return p_->keyboard->typeChar(ch);
+}
+bool X11Desktop::capsLockOn() {
+    return p_->keyboard->capsLockOn();
+}
+
+void X11Desktop::flush() {
+    p_->main->sync();
+    p_->keyboard->restoreIdleSpares(kSpareIdle);
+}
+
+size_t X11Desktop::spareKeycodes() const {
+    return p_->keyboard->spareCount();
+}
+size_t X11Desktop::spareKeycodesInUse() const {
+    return p_->keyboard->sparesInUse();
+}
+
+void X11Desktop::restoreSpareKeycodes() {
+    p_->main->sync();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    p_->keyboard->restoreIdleSpares(std::chrono::milliseconds(0));
+    p_->main->sync();
+}
+
+bool X11Desktop::registerHotKey(int id, unsigned modifiers, uint8_t virtualKey) {
+    return p_->hotKeys->add(id, modifiers, virtualKey);
+}
+
+void X11Desktop::unregisterHotKey(int id) {
+    p_->hotKeys->remove(id);
+}
+
+void X11Desktop::setHotKeyCallback(std::function<void(int id)> callback) {
+    p_->callback = std::move(callback);
+}
+
+void X11Desktop::pollHotKeys() {
+    p_->hotKeys->poll(p_->callback);
+}
+
+int X11Desktop::eventFd() {
+    return p_->hot->fd();
 }
 
 }  // namespace corvix::desktop

@@ -1,0 +1,401 @@
+#include "platform/desktop/x11_keyboard.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/desktop/virtual_keys.h"
+#include "platform/desktop/x11_keysyms.h"
+
+namespace corvix::desktop::x11 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A client reads a key event with the mapping it fetches when it gets there, and it
+// fetches the mapping once per change it is told of. A spare keycode is given another
+// keysym only when the receiving program has had time to read every key sent before:
+// a fixed pause plus a share for each mapping change it still has to work through.
+constexpr auto kReuseGap = std::chrono::milliseconds(150);
+constexpr auto kPausePerRemap = std::chrono::milliseconds(25);
+// With fewer empty keycodes than this, vendor keys are borrowed as spares too. Every
+// mapping change costs each client a keymap reload (a window manager may take 50 ms to
+// regrab its keys), so spares are not hoarded.
+constexpr size_t kWantedSpares = 8;
+
+// Virtual-key codes handed out to keys of the layout that the key table does not name
+// (punctuation of other layouts, extra keys): the OEM codes first, then unassigned ones.
+constexpr uint8_t kSpareVirtualKeys[] = {
+    0xBA, 0xBB, 0xBC, 0xBD, 0xBE, 0xBF, 0xC0, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0xE2, 0xE1,
+    0xE3, 0xE4, 0xE6, 0xE9, 0xEA, 0xEB, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF2, 0xF3,
+    0xF4, 0xF5, 0x88, 0x89, 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F, 0x97, 0x98, 0x99, 0x9A,
+    0x9B, 0x9C, 0x9D, 0x9E, 0x9F, 0xB8, 0xB9, 0xC1, 0xC2, 0xD8, 0xD9, 0xDA};
+
+bool isVendorKeysym(XKeySym sym) {
+    return sym >= 0x10080000 && sym <= 0x1008FFFF;
+}
+
+}  // namespace
+
+Keyboard::Keyboard(Connection& connection) : c_(connection) {
+    load();
+    findSpares();
+}
+
+Keyboard::~Keyboard() {
+    Display* dpy = c_.display();
+    for (size_t v = 0; v < pressed_.size(); ++v) {
+        if (pressed_[v]) XTestFakeKeyEvent(dpy, pressed_[v], False, CurrentTime);
+    }
+    restoreSpares(std::chrono::milliseconds(0));
+    XSync(dpy, False);
+}
+
+// ---- The layout ----
+
+XKeySym Keyboard::symAt(uint8_t keycode, int column) const {
+    if (keycode < minKeycode_ || keycode > maxKeycode_ || column >= perKeycode_) return NoSymbol;
+    return syms_[static_cast<size_t>(keycode - minKeycode_) * perKeycode_ + column];
+}
+
+int Keyboard::spareIndex(uint8_t keycode) const {
+    for (size_t i = 0; i < spares_.size(); ++i) {
+        if (spares_[i].keycode == keycode) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void Keyboard::load() {
+    Display* dpy = c_.display();
+    XDisplayKeycodes(dpy, &minKeycode_, &maxKeycode_);
+    int per = 0;
+    KeySym* map = XGetKeyboardMapping(dpy, static_cast<KeyCode>(minKeycode_),
+                                      maxKeycode_ - minKeycode_ + 1, &per);
+    perKeycode_ = map ? per : 0;
+    syms_.assign(map, map + (map ? static_cast<size_t>(maxKeycode_ - minKeycode_ + 1) * per : 0));
+    if (map) XFree(map);
+    // Spares we lent out count as what they were before.
+    for (const auto& s : spares_) {
+        if (!s.sym) continue;
+        for (int col = 0; col < perKeycode_; ++col) {
+            size_t at = static_cast<size_t>(s.keycode - minKeycode_) * perKeycode_ + col;
+            syms_[at] = col < static_cast<int>(s.original.size()) ? s.original[col] : NoSymbol;
+        }
+    }
+
+    // Keycode order first, then plain before shifted: the main keys come before extra
+    // ones (the ISO key beside Shift also carries < and >).
+    places_.clear();
+    plain_.clear();
+    for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
+        for (int col = 0; col < 2; ++col) {
+            XKeySym sym = symAt(static_cast<uint8_t>(kc), col);
+            if (col == 1 && sym == NoSymbol) {
+                // A letter key may list only its lower case; Shift gives the upper case.
+                KeySym lower = 0, upper = 0;
+                XKeySym plain = symAt(static_cast<uint8_t>(kc), 0);
+                XConvertCase(plain, &lower, &upper);
+                if (plain == lower && upper != lower) sym = upper;
+            }
+            if (sym == NoSymbol) continue;
+            places_.emplace(sym, Place{static_cast<uint8_t>(kc), col == 1});
+            if (col == 0) plain_.emplace(sym, static_cast<uint8_t>(kc));
+        }
+    }
+
+    alt_ = super_ = numLock_ = 0;
+    if (XModifierKeymap* mods = XGetModifierMapping(dpy)) {
+        for (int m = 3; m < 8; ++m) {  // Mod1 .. Mod5
+            for (int j = 0; j < mods->max_keypermod; ++j) {
+                auto kc = static_cast<uint8_t>(mods->modifiermap[m * mods->max_keypermod + j]);
+                if (!kc) continue;
+                for (int col = 0; col < 2; ++col) {
+                    XKeySym sym = symAt(kc, col);
+                    if (sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L) alt_ |= 1u << m;
+                    if (sym == XK_Super_L || sym == XK_Super_R) super_ |= 1u << m;
+                    if (sym == XK_Num_Lock) numLock_ |= 1u << m;
+                }
+            }
+        }
+        XFreeModifiermap(mods);
+    }
+    if (!alt_) alt_ = Mod1Mask;
+    if (!super_) super_ = Mod4Mask;
+    if (!numLock_) numLock_ = Mod2Mask;
+    assignVirtualKeys();
+}
+
+void Keyboard::assignVirtualKeys() {
+    vkKeycode_.fill(0);
+    keycodeVk_.fill(0);
+    for (int v = 1; v < 256; ++v) {
+        XKeySym sym = keysymForVirtualKey(static_cast<uint8_t>(v));
+        if (!sym) continue;
+        auto it = plain_.find(sym);
+        if (it == plain_.end()) continue;
+        vkKeycode_[v] = it->second;
+        if (!keycodeVk_[it->second]) keycodeVk_[it->second] = static_cast<uint8_t>(v);
+    }
+    // Keys that type characters but have no code of their own yet get a free one.
+    size_t next = 0;
+    for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
+        if (keycodeVk_[kc] || spareIndex(static_cast<uint8_t>(kc)) >= 0) continue;
+        bool types = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symAt(kc, 0))) != 0 ||
+                     xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symAt(kc, 1))) != 0;
+        if (!types) continue;
+        while (next < std::size(kSpareVirtualKeys) && vkKeycode_[kSpareVirtualKeys[next]]) ++next;
+        if (next == std::size(kSpareVirtualKeys)) break;
+        vkKeycode_[kSpareVirtualKeys[next]] = static_cast<uint8_t>(kc);
+        keycodeVk_[kc] = kSpareVirtualKeys[next];
+    }
+}
+
+void Keyboard::findSpares() {
+    Display* dpy = c_.display();
+    std::vector<bool> isModifier(256, false);
+    if (XModifierKeymap* mods = XGetModifierMapping(dpy)) {
+        for (int i = 0; i < 8 * mods->max_keypermod; ++i) {
+            isModifier[static_cast<uint8_t>(mods->modifiermap[i])] = true;
+        }
+        XFreeModifiermap(mods);
+    }
+    auto take = [&](int kc) {
+        Spare s;
+        s.keycode = static_cast<uint8_t>(kc);
+        for (int col = 0; col < perKeycode_; ++col) s.original.push_back(symAt(s.keycode, col));
+        spares_.push_back(std::move(s));
+    };
+    for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
+        if (isModifier[kc]) continue;
+        bool empty = true;
+        for (int col = 0; col < perKeycode_ && empty; ++col) empty = symAt(kc, col) == NoSymbol;
+        if (empty) take(kc);
+    }
+    // Few empty keycodes: borrow keys that only carry vendor function keysyms (volume,
+    // mail, ...); the empty ones are used first, and borrowed keys are given back.
+    for (int kc = maxKeycode_; kc >= minKeycode_ && spares_.size() < kWantedSpares; --kc) {
+        if (isModifier[kc] || spareIndex(static_cast<uint8_t>(kc)) >= 0) continue;
+        bool vendor = symAt(kc, 0) != NoSymbol;
+        for (int col = 0; col < perKeycode_ && vendor; ++col) {
+            XKeySym sym = symAt(kc, col);
+            vendor = sym == NoSymbol || isVendorKeysym(sym);
+        }
+        if (vendor) take(kc);
+    }
+}
+
+void Keyboard::checkMappingChanges() {
+    Display* dpy = c_.display();
+    XEvent ev;
+    bool reload = false;
+    while (XCheckTypedEvent(dpy, MappingNotify, &ev)) {
+        XMappingEvent& m = ev.xmapping;
+        bool ownSpare = m.request == MappingKeyboard && m.count >= 1;
+        for (int k = 0; ownSpare && k < m.count; ++k) {
+            ownSpare = spareIndex(static_cast<uint8_t>(m.first_keycode + k)) >= 0;
+        }
+        if (!ownSpare) reload = true;
+        XRefreshKeyboardMapping(&m);
+    }
+    if (reload) load();
+}
+
+// ---- Spare keycodes ----
+
+uint8_t Keyboard::spareFor(XKeySym sym) {
+    if (spares_.empty()) return 0;
+    for (auto& s : spares_) {
+        if (s.sym == sym) {
+            s.lastUse = Clock::now();
+            return s.keycode;
+        }
+    }
+    Spare* pick = nullptr;
+    for (auto& s : spares_) {  // empty keycodes come first in the list
+        if (!s.sym) {
+            pick = &s;
+            break;
+        }
+    }
+    if (!pick) {
+        pick = &*std::min_element(
+            spares_.begin(), spares_.end(),
+            [](const Spare& a, const Spare& b) { return a.lastUse < b.lastUse; });
+        if (pick->lastUse >= lastPause_) settle(pick->lastUse);
+    }
+    remap(*pick, sym);
+    pick->lastUse = Clock::now();
+    return pick->keycode;
+}
+
+void Keyboard::settle(Clock::time_point lastUse) {
+    XSync(c_.display(), False);
+    auto now = Clock::now();
+    Clock::duration wait = kReuseGap - (now - lastUse);
+    wait = std::max<Clock::duration>(wait, kPausePerRemap * remapsSincePause_);
+    if (wait > Clock::duration::zero()) std::this_thread::sleep_for(wait);
+    lastPause_ = Clock::now();
+    remapsSincePause_ = 0;
+}
+
+void Keyboard::remap(Spare& spare, XKeySym sym) {
+    std::vector<KeySym> row(static_cast<size_t>(std::max(perKeycode_, 2)), NoSymbol);
+    row[0] = row[1] = sym;  // the same character with or without Shift
+    XChangeKeyboardMapping(c_.display(), spare.keycode, static_cast<int>(row.size()), row.data(),
+                           1);
+    spare.sym = sym;
+    ++remapsSincePause_;
+}
+
+void Keyboard::restoreSpares(std::chrono::milliseconds idle) {
+    auto now = Clock::now();
+    std::vector<Spare*> due;
+    Clock::time_point lastUse{};
+    for (auto& s : spares_) {
+        if (s.sym && now - s.lastUse >= idle) {
+            due.push_back(&s);
+            lastUse = std::max(lastUse, s.lastUse);
+        }
+    }
+    if (due.empty()) return;
+    if (lastUse >= lastPause_) settle(lastUse);
+    // Neighbouring keycodes go back in one request: one mapping change for the clients.
+    std::sort(due.begin(), due.end(), [](Spare* a, Spare* b) { return a->keycode < b->keycode; });
+    const size_t per = static_cast<size_t>(std::max(perKeycode_, 2));
+    for (size_t i = 0; i < due.size();) {
+        size_t j = i + 1;
+        while (j < due.size() && due[j]->keycode == due[j - 1]->keycode + 1) ++j;
+        std::vector<KeySym> rows(per * (j - i), NoSymbol);
+        for (size_t k = i; k < j; ++k) {
+            const auto& original = due[k]->original;
+            for (size_t col = 0; col < per && col < original.size(); ++col) {
+                rows[(k - i) * per + col] = original[col];
+            }
+            due[k]->sym = 0;
+        }
+        XChangeKeyboardMapping(c_.display(), due[i]->keycode, static_cast<int>(per), rows.data(),
+                               static_cast<int>(j - i));
+        ++remapsSincePause_;
+        i = j;
+    }
+    XFlush(c_.display());
+}
+
+void Keyboard::restoreIdleSpares(std::chrono::milliseconds idle) {
+    restoreSpares(std::max<std::chrono::milliseconds>(
+        idle, std::chrono::duration_cast<std::chrono::milliseconds>(kReuseGap)));
+}
+
+size_t Keyboard::sparesInUse() const {
+    return static_cast<size_t>(
+        std::count_if(spares_.begin(), spares_.end(), [](const Spare& s) { return s.sym != 0; }));
+}
+
+// ---- Keys ----
+
+XKeySym Keyboard::keysymForChar(char32_t ch) {
+    switch (ch) {
+        case U'\n':
+        case U'\r':
+            return XK_Return;
+        case U'\t':
+            return XK_Tab;
+        case U'\b':
+            return XK_BackSpace;
+        case 0x1B:
+            return XK_Escape;
+        default:
+            break;
+    }
+    if (ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0)) return 0;
+    return xkb_utf32_to_keysym(static_cast<uint32_t>(ch));
+}
+
+KeyForChar Keyboard::keyForChar(char32_t ch) {
+    checkMappingChanges();
+    XKeySym sym = keysymForChar(ch);
+    if (!sym) return {};
+    auto it = places_.find(sym);
+    if (it == places_.end()) return {};
+    uint8_t v = keycodeVk_[it->second.keycode];
+    if (!v) return {};
+    KeyForChar k;
+    k.found = true;
+    k.virtualKey = v;
+    k.shift = it->second.shift;
+    return k;
+}
+
+uint8_t Keyboard::keycodeOf(uint8_t virtualKey) {
+    checkMappingChanges();
+    return vkKeycode_[virtualKey];
+}
+
+void Keyboard::press(uint8_t virtualKey, bool down) {
+    if (virtualKey == 0 || vk::isMouseButton(virtualKey)) return;
+    checkMappingChanges();
+    uint8_t kc = 0;
+    if (down) {
+        kc = vkKeycode_[virtualKey];
+        if (!kc) {
+            // A key the layout lacks (F13, a keypad digit without Num Lock, ...).
+            XKeySym sym = keysymForVirtualKey(virtualKey);
+            if (sym) kc = spareFor(sym);
+        }
+        if (!kc) return;
+        pressed_[virtualKey] = kc;
+    } else {
+        kc = pressed_[virtualKey] ? pressed_[virtualKey] : vkKeycode_[virtualKey];
+        pressed_[virtualKey] = 0;
+        if (!kc) return;
+        if (int i = spareIndex(kc); i >= 0) spares_[i].lastUse = Clock::now();
+    }
+    XTestFakeKeyEvent(c_.display(), kc, down ? True : False, CurrentTime);
+    XFlush(c_.display());
+}
+
+bool Keyboard::typeChar(char32_t ch) {
+    checkMappingChanges();
+    XKeySym sym = keysymForChar(ch);
+    if (!sym) return false;
+    uint8_t kc = spareFor(sym);
+    if (!kc) return false;
+    XTestFakeKeyEvent(c_.display(), kc, True, CurrentTime);
+    XTestFakeKeyEvent(c_.display(), kc, False, CurrentTime);
+    XFlush(c_.display());
+    spares_[spareIndex(kc)].lastUse = Clock::now();
+    return true;
+}
+
+bool Keyboard::capsLockOn() {
+    XkbStateRec state{};
+    if (XkbGetState(c_.display(), XkbUseCoreKbd, &state) == Success) {
+        return (state.locked_mods & LockMask) != 0;
+    }
+    Window rootReturn = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    XQueryPointer(c_.display(), c_.root(), &rootReturn, &child, &rx, &ry, &wx, &wy, &mask);
+    return (mask & LockMask) != 0;
+}
+
+unsigned Keyboard::altMask() {
+    checkMappingChanges();
+    return alt_;
+}
+unsigned Keyboard::superMask() {
+    checkMappingChanges();
+    return super_;
+}
+unsigned Keyboard::numLockMask() {
+    checkMappingChanges();
+    return numLock_;
+}
+
+}  // namespace corvix::desktop::x11

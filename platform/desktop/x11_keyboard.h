@@ -1,0 +1,91 @@
+// The keyboard side of the X11 backend: virtual-key codes to keycodes through the
+// current layout, XTest key events, the character-to-key lookup, characters the layout
+// lacks typed through spare keycodes, Caps Lock and the modifier masks hot keys need.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/desktop/desktop.h"
+#include "platform/desktop/x11_connection.h"
+
+namespace corvix::desktop::x11 {
+
+using XKeySym = unsigned long;
+
+class Keyboard {
+  public:
+    explicit Keyboard(Connection& connection);
+    // Gives every borrowed spare keycode its own mapping back.
+    ~Keyboard();
+    Keyboard(const Keyboard&) = delete;
+    Keyboard& operator=(const Keyboard&) = delete;
+
+    // One XTest key event. Mouse-button codes and 0 send nothing.
+    void press(uint8_t virtualKey, bool down);
+    KeyForChar keyForChar(char32_t ch);
+    // Puts the character's keysym on a spare keycode and presses it.
+    bool typeChar(char32_t ch);
+    bool capsLockOn();
+
+    // The layout's keycode for a virtual key (0 when the layout has none).
+    uint8_t keycodeOf(uint8_t virtualKey);
+    // Modifier masks of the current mapping (Alt, Super, Num Lock).
+    unsigned altMask();
+    unsigned superMask();
+    unsigned numLockMask();
+
+    // Restores spare keycodes that have not been pressed for `idle` (at least the time
+    // receiving programs need to read them).
+    void restoreIdleSpares(std::chrono::milliseconds idle);
+    size_t spareCount() const { return spares_.size(); }
+    size_t sparesInUse() const;
+
+    // The keysym a character is typed as (0 when it has none).
+    static XKeySym keysymForChar(char32_t ch);
+
+  private:
+    struct Spare {
+        uint8_t keycode = 0;
+        XKeySym sym = 0;  // 0: carries its own mapping
+        std::vector<XKeySym> original;
+        std::chrono::steady_clock::time_point lastUse{};
+    };
+    struct Place {
+        uint8_t keycode = 0;
+        bool shift = false;
+    };
+
+    void checkMappingChanges();
+    void load();
+    void assignVirtualKeys();
+    void findSpares();
+    int spareIndex(uint8_t keycode) const;
+    uint8_t spareFor(XKeySym sym);
+    void remap(Spare& spare, XKeySym sym);
+    // Gives back the spares idle for at least `idle`.
+    void restoreSpares(std::chrono::milliseconds idle);
+    // Waits until receiving programs can have read every key sent so far.
+    void settle(std::chrono::steady_clock::time_point lastUse);
+    XKeySym symAt(uint8_t keycode, int column) const;
+
+    Connection& c_;
+    int minKeycode_ = 8;
+    int maxKeycode_ = 255;
+    int perKeycode_ = 0;
+    std::vector<XKeySym> syms_;  // the layout's mapping, spares as they were before us
+    std::array<uint8_t, 256> vkKeycode_{};
+    std::array<uint8_t, 256> keycodeVk_{};
+    std::unordered_map<XKeySym, Place> places_;   // where a keysym is typed
+    std::unordered_map<XKeySym, uint8_t> plain_;  // keycode giving it without Shift
+    std::array<uint8_t, 256> pressed_{};          // keycode used by the last key-down of a VK
+    unsigned alt_ = 0, super_ = 0, numLock_ = 0;
+    std::vector<Spare> spares_;
+    std::chrono::steady_clock::time_point lastPause_{};
+    int remapsSincePause_ = 0;
+};
+
+}  // namespace corvix::desktop::x11
