@@ -1,0 +1,141 @@
+#include "send/key_sender.h"
+
+#include "platform/desktop/desktop.h"
+#include "send/text.h"
+
+namespace corvix::send {
+
+void KeySender::Init(std::string_view delimiters) {
+    std::u32string s(trimRight(toU32(delimiters)));
+    if (s.empty()) {
+        DELIMITERLEFT = DELIMITERRIGHT = U' ';
+    } else if (s.size() == 1) {
+        DELIMITERLEFT = DELIMITERRIGHT = s[0];
+    } else {
+        DELIMITERLEFT = s[0];
+        DELIMITERRIGHT = s[1];
+    }
+    KEYQ.clear();
+    TRNQ = KeyNameTable();
+    initialised_ = true;
+}
+
+void KeySender::Kill() {
+    KEYQ.clear();
+    KEYQ.shrink_to_fit();
+    TRNQ.clear();
+    TRNQ.shrink_to_fit();
+    initialised_ = false;
+}
+
+desktop::Desktop* KeySender::target() const {
+    return desktop_ ? desktop_ : desktop::currentDesktop();
+}
+
+uint32_t KeySender::ParseToken(std::u32string_view token) const {
+    return parseKeyToken(upper(token), kKeyCodeBits, TRNQ);
+}
+
+void KeySender::Press(uint32_t code) {
+    desktop::Desktop* d = target();
+    if (!d) return;
+    static constexpr struct {
+        uint32_t bit;
+        uint8_t key;
+    } kModifiers[] = {
+        {kShiftBit, kVkShift}, {kCtrlBit, kVkControl}, {kAltBit, kVkAlt}, {kWinBit, kVkLWin}};
+    for (const auto& m : kModifiers)
+        if (code & m.bit) d->keyDown(m.key);
+    // A token made only of modifiers still presses its (empty) key between them.
+    uint8_t vk = static_cast<uint8_t>(code & 0xFF);
+    d->keyDown(vk);
+    d->keyUp(vk);
+    for (const auto& m : kModifiers)
+        if (code & m.bit) d->keyUp(m.key);
+}
+
+void KeySender::TypeChars(std::u32string_view text) {
+    if (isBlank(text)) return;
+    desktop::Desktop* d = target();
+    if (!d) return;
+    bool caps = d->capsLockOn();
+    if (caps) {
+        d->keyDown(kVkCapital);
+        d->keyUp(kVkCapital);
+    }
+    for (char32_t c : text) {
+        desktop::KeyForChar k = d->keyForChar(c);
+        if (k.found) {
+            uint32_t code = k.virtualKey;
+            if (k.shift) code |= kShiftBit;
+            if (k.ctrl) code |= kCtrlBit;
+            if (k.alt) code |= kAltBit;
+            Press(code);
+        } else {
+            // The layout has no key for it: the backend may still type it another way;
+            // if it cannot, the character is skipped rather than pressed as a wrong key.
+            d->typeUnmappedChar(c);
+        }
+    }
+    if (caps) {
+        d->keyDown(kVkCapital);
+        d->keyUp(kVkCapital);
+    }
+}
+
+void KeySender::Type(std::string_view text) {
+    std::u32string buffer = toU32(text);
+    if (buffer.size() > kTypingBufferChars) buffer.resize(kTypingBufferChars);
+    typeScript(std::move(buffer));
+    if (desktop::Desktop* d = target()) d->flush();
+}
+
+void KeySender::typeScript(std::u32string buffer) {
+    const char32_t left = DELIMITERLEFT;
+    const char32_t right = DELIMITERRIGHT;
+    const std::u32string leftText(1, left);
+    std::u32string_view rest = buffer;
+
+    if (rest.find(left) == std::u32string_view::npos) {
+        TypeChars(trimRight(rest));
+        return;
+    }
+    while (!isBlank(rest)) {
+        size_t at = rest.find(left);
+        if (at == std::u32string_view::npos) break;
+        if (at > 0) {
+            TypeChars(rest.substr(0, at));
+            rest.remove_prefix(at);
+            continue;
+        }
+        if (rest.size() > 1 && rest[1] == left) {
+            TypeChars(leftText);
+            rest.remove_prefix(2);
+            continue;
+        }
+        size_t close = rest.find(right, 1);
+        if (close == std::u32string_view::npos) {
+            TypeChars(leftText);
+            rest.remove_prefix(1);
+            continue;
+        }
+        std::u32string_view token = rest.substr(1, close - 1).substr(0, kTokenChars);
+        uint32_t code = isBlank(token) ? 0 : ParseToken(token);
+        if (code == 0) {
+            // Not a key: the bracket is typed and the rest follows as ordinary text.
+            TypeChars(leftText);
+            rest.remove_prefix(1);
+            continue;
+        }
+        Press(code);
+        rest.remove_prefix(close + 1);
+    }
+    TypeChars(trimRight(rest));
+}
+
+KeySender& keySender() {
+    static KeySender sender;
+    return sender;
+}
+
+}  // namespace corvix::send

@@ -1,0 +1,30 @@
+// What the sending code needs from the program around it: giving way to other events
+// while it waits, hiding the frame into the tray, the current moment and date, and
+// whether sending is still allowed (the user may log off while a send waits). The Qt
+// program sets these; tests replace them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace corvix::send {
+
+struct SendHooks {
+    std::function<void()> yield;         // process pending events once
+    std::function<void()> postIconize;   // ask the main frame to hide into the tray
+    std::function<double()> now;         // moment: day count + clock / 8,640,000
+    std::function<std::string()> today;  // today in the user's short-date format
+    std::function<bool()> mayType;       // still logged on
+};
+
+// The process-wide hooks; the defaults suit a program without an event loop (the
+// yield sleeps 10 ms, moment and date come from the runtime's clock, sending is always allowed).
+SendHooks& sendHooks();
+void resetSendHooks();
+
+// Waits the given number of seconds, yielding, until the moment now + seconds has passed
+// (days plus fraction of the day, so midnight is crossed correctly). A clock that is put
+// back cannot stretch the wait: it also ends once that many seconds have really passed.
+void waitSeconds(int seconds);
+
+}  // namespace corvix::send

@@ -1,0 +1,144 @@
+#include "send/text.h"
+
+#include <locale.h>
+#include <string.h>
+#include <wctype.h>
+
+namespace corvix::send {
+
+std::u32string toU32(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        char32_t c;
+        size_t len;
+        if (b < 0x80) {
+            c = b;
+            len = 1;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            len = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            len = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            len = 4;
+        } else {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (i + len > s.size()) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        bool ok = true;
+        for (size_t k = 1; k < len; ++k) {
+            unsigned char cb = static_cast<unsigned char>(s[i + k]);
+            if ((cb & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (cb & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        out.push_back(c);
+        i += len;
+    }
+    return out;
+}
+
+std::string toUtf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+namespace {
+locale_t unicodeLocale() {
+    // C.UTF-8 carries the Unicode case mappings without depending on the user's locale.
+    static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return loc;
+}
+}  // namespace
+
+char32_t upperChar(char32_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+    locale_t loc = unicodeLocale();
+    if (!loc) return c;
+    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), loc));
+}
+
+std::u32string upper(std::u32string_view text) {
+    std::u32string out(text);
+    for (char32_t& c : out) c = upperChar(c);
+    return out;
+}
+
+std::string upperUtf8(std::string_view utf8) {
+    return toUtf8(upper(toU32(utf8)));
+}
+
+std::u32string_view trimRight(std::u32string_view text) {
+    size_t n = text.size();
+    while (n > 0 && text[n - 1] == U' ') --n;
+    return text.substr(0, n);
+}
+
+std::string_view trimRight(std::string_view text) {
+    size_t n = text.size();
+    while (n > 0 && text[n - 1] == ' ') --n;
+    return text.substr(0, n);
+}
+
+bool isBlank(std::u32string_view text) {
+    return trimRight(text).empty();
+}
+bool isBlank(std::string_view text) {
+    return trimRight(text).empty();
+}
+
+void wipe(std::string& secret) {
+    if (!secret.empty()) explicit_bzero(secret.data(), secret.size());
+    secret.clear();
+}
+
+std::string cutChars(std::string_view utf8, size_t n) {
+    size_t chars = 0;
+    size_t i = 0;
+    while (i < utf8.size()) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
+            if (chars == n) break;
+            ++chars;
+        }
+        ++i;
+    }
+    return std::string(utf8.substr(0, i));
+}
+
+}  // namespace corvix::send
