@@ -247,7 +247,7 @@ int FileManager::OpenTable(ThreadState& s, bool report) {
             case storage::kBadKey: {
                 int level = Fail(report, 27);
                 if (level == kLevelFatal || !keyRepair) return level;
-                if (t.buildKeys() != storage::kNoError) return Fail(report, 26);
+                if (RebuildKeys(t) != storage::kNoError) return Fail(report, 26);
                 continue;
             }
             case storage::kAccessDenied:
@@ -262,6 +262,18 @@ int FileManager::OpenTable(ThreadState& s, bool report) {
         }
     }
     return Fail(report, 23);
+}
+
+// Keys are rebuilt on a handle of their own that keeps everybody else out meanwhile.
+int FileManager::RebuildKeys(storage::Table& t) {
+    if (beforeOpen) beforeOpen(t);
+    int rc = t.open(storage::kReadWrite | storage::kDenyAll);
+    if (rc != storage::kNoError) return rc;
+    rc = t.buildKeys();
+    storage::Error kept = storage::lastError();
+    t.close();
+    storage::setLastError(kept);
+    return rc;
 }
 
 storage::Table* FileManager::UseOn(bool report) {
@@ -491,11 +503,23 @@ int FileManager::PrimeOn(bool report) {
             }
             buffer_.copyFrom(saved);
             // Adding the record at once reserves the number against other stations.
-            if (t->add(buffer_) == storage::kNoError) {
+            const int rc = t->add(buffer_);
+            if (rc == storage::kNoError) {
                 s.primed = true;
                 s.primedPosition = t->position();
                 RememberRead(s);
                 return kLevelBenign;
+            }
+            // Only a number taken meanwhile is worth another attempt; a duplicate in
+            // another unique key would fail every time.
+            if (rc == storage::kDuplicateKey) {
+                const int key = decl_.keyIndex(t->error().key);
+                bool numberTaken = false;
+                for (const KeyInfo& k : keys_)
+                    if (k.key == key && k.autoNumber) numberTaken = true;
+                if (!numberTaken) return DuplicateKeyMessage(report, t->error());
+            } else {
+                break;  // the driver refuses the add itself: ask at once
             }
         }
         if (!report) return Fail(false, 32);

@@ -168,6 +168,7 @@ class FileManager {
     int FailWithText(bool report, int id, std::string_view text, std::string_view field = {});
 
     int OpenTable(ThreadState& s, bool report);
+    int RebuildKeys(storage::Table& t);
     storage::Table* UseOn(bool report);
     int FetchOn(bool report, int key);
     int ReadOn(bool report, bool forward);

@@ -155,8 +155,14 @@ bool RelationManager::ClearChildren(const Relation& r, const storage::RecordBuff
         before.copyFrom(c.Buffer());
         for (const auto& [parentField, childField] : r.links) blank(c.Buffer(), childField);
         if (!r.child->UpdateWithin(before, false, failure)) return false;
+        Progress();
     }
     return true;
+}
+
+void RelationManager::Progress() {
+    ++rewritten_;
+    if (progress) progress(rewritten_);
 }
 
 // ---------------------------------------------------------------- update
@@ -200,6 +206,7 @@ bool RelationManager::UpdateWithin(const storage::RecordBuffer& before, bool sho
             for (const auto& [parentField, childField] : r.links)
                 c.Buffer().set(childField, file_.Buffer().get(parentField));
             if (!r.child->UpdateWithin(childBefore, false, failure)) return false;
+            Progress();
         }
         c.RestoreState(kept);
     }
@@ -221,6 +228,7 @@ int RelationManager::Update(bool showChanges) {
     storage::Transaction tx;
     if (Begin(tx) != kLevelBenign) return kLevelNotify;
     file_.ClearPending();
+    rewritten_ = 0;
     Failure failure;
     if (!UpdateWithin(before, showChanges, failure)) {
         if (tx.active()) tx.rollback();
@@ -288,6 +296,7 @@ int RelationManager::Delete(bool query) {
             continue;
         }
         file_.ClearPending();
+        rewritten_ = 0;
         Failure failure;
         bool done = file_.TryReget(position) == kLevelBenign;
         if (!done) failure.file = &file_;

@@ -5,6 +5,7 @@
 // they happen completely or not at all.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -48,6 +49,9 @@ class RelationManager {
     int Delete(bool query = true);
 
     int transactionTimeout = 2;  // seconds to wait for a busy file
+    // Called after each child record a cascade or clear has rewritten (running count),
+    // so that long work can show progress.
+    std::function<void(size_t done)> progress;
 
   private:
     struct Relation {
@@ -77,6 +81,7 @@ class RelationManager {
                       const storage::RecordBuffer& after) const;
     bool UpdateWithin(const storage::RecordBuffer& before, bool showChanges, Failure& failure);
     bool DeleteWithin(Failure& failure);
+    void Progress();
     bool ClearChildren(const Relation& r, const storage::RecordBuffer& parent, Failure& failure);
     void ShowFailure(const Failure& failure);
 
@@ -84,6 +89,7 @@ class RelationManager {
     bool useTransaction_;
     std::vector<Relation> children_;
     std::vector<RelationManager*> related_;  // parents and children, for open and close
+    size_t rewritten_ = 0;                   // children rewritten by the running change
 };
 
 }  // namespace corvix::framework
