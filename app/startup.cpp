@@ -2,6 +2,9 @@
 
 #include "framework/error_manager.h"
 #include "framework/settings_store.h"
+#include "framework/threads.h"
+#include "framework/vault_managers.h"
+#include "vault/upgrade_registration.h"
 #include "vault/vault_key.h"
 
 namespace corvix::app {
@@ -40,6 +43,15 @@ bool upgradesRegistered() {
 }
 void resetUpgradesRegisteredForTests() {
     upgradeFlag() = false;
+}
+
+StartupHooks programHooks() {
+    StartupHooks h;
+    h.createManagers = [] { framework::createVaultManagers(); };
+    h.registerUpgrades = [] { vault::registerTablesWithUpgradeLibrary(); };
+    h.clearWindowLists = [] { framework::ThreadRegistry::instance().reset(); };
+    h.destroyManagers = [] { framework::destroyVaultManagers(); };
+    return h;
 }
 
 int runProgram(const StartupHooks& hooks, StartupReport* report) {

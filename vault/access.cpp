@@ -1,5 +1,7 @@
 #include "vault/access.h"
 
+#include <sys/stat.h>
+
 namespace corvix::vault {
 
 int openTable(storage::Table& table, int mode) {
@@ -9,6 +11,9 @@ int openTable(storage::Table& table, int mode) {
     if (rc == storage::kFileNotFound) {
         rc = table.create();
         if (rc != storage::kNoError) return rc;
+        // Only the user may read the vault and containers, whatever the umask says.
+        if (usesVaultKey(decl))
+            chmod(storage::splitTableName(table.name()).file.c_str(), S_IRUSR | S_IWUSR);
         if (usesVaultKey(decl)) table.setOwner(BuildVaultKey());
         rc = table.open(mode);
     }

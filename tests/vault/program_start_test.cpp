@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "framework/error_manager.h"
 #include "framework/settings_store.h"
+#include "framework/vault_managers.h"
 #include "temp_dir.h"
 #include "vault/vault_key.h"
 
@@ -81,6 +82,24 @@ TEST(ProgramStart, MissingPiecesAreNamedNotFaked) {
                                         "report wizard", "query wizard texts", "main frame",
                                         "clear window lists", "destroy managers"}));
     EXPECT_FALSE(upgradesRegistered());  // nothing registered: the next start tries again
+}
+
+TEST(ProgramStart, TheProgramsOwnHooksCreateAndDestroyTheTableManagers) {
+    corvix::testing::TempWorkDir dir;
+    StartupHooks h = programHooks();
+    EXPECT_TRUE(h.createManagers);
+    EXPECT_TRUE(h.registerUpgrades);
+    EXPECT_TRUE(h.clearWindowLists);
+    EXPECT_TRUE(h.destroyManagers);
+    h.registerUpgrades = nullptr;  // the upgrade library is exercised by its own tests
+    bool createdDuringFrame = false;
+    h.runMainFrame = [&] {
+        createdDuringFrame = framework::vaultManagersCreated();
+        return 0;
+    };
+    EXPECT_EQ(runProgram(h), 0);
+    EXPECT_TRUE(createdDuringFrame);
+    EXPECT_FALSE(framework::vaultManagersCreated());
 }
 
 }  // namespace

@@ -41,6 +41,9 @@ class VaultFiles : public ::testing::Test {
 
 TEST_F(VaultFiles, FirstOpenCreatesTheFourEmptyTablesInOneFile) {
     EXPECT_TRUE(fs::exists("Corvix.TPS"));
+    // Only the user may read the vault.
+    const fs::perms p = fs::status("Corvix.TPS").permissions();
+    EXPECT_EQ(p & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
     for (const auto* d : {&CVCAT(), &CVPAS(), &CVMAS(), &CVGSD()}) {
         EXPECT_TRUE(storage::tableExists(d->name, BuildVaultKey())) << d->name;
     }
