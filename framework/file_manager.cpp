@@ -428,18 +428,13 @@ FileManager::State FileManager::SaveState() {
 void FileManager::RestoreState(const State& st) {
     ThreadState& s = StateForThread();
     if (s.opened && !st.position.empty()) {
-        // Read the saved record again and put the reading order back behind it, so that
-        // Next goes on where the caller left off and Update rewrites the right record.
+        // Read the saved record again and put the reading order back on it, so that Next
+        // goes on where the caller left off and Update rewrites the right record.
         storage::Table& t = *s.table;
         storage::Record at(decl_);
         if (t.reget(st.position, at) == storage::kNoError) {
-            if (t.setFrom(st.order, at) == storage::kNoError) {
-                storage::Record probe(decl_);
-                while (t.next(probe) == storage::kNoError && t.position() != st.position) {
-                }
-            }
-            t.reget(st.position, at);
             s.lastRead->copyFrom(at);
+            if (t.reset(st.order, st.position) == storage::kNoError) t.next(at);
         }
     }
     s.order = st.order;

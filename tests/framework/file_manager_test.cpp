@@ -385,6 +385,7 @@ TEST_F(FileManagerTest, ReadOnlyAccessDeniedOnceThenWorksReadOnly) {
 
     storage::Record b(items());
     FileManager reader(items(), b);
+    reader.lockRecover = 1;  // the driver waits this long for a stale lock
     reader.Open();
     ASSERT_EQ(reader.SetOrder(kByName), kLevelBenign);
     ASSERT_EQ(reader.Next(), kLevelBenign);
