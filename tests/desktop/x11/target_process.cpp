@@ -1,11 +1,14 @@
 #include "target_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -42,6 +45,20 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
 }
 
 }  // namespace
+
+DisplayLock::DisplayLock() {
+    std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    for (char& c : display) {
+        if (c == '/' || c == ':') c = '_';
+    }
+    fd_ = open(("/tmp/corvix-desktop-test" + display + ".lock").c_str(),
+               O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0) flock(fd_, LOCK_EX);
+}
+
+DisplayLock::~DisplayLock() {
+    if (fd_ >= 0) close(fd_);  // releases the lock
+}
 
 int runProgram(const std::vector<std::string>& args) {
     pid_t pid = spawn(args, {}, true);

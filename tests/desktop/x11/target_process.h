@@ -34,6 +34,19 @@ class TargetProcess {
     std::string outFile_;
 };
 
+// Holds a lock file for one display while alive, so that tests which move the focus and
+// type run one at a time across processes.
+class DisplayLock {
+  public:
+    DisplayLock();
+    ~DisplayLock();
+    DisplayLock(const DisplayLock&) = delete;
+    DisplayLock& operator=(const DisplayLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
+
 // Runs a program (argv[0] searched in PATH) and waits for it; its exit code or -1.
 int runProgram(const std::vector<std::string>& argv);
 

@@ -50,6 +50,8 @@ class X11DesktopTest : public ::testing::Test {
     void SetUp() override {
         const char* display = std::getenv("DISPLAY");
         if (!display || !*display) GTEST_SKIP() << "needs an X display (scripts/test starts one)";
+        // ctest may run several of these at once; focus and typing need the display alone.
+        lock_ = std::make_unique<testing::DisplayLock>();
         std::string reason;
         desktop_ = X11Desktop::open(&reason);
         ASSERT_NE(desktop_, nullptr) << reason;
@@ -74,6 +76,7 @@ class X11DesktopTest : public ::testing::Test {
         return w;
     }
 
+    std::unique_ptr<testing::DisplayLock> lock_;
     std::unique_ptr<X11Desktop> desktop_;
 };
 

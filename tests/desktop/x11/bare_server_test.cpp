@@ -1,0 +1,164 @@
+// The X11 backend on a server without a window manager: the root's children are the
+// top-level windows, and activation raises and focuses a window itself.
+
+// GoogleTest first: Xlib's None and Bool macros would break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "platform/desktop/virtual_keys.h"
+#include "platform/desktop/x11_desktop.h"
+#include "private_display.h"
+
+namespace corvix::desktop {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BareServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        display_ = std::make_unique<testing::PrivateDisplay>();
+        if (!display_->ok()) GTEST_SKIP() << "Xvfb could not be started";
+        dpy_ = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy_, nullptr);
+        desktop_ = X11Desktop::open();
+        ASSERT_NE(desktop_, nullptr);
+    }
+    void TearDown() override {
+        desktop_.reset();
+        if (dpy_) XCloseDisplay(dpy_);
+        display_.reset();
+    }
+
+    // A top-level window with a Latin-1 WM_NAME or a UTF-8 _NET_WM_NAME, and a class.
+    Window makeWindow(const char* title, const char* cls, bool utf8 = false, bool map = true) {
+        Window w = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 10, 10, 200, 100, 0, 0, 0);
+        if (title && utf8) {
+            XChangeProperty(dpy_, w, XInternAtom(dpy_, "_NET_WM_NAME", False),
+                            XInternAtom(dpy_, "UTF8_STRING", False), 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(title),
+                            static_cast<int>(std::strlen(title)));
+        } else if (title) {
+            XStoreName(dpy_, w, title);
+        }
+        if (cls) {
+            XClassHint hint{const_cast<char*>("res"), const_cast<char*>(cls)};
+            XSetClassHint(dpy_, w, &hint);
+        }
+        XSelectInput(dpy_, w, KeyPressMask);
+        if (map) XMapWindow(dpy_, w);
+        XSync(dpy_, False);
+        return w;
+    }
+
+    std::vector<std::string> titles() {
+        std::vector<std::string> out;
+        for (const auto& w : desktop_->topWindows()) out.push_back(w.title);
+        return out;
+    }
+
+    std::unique_ptr<testing::PrivateDisplay> display_;
+    Display* dpy_ = nullptr;
+    std::unique_ptr<X11Desktop> desktop_;
+};
+
+TEST_F(BareServerTest, RootChildrenInStackingOrderWithTitlesAndClasses) {
+    EXPECT_FALSE(desktop_->windowManagerRunning());
+    Window a = makeWindow("Alpha", "ClassA");
+    makeWindow(nullptr, "Untitled");
+    Window b = makeWindow(
+        "Gr\xc3\xbc\xc3\x9f"
+        "e",
+        "ClassB", true);
+    Window hidden = makeWindow("Hidden", "ClassH", false, false);
+
+    auto wins = desktop_->topWindows();
+    // Newest on top; the untitled window is left out; unmapped windows count too.
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Hidden", "Grüße", "Alpha"}));
+    ASSERT_EQ(wins.size(), 3u);
+    EXPECT_EQ(wins[0].handle, hidden);
+    EXPECT_EQ(wins[1].handle, b);
+    EXPECT_EQ(wins[1].className, "ClassB");
+    EXPECT_EQ(wins[2].className, "ClassA");
+
+    XRaiseWindow(dpy_, a);
+    XSync(dpy_, False);
+    EXPECT_EQ(desktop_->topWindows().front().handle, a);
+
+    XDestroyWindow(dpy_, b);
+    XSync(dpy_, False);
+    EXPECT_FALSE(desktop_->windowExists(b));
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Alpha", "Hidden"}));
+}
+
+TEST_F(BareServerTest, ChildWindowTitlesAreWindowTexts) {
+    Window dialog = makeWindow("Logon", "Dlg");
+    Window label = XCreateSimpleWindow(dpy_, dialog, 0, 0, 50, 20, 0, 0, 0);
+    XStoreName(dpy_, label, "Password:");
+    Window inner = XCreateSimpleWindow(dpy_, label, 0, 0, 10, 10, 0, 0, 0);
+    XStoreName(dpy_, inner, "OK");
+    XSync(dpy_, False);
+    EXPECT_EQ(desktop_->childWindowTexts(dialog), (std::vector<std::string>{"Password:", "OK"}));
+    auto texts = desktop_->windowTexts(dialog);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Password:"), texts.end());
+}
+
+TEST_F(BareServerTest, ActivationFocusesAndMapsAndKeysArrive) {
+    Window a = makeWindow("Alpha", "ClassA");
+    Window b = makeWindow("Beta", "ClassB", false, false);  // not mapped yet
+    ASSERT_TRUE(desktop_->activate(a));
+    EXPECT_EQ(desktop_->foregroundWindow(), a);
+    ASSERT_TRUE(desktop_->activate(b));  // maps and raises it
+    EXPECT_EQ(desktop_->foregroundWindow(), b);
+    EXPECT_EQ(desktop_->topWindows().front().handle, b);
+
+    // "H!é": Shift for H and !, the spare keycode for é.
+    for (char32_t ch : std::u32string(U"H!é")) {
+        KeyForChar k = desktop_->keyForChar(ch);
+        if (!k.found) {
+            ASSERT_TRUE(desktop_->typeUnmappedChar(ch));
+            continue;
+        }
+        if (k.shift) desktop_->keyDown(vk::kShift);
+        desktop_->keyDown(k.virtualKey);
+        desktop_->keyUp(k.virtualKey);
+        if (k.shift) desktop_->keyUp(vk::kShift);
+    }
+    desktop_->flush();
+
+    std::vector<KeySym> got;
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (got.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+        while (XPending(dpy_)) {
+            XEvent ev;
+            XNextEvent(dpy_, &ev);
+            if (ev.type == MappingNotify) XRefreshKeyboardMapping(&ev.xmapping);
+            if (ev.type != KeyPress || ev.xkey.window != b) continue;
+            char buf[8];
+            KeySym sym = NoSymbol;
+            XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+            if (sym != XK_Shift_L) got.push_back(sym);
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(got, (std::vector<KeySym>{XK_H, XK_exclam, XK_eacute}));
+}
+
+TEST_F(BareServerTest, ActivatingAGoneWindowFails) {
+    Window a = makeWindow("Alpha", "ClassA");
+    XDestroyWindow(dpy_, a);
+    XSync(dpy_, False);
+    EXPECT_FALSE(desktop_->activate(a));
+    EXPECT_EQ(desktop_->foregroundWindow(), 0u);
+}
+
+}  // namespace
+}  // namespace corvix::desktop
