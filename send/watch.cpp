@@ -123,6 +123,7 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
     }
 
     const uint64_t generation = generation_;
+    bool typed = false;
     vault::PasRecord account;
     if (accounts_ && accounts_->accountById(e.PAS_ID, account)) {
         SendHooks& hooks = sendHooks();
@@ -139,12 +140,17 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
             return false;
         }
         // A window that closed during the wait gets nothing (the keys would land elsewhere).
-        if (d->windowExists(window)) sender.Type(expanded);
+        if (d->windowExists(window)) {
+            sender.Type(expanded);
+            typed = true;
+        }
         wipe(expanded);
         wipe(account.Password);
     }
-    addServed({window, cutChars(upperUtf8(title), kServedTitleChars),
-               cutChars(upperUtf8(text), kServedTitleChars), true});
+    ServedWindow served{window, cutChars(upperUtf8(title), kServedTitleChars),
+                        cutChars(upperUtf8(text), kServedTitleChars), true};
+    if (onServed) onServed(e, served, typed);
+    addServed(std::move(served));
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ class Watcher {
     bool ServeWatchedAccount(const WatchEntry& e);
 
     bool passRunning() const { return running_; }
+
+    // Told of every window recorded as served: the watch entry, the served window and
+    // whether keys were typed (false for a deleted account or a window that closed).
+    std::function<void(const WatchEntry&, const ServedWindow&, bool typed)> onServed;
 
     std::vector<WatchEntry> WatchList;
     std::vector<ServedWindow> ServedWindows;  // in order of handle, duplicates allowed

@@ -1,0 +1,141 @@
+// corvix-cli send ID | watch [--seconds N]: types an account into its window on the
+// current display, or watches for the windows of the watched accounts.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "cli/command.h"
+#include "framework/prompt.h"
+#include "platform/desktop/desktop.h"
+#include "send/send_account.h"
+#include "send/vault_accounts.h"
+#include "send/watch.h"
+#include "send/windows.h"
+#include "vault/tables.h"
+
+namespace corvix::cli {
+namespace {
+
+bool parseCount(const std::string& text, long low, long high, long* out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < low || v > high) return false;
+    *out = v;
+    return true;
+}
+
+// The X11 desktop as the current one for the life of a command; messages to stderr.
+class DesktopSession {
+  public:
+    DesktopSession() : previousPrompt_(framework::setPrompt(&prompt_)) {}
+    ~DesktopSession() {
+        desktop::setCurrentDesktop(nullptr);
+        framework::setPrompt(previousPrompt_);
+    }
+    bool open() {
+        std::string reason;
+        desktop_ = desktop::openX11Desktop(&reason);
+        if (!desktop_) {
+            std::fprintf(stderr, "corvix-cli: cannot reach the display: %s\n", reason.c_str());
+            return false;
+        }
+        desktop::setCurrentDesktop(desktop_.get());
+        return true;
+    }
+    desktop::Desktop& desktop() { return *desktop_; }
+
+  private:
+    framework::StderrPrompt prompt_;
+    framework::Prompt* previousPrompt_;
+    std::unique_ptr<desktop::Desktop> desktop_;
+};
+
+// Gives the receiving programs a moment to read the keys before the keyboard mapping
+// of characters typed through spare keys is put back.
+void letKeysArrive() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+}
+
+int runSend(const std::vector<std::string>& args) {
+    long id = 0;
+    if (args.size() != 1 || !parseCount(args[0], 1, 2147483647L, &id))
+        return usageError("send", "send needs one account ID (a number)");
+    VaultSession session;
+    int rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    storage::Table& pas = session.tables().pas;
+    vault::PasBuffer r;
+    r->PAS_ID = static_cast<int32_t>(id);
+    rc = pas.get(vault::pas::K_PAS_ID, r);
+    if (rc == storage::kRecordNotFound)
+        return failWith("Record Retrieval Error",
+                        "There is no account with ID " + std::to_string(id) + ".");
+    if (rc != storage::kNoError) return failWithStorage(pas.error(), vault::kVaultFile);
+
+    DesktopSession desk;
+    if (!desk.open()) return kExitError;
+    // No frame here: the window the user works in is the one in front now.
+    send::SampleForegroundWindow(desk.desktop(), 0);
+    const send::SendResult result = send::SendAccount(r.record());
+    switch (result) {
+        case send::SendResult::Sent:
+            letKeysArrive();
+            return kExitOk;
+        case send::SendResult::TargetClosed:
+            std::fprintf(stderr, "corvix-cli: the target window closed before typing\n");
+            return kExitError;
+        default:
+            return kExitError;  // the message has been shown
+    }
+}
+
+int runWatch(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!parseOptions(args, {}, {"--seconds"}, o, &error)) return usageError("watch", error);
+    if (!o.positional.empty()) return usageError("watch", "watch takes no arguments");
+    long seconds = -1;
+    if (o.hasValue("--seconds") && !parseCount(o.value("--seconds"), 0, 100000000L, &seconds))
+        return usageError("watch", "--seconds takes a whole number of seconds");
+
+    VaultSession session;
+    int rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    DesktopSession desk;
+    if (!desk.open()) return kExitError;
+
+    send::VaultAccounts accounts(session.tables().pas);
+    send::Watcher watcher(&accounts);
+    bool typedAny = false;
+    watcher.onServed = [&](const send::WatchEntry& e, const send::ServedWindow& w, bool typed) {
+        std::printf("%s account %d: %s\n", typed ? "sent" : "skipped", e.PAS_ID,
+                    w.WIN_TITLE.c_str());
+        std::fflush(stdout);
+        typedAny = typedAny || typed;
+    };
+    watcher.BuildWatchList();
+    if (accounts.lastError() != 0)
+        return failWithStorage(session.tables().pas.error(), vault::kVaultFile);
+    std::fprintf(stderr, "corvix-cli: watching %zu account(s)\n", watcher.WatchList.size());
+
+    const auto start = std::chrono::steady_clock::now();
+    auto tick = start;
+    for (;;) {
+        watcher.WatchPass();
+        tick += std::chrono::seconds(1);
+        if (seconds >= 0 && tick - start > std::chrono::seconds(seconds)) break;
+        std::this_thread::sleep_until(tick);
+    }
+    if (typedAny) letKeysArrive();
+    return kExitOk;
+}
+
+}  // namespace
+
+CORVIX_CLI_COMMAND(kSend, "send", "send ID", "types an account into its window", runSend);
+CORVIX_CLI_COMMAND(kWatch, "watch", "watch [--seconds N]",
+                   "sends watched accounts into their windows as they appear", runWatch);
+
+}  // namespace corvix::cli
