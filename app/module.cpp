@@ -1,1 +1,0 @@
-// Placeholder so the module target has a source until its code lands.
