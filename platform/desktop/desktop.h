@@ -35,19 +35,24 @@ class Desktop {
   public:
     virtual ~Desktop() = default;
 
-    // Windows. Top-level windows, top of the stacking order first.
+    // Windows. Top-level windows, top of the stacking order first. Windows without a
+    // title are left out: no pattern could match them.
     virtual std::vector<WindowInfo> topWindows() = 0;
     // Texts inside one window: child window titles and accessible labels / edit texts.
     virtual std::vector<std::string> windowTexts(WindowHandle window) = 0;
     virtual WindowHandle foregroundWindow() = 0;
     virtual bool windowExists(WindowHandle window) = 0;
-    // Brings the window to the front and gives it the keyboard focus.
+    // Brings the window to the front and gives it the keyboard focus; waits (X11: up to
+    // 3 s) until it has the focus, false when it does not get it.
     virtual bool activate(WindowHandle window) = 0;
 
-    // Keyboard. Virtual-key codes are the Windows ones (0x41 'A', 0x10 Shift, ...).
+    // Keyboard. Virtual-key codes are the Windows ones (0x41 'A', 0x10 Shift, ...; see
+    // virtual_keys.h). The mouse-button codes (1, 2, 4, 5, 6) and 0 send nothing on X11.
     virtual void keyDown(uint8_t virtualKey) = 0;
     virtual void keyUp(uint8_t virtualKey) = 0;
     virtual KeyForChar keyForChar(char32_t ch) = 0;
+    // keyForChar answers only keys reached without AltGr: on X11 a character that needs
+    // AltGr (or a dead key) is reported as not found and goes through typeUnmappedChar.
     // Types one character the layout has no key for (the X11 backend remaps a spare
     // keycode); false when the backend cannot.
     virtual bool typeUnmappedChar(char32_t ch) = 0;
@@ -73,6 +78,8 @@ class Desktop {
 std::unique_ptr<Desktop> openX11Desktop(std::string* reason = nullptr);
 
 // The process-wide desktop used by the sending code. Tests install a simulated one.
+// With none installed, the first call opens the X11 desktop (kept for the process;
+// nullptr without a display); setCurrentDesktop(nullptr) returns to that.
 Desktop* currentDesktop();
 void setCurrentDesktop(Desktop* desktop);  // not owned
 

@@ -159,7 +159,9 @@ const std::vector<std::string>& SimulatedDesktop::shortcuts(WindowHandle window)
 std::vector<WindowInfo> SimulatedDesktop::topWindows() {
     std::vector<WindowInfo> out;
     out.reserve(windows_.size());
-    for (const auto& w : windows_) out.push_back({w.handle, w.title, w.className});
+    for (const auto& w : windows_) {
+        if (!w.title.empty()) out.push_back({w.handle, w.title, w.className});
+    }
     return out;
 }
 

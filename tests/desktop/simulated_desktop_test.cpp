@@ -66,6 +66,17 @@ TEST(SimulatedWindows, CloseRenameAndTexts) {
     EXPECT_TRUE(d.topWindows().empty());
 }
 
+TEST(SimulatedWindows, UntitledWindowsAreNotListedButExist) {
+    SimulatedDesktop d;
+    WindowHandle blank = d.addWindow("", "Frame");
+    WindowHandle named = d.addWindow("Named");
+    ASSERT_EQ(d.topWindows().size(), 1u);
+    EXPECT_EQ(d.topWindows()[0].handle, named);
+    EXPECT_TRUE(d.windowExists(blank));
+    d.setTitle(blank, "Now titled");
+    EXPECT_EQ(d.topWindows().size(), 2u);
+}
+
 TEST(SimulatedWindows, ActivationCanFail) {
     SimulatedDesktop d;
     WindowHandle a = d.addWindow("A");
