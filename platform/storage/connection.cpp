@@ -158,6 +158,7 @@ void releaseConnection(Connection* c) {
     auto it = reg.find(c->path);
     if (it == reg.end() || it->second.get() != c) return;
     if (c->inTransaction) exec(c->db, "ROLLBACK;");
+    for (auto& [sql, st] : c->statements) sqlite3_finalize(st);
     sqlite3_close_v2(c->db);
     sodium_memzero(c->keyHex.data(), c->keyHex.size());
     reg.erase(it);

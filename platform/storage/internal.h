@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/storage/declaration.h"
@@ -24,9 +25,13 @@ int succeed(Error& e);
 
 // ---- statements --------------------------------------------------------------------------
 
+struct Connection;
+
 class Stmt {
   public:
     Stmt(sqlite3* db, std::string_view sql);
+    // A statement kept prepared on the connection for the next use of the same SQL.
+    Stmt(Connection* c, const std::string& sql);
     ~Stmt();
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
@@ -49,6 +54,7 @@ class Stmt {
   private:
     sqlite3_stmt* stmt_ = nullptr;
     int prepareCode_ = SQLITE_OK;
+    bool cached_ = false;
 };
 
 // Runs SQL without results; SQLITE_OK or the error code.
@@ -68,6 +74,7 @@ struct Connection {
     uint64_t generation = 0;  // bumped by every change made through this connection
     bool inTransaction = false;
     int busyMillis = 10000;
+    std::unordered_map<std::string, sqlite3_stmt*> statements;  // prepared once, reused
 };
 
 std::string absolutePath(const std::string& file);

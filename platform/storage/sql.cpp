@@ -39,8 +39,31 @@ Stmt::Stmt(sqlite3* db, std::string_view sql) {
     }
 }
 
+Stmt::Stmt(Connection* c, const std::string& sql) {
+    auto it = c->statements.find(sql);
+    if (it != c->statements.end() && !sqlite3_stmt_busy(it->second)) {
+        stmt_ = it->second;
+        cached_ = true;
+        return;
+    }
+    prepareCode_ =
+        sqlite3_prepare_v2(c->db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (prepareCode_ != SQLITE_OK) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    } else if (it == c->statements.end()) {
+        c->statements.emplace(sql, stmt_);
+        cached_ = true;
+    }
+}
+
 Stmt::~Stmt() {
-    sqlite3_finalize(stmt_);
+    if (cached_) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    } else {
+        sqlite3_finalize(stmt_);
+    }
 }
 
 void Stmt::bind(int index, const Scalar& value) {

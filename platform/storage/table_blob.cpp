@@ -25,8 +25,8 @@ int checkBlob(Table::Impl& d, int blob, bool write) {
 int64_t Table::blobSize(int blob) {
     Impl& d = *impl_;
     if (checkBlob(d, blob, false)) return -1;
-    Stmt st(d.conn->db, "SELECT coalesce(sum(length(data)), 0) FROM " + d.blobs +
-                            " WHERE rid = ? AND blob = ?;");
+    Stmt st(d.conn, "SELECT coalesce(sum(length(data)), 0) FROM " + d.blobs +
+                        " WHERE rid = ? AND blob = ?;");
     if (!st.ok()) {
         failSql(d.err, d.conn->db, name());
         return -1;
@@ -46,8 +46,8 @@ int Table::readBlob(int blob, uint64_t offset, void* buffer, size_t length, size
     if (got) *got = 0;
     if (int rc = checkBlob(d, blob, false)) return rc;
     // Every chunk but the last is full, so the offset names its chunk directly.
-    Stmt st(d.conn->db, "SELECT chunk, data FROM " + d.blobs +
-                            " WHERE rid = ? AND blob = ? AND chunk >= ? ORDER BY chunk;");
+    Stmt st(d.conn, "SELECT chunk, data FROM " + d.blobs +
+                        " WHERE rid = ? AND blob = ? AND chunk >= ? ORDER BY chunk;");
     if (!st.ok()) return failSql(d.err, d.conn->db, name());
     st.bindInt(1, d.current);
     st.bindInt(2, blob);
@@ -80,8 +80,8 @@ int Table::appendBlob(int blob, const void* data, size_t length) {
     int64_t chunk = 0;
     std::vector<unsigned char> buf;
     {
-        Stmt last(d.conn->db, "SELECT chunk, data FROM " + d.blobs +
-                                  " WHERE rid = ? AND blob = ? ORDER BY chunk DESC LIMIT 1;");
+        Stmt last(d.conn, "SELECT chunk, data FROM " + d.blobs +
+                              " WHERE rid = ? AND blob = ? ORDER BY chunk DESC LIMIT 1;");
         if (!last.ok()) return failSql(d.err, d.conn->db, name());
         last.bindInt(1, d.current);
         last.bindInt(2, blob);
@@ -95,8 +95,8 @@ int Table::appendBlob(int blob, const void* data, size_t length) {
                 ++chunk;
         }
     }
-    Stmt put(d.conn->db, "INSERT OR REPLACE INTO " + d.blobs +
-                             " (rid, blob, chunk, data) VALUES (?, ?, ?, ?);");
+    Stmt put(d.conn, "INSERT OR REPLACE INTO " + d.blobs +
+                         " (rid, blob, chunk, data) VALUES (?, ?, ?, ?);");
     if (!put.ok()) return failSql(d.err, d.conn->db, name());
     auto in = static_cast<const unsigned char*>(data);
     size_t used = 0;
@@ -120,7 +120,7 @@ int Table::appendBlob(int blob, const void* data, size_t length) {
 int Table::truncateBlob(int blob) {
     Impl& d = *impl_;
     if (int rc = checkBlob(d, blob, true)) return rc;
-    Stmt del(d.conn->db, "DELETE FROM " + d.blobs + " WHERE rid = ? AND blob = ?;");
+    Stmt del(d.conn, "DELETE FROM " + d.blobs + " WHERE rid = ? AND blob = ?;");
     if (!del.ok()) return failSql(d.err, d.conn->db, name());
     del.bindInt(1, d.current);
     del.bindInt(2, blob);

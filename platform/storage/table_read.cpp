@@ -13,19 +13,6 @@ namespace {
 
 constexpr int kBatchRows = 32;
 
-std::string tuple(const std::vector<std::string>& terms, bool withRow) {
-    std::string out = "(";
-    for (size_t i = 0; i < terms.size(); ++i) out += (i ? ", " : "") + terms[i];
-    if (withRow) out += std::string(terms.empty() ? "" : ", ") + "rowid";
-    return out + ")";
-}
-
-std::string placeholders(size_t n) {
-    std::string out = "(";
-    for (size_t i = 0; i < n; ++i) out += i ? ", ?" : "?";
-    return out + ")";
-}
-
 // Parentheses must balance outside quotes, so that a condition cannot close the one
 // it is wrapped in ("1) OR (1").
 bool balanced(std::string_view s) {
@@ -69,6 +56,10 @@ std::vector<Scalar> Table::Impl::keyValues(int key, const std::vector<Scalar>& c
     return out;
 }
 
+// Reads on from the current place with keyset seeks. A seek past (v1..vn, row) is run as
+// a cascade of queries that each fix a prefix of the key and range over the next
+// component ("k1 = v1 AND k2 > v2"), deepest first: every one is an index search, even
+// where SQLite cannot seek on a row-value comparison under a custom collation.
 int Table::Impl::fetchBatch(bool forward) {
     batch.clear();
     batchPos = 0;
@@ -78,46 +69,72 @@ int Table::Impl::fetchBatch(bool forward) {
     static const std::vector<std::string> kNoTerms;
     const std::vector<std::string>& terms =
         order == kPhysicalOrder ? kNoTerms : shape->keys[order].terms;
-    std::vector<std::string> where;
-    std::vector<Scalar> args;
+    std::string common;
     if (order != kPhysicalOrder && !shape->keys[order].optionalCondition.empty())
-        where.push_back(shape->keys[order].optionalCondition);
-    if (!filter.empty()) where.push_back("(" + filter + ")");
-    if (place == Place::After) {
-        where.push_back(tuple(terms, true) + (forward ? " > " : " < ") +
-                        placeholders(terms.size() + 1));
-        args = at;
-        args.push_back(atRow);
-    } else if (place == Place::From) {
-        bool withRow = fromRow != 0;
-        if (withRow || !terms.empty()) {
-            where.push_back(tuple(terms, withRow) + (forward ? " >= " : " <= ") +
-                            placeholders(terms.size() + (withRow ? 1 : 0)));
-            args = fromValues;
-            if (withRow) args.push_back(fromRow);
+        common += " AND " + shape->keys[order].optionalCondition;
+    if (!filter.empty()) common += " AND (" + filter + ")";
+    std::string orderBy = " ORDER BY ";
+    for (const std::string& t : terms) orderBy += t + (forward ? ", " : " DESC, ");
+    orderBy += forward ? "rowid" : "rowid DESC";
+    const char* beyond = forward ? " > " : " < ";
+
+    struct Level {
+        std::string where;
+        std::vector<Scalar> args;
+    };
+    std::vector<Level> levels;
+    const std::vector<Scalar>& values = place == Place::After ? at : fromValues;
+    bool seek = place == Place::After || place == Place::From;
+    if (!seek) {
+        levels.push_back({"1", {}});
+    } else {
+        // The deepest level: the same key value, then the record number.
+        Level same;
+        same.where = "1";
+        for (size_t i = 0; i < terms.size(); ++i) {
+            same.where += " AND " + terms[i] + " = ?";
+            same.args.push_back(values[i]);
+        }
+        int64_t row = place == Place::After ? atRow : fromRow;
+        if (row != 0) {
+            same.where += std::string(" AND rowid") +
+                          (place == Place::After ? beyond : (forward ? " >= " : " <= ")) + "?";
+            same.args.push_back(row);
+        }
+        levels.push_back(std::move(same));
+        for (size_t depth = terms.size(); depth-- > 0;) {
+            Level l;
+            l.where = "1";
+            for (size_t i = 0; i < depth; ++i) {
+                l.where += " AND " + terms[i] + " = ?";
+                l.args.push_back(values[i]);
+            }
+            l.where += " AND " + terms[depth] + beyond + "?";
+            l.args.push_back(values[depth]);
+            levels.push_back(std::move(l));
         }
     }
-    std::string sql = "SELECT " + shape->selectList() + " FROM " + data;
-    for (size_t i = 0; i < where.size(); ++i) sql += (i ? " AND " : " WHERE ") + where[i];
-    sql += " ORDER BY ";
-    for (const std::string& t : terms) sql += t + (forward ? ", " : " DESC, ");
-    sql += forward ? "rowid" : "rowid DESC";
-    sql += " LIMIT " + std::to_string(kBatchRows) + ";";
-
-    Stmt st(conn->db, sql);
-    if (!st.ok()) return failSql(err, conn->db, name);
-    for (size_t i = 0; i < args.size(); ++i) st.bind(static_cast<int>(i + 1), args[i]);
-    int rc;
-    while ((rc = st.step()) == SQLITE_ROW) {
-        std::vector<Scalar> row;
-        row.reserve(shape->types.size());
-        for (size_t c = 0; c < shape->types.size(); ++c)
-            row.push_back(st.column(static_cast<int>(c + 1), shape->types[c]));
-        batch.emplace_back(st.columnInt(0), std::move(row));
-    }
-    if (rc != SQLITE_DONE) {
-        batch.clear();
-        return failSql(err, conn->db, name);
+    for (const Level& level : levels) {
+        size_t want = kBatchRows - batch.size();
+        if (want == 0) break;
+        Stmt st(conn, "SELECT " + shape->selectList() + " FROM " + data + " WHERE " + level.where +
+                          common + orderBy + " LIMIT ?;");
+        if (!st.ok()) return failSql(err, conn->db, name);
+        int i = 1;
+        for (const Scalar& a : level.args) st.bind(i++, a);
+        st.bindInt(i, static_cast<int64_t>(want));
+        int rc;
+        while ((rc = st.step()) == SQLITE_ROW) {
+            std::vector<Scalar> row;
+            row.reserve(shape->types.size());
+            for (size_t c = 0; c < shape->types.size(); ++c)
+                row.push_back(st.column(static_cast<int>(c + 1), shape->types[c]));
+            batch.emplace_back(st.columnInt(0), std::move(row));
+        }
+        if (rc != SQLITE_DONE) {
+            batch.clear();
+            return failSql(err, conn->db, name);
+        }
     }
     return kNoError;
 }
@@ -180,8 +197,7 @@ int Table::reset(int key, std::string_view position) {
     Impl& d = *impl_;
     int64_t row = 0;
     if (!parsePosition(position, row)) return fail(d.err, kRecordNotFound, name());
-    Stmt st(d.conn->db,
-            "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
+    Stmt st(d.conn, "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
     if (!st.ok()) return failSql(d.err, d.conn->db, name());
     st.bindInt(1, row);
     if (st.step() != SQLITE_ROW) return fail(d.err, kRecordNotFound, name());
@@ -246,7 +262,7 @@ int Table::get(int key, RecordBuffer& into) {
     sql += " ORDER BY ";
     for (const std::string& t : k.terms) sql += t + ", ";
     sql += "rowid LIMIT 1;";
-    Stmt st(d.conn->db, sql);
+    Stmt st(d.conn, sql);
     if (!st.ok()) return failSql(d.err, d.conn->db, name());
     for (size_t i = 0; i < values.size(); ++i) st.bind(static_cast<int>(i + 1), values[i]);
     int rc = st.step();
@@ -270,8 +286,7 @@ int Table::reget(std::string_view position, RecordBuffer& into) {
     if (!d.isOpen()) return d.notOpen();
     int64_t row = 0;
     if (!parsePosition(position, row)) return fail(d.err, kRecordNotFound, name());
-    Stmt st(d.conn->db,
-            "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
+    Stmt st(d.conn, "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
     if (!st.ok()) return failSql(d.err, d.conn->db, name());
     st.bindInt(1, row);
     int rc = st.step();

@@ -27,7 +27,7 @@ int duplicatedKey(const Table::Impl& d, const std::vector<Scalar>& cells, int64_
             sql += (i ? " AND " : "") + key.terms[i] + " = ?";
         if (!key.optionalCondition.empty()) sql += " AND " + key.optionalCondition;
         sql += " AND rowid <> ? LIMIT 1;";
-        Stmt st(d.conn->db, sql);
+        Stmt st(d.conn, sql);
         if (!st.ok()) {
             *sqlError = st.prepareCode();
             return -1;
@@ -84,7 +84,7 @@ int Table::add(RecordBuffer& record) {
         cols += (i ? ", " : "") + d.shape->columns[i];
         marks += i ? ", ?" : "?";
     }
-    Stmt ins(d.conn->db, "INSERT INTO " + d.data + " (" + cols + ") VALUES (" + marks + ");");
+    Stmt ins(d.conn, "INSERT INTO " + d.data + " (" + cols + ") VALUES (" + marks + ");");
     if (!ins.ok()) return failSql(d.err, d.conn->db, name());
     for (size_t i = 0; i < cells.size(); ++i) ins.bind(static_cast<int>(i + 1), cells[i]);
     int rc = ins.step();
@@ -109,7 +109,7 @@ int Table::put(const RecordBuffer& record) {
     {
         // Inside the write section nobody else can change the row between this check
         // and the rewrite.
-        Stmt st(d.conn->db,
+        Stmt st(d.conn,
                 "SELECT " + d.shape->selectList() + " FROM " + d.data + " WHERE rowid = ?;");
         if (!st.ok()) return failSql(d.err, d.conn->db, name());
         st.bindInt(1, d.current);
@@ -124,7 +124,7 @@ int Table::put(const RecordBuffer& record) {
     std::string sets;
     for (size_t i = 0; i < d.shape->columns.size(); ++i)
         sets += (i ? ", " : "") + d.shape->columns[i] + " = ?";
-    Stmt up(d.conn->db, "UPDATE " + d.data + " SET " + sets + " WHERE rowid = ?;");
+    Stmt up(d.conn, "UPDATE " + d.data + " SET " + sets + " WHERE rowid = ?;");
     if (!up.ok()) return failSql(d.err, d.conn->db, name());
     for (size_t i = 0; i < cells.size(); ++i) up.bind(static_cast<int>(i + 1), cells[i]);
     up.bindInt(static_cast<int>(cells.size() + 1), d.current);
@@ -143,8 +143,8 @@ int Table::erase() {
     if (d.current == 0) return fail(d.err, kRecordNotAvailable, name());
     WriteScope w(d.conn);
     if (w.begin() != SQLITE_OK) return failSql(d.err, d.conn->db, name());
-    Stmt del(d.conn->db, "DELETE FROM " + d.data + " WHERE rowid = ?;");
-    Stmt chunks(d.conn->db, "DELETE FROM " + d.blobs + " WHERE rid = ?;");
+    Stmt del(d.conn, "DELETE FROM " + d.data + " WHERE rowid = ?;");
+    Stmt chunks(d.conn, "DELETE FROM " + d.blobs + " WHERE rid = ?;");
     if (!del.ok() || !chunks.ok()) return failSql(d.err, d.conn->db, name());
     del.bindInt(1, d.current);
     chunks.bindInt(1, d.current);
