@@ -44,6 +44,13 @@ bool isVendorKeysym(XKeySym sym) {
 }  // namespace
 
 Keyboard::Keyboard(Connection& connection) : c_(connection) {
+    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    int eventBase = 0;
+    if (XkbQueryExtension(c_.display(), &opcode, &eventBase, &error, &major, &minor)) {
+        xkbEventBase_ = eventBase;
+        const unsigned long mask = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(c_.display(), XkbUseCoreKbd, mask, mask);
+    }
     load();
     findSpares();
 }
@@ -190,17 +197,39 @@ void Keyboard::findSpares() {
     }
 }
 
+// Changes of the keyboard mapping arrive as events: XKB's map and new-keyboard notices
+// (selected in the constructor; an XKB client gets no core notice for key symbols) and
+// core MappingNotify for servers without XKB. Our own spare changes need no reload.
 void Keyboard::checkMappingChanges() {
     Display* dpy = c_.display();
     XEvent ev;
     bool reload = false;
+    auto ownSpares = [&](int first, int count) {
+        if (count < 1) return false;
+        for (int k = 0; k < count; ++k) {
+            if (spareIndex(static_cast<uint8_t>(first + k)) < 0) return false;
+        }
+        return true;
+    };
+    if (xkbEventBase_ >= 0) {
+        while (XCheckTypedEvent(dpy, xkbEventBase_, &ev)) {
+            const auto* xkb = reinterpret_cast<const XkbEvent*>(&ev);
+            if (xkb->any.xkb_type == XkbNewKeyboardNotify) {
+                reload = true;
+            } else if (xkb->any.xkb_type == XkbMapNotify) {
+                const XkbMapNotifyEvent& m = xkb->map;
+                const unsigned otherParts =
+                    m.changed & ~static_cast<unsigned>(XkbKeySymsMask | XkbKeyTypesMask);
+                if (otherParts & XkbModifierMapMask ||
+                    !ownSpares(m.first_key_sym, m.num_key_syms)) {
+                    reload = true;
+                }
+            }
+        }
+    }
     while (XCheckTypedEvent(dpy, MappingNotify, &ev)) {
         XMappingEvent& m = ev.xmapping;
-        bool ownSpare = m.request == MappingKeyboard && m.count >= 1;
-        for (int k = 0; ownSpare && k < m.count; ++k) {
-            ownSpare = spareIndex(static_cast<uint8_t>(m.first_keycode + k)) >= 0;
-        }
-        if (!ownSpare) reload = true;
+        if (m.request != MappingKeyboard || !ownSpares(m.first_keycode, m.count)) reload = true;
         XRefreshKeyboardMapping(&m);
     }
     if (reload) load();

@@ -84,6 +84,7 @@ class Keyboard {
     std::array<uint8_t, 256> pressed_{};          // keycode used by the last key-down of a VK
     unsigned alt_ = 0, super_ = 0, numLock_ = 0;
     std::vector<Spare> spares_;
+    int xkbEventBase_ = -1;  // -1: the server has no XKB
     std::chrono::steady_clock::time_point lastPause_{};
     int remapsSincePause_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/desktop/virtual_keys.h"
 
 namespace corvix::desktop {
@@ -288,6 +290,17 @@ TEST(CurrentDesktop, InstalledDesktopIsUsedAndResettable) {
     EXPECT_EQ(currentDesktop(), &e);
     setCurrentDesktop(nullptr);
     EXPECT_NE(currentDesktop(), &e);
+    setCurrentDesktop(nullptr);
+}
+
+TEST(CurrentDesktop, WithoutADisplayThereIsNone) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    setCurrentDesktop(nullptr);
+    EXPECT_EQ(currentDesktop(), nullptr);
+    EXPECT_EQ(currentDesktop(), nullptr);  // asked again: still none, no crash
+    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
     setCurrentDesktop(nullptr);
 }
 

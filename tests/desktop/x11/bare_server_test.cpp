@@ -152,6 +152,59 @@ TEST_F(BareServerTest, ActivationFocusesAndMapsAndKeysArrive) {
     EXPECT_EQ(got, (std::vector<KeySym>{XK_H, XK_exclam, XK_eacute}));
 }
 
+// Another layout: a key that types ö and Ö (another program changes the mapping while
+// the desktop is open). The key gets a virtual-key code of its own and types both.
+TEST_F(BareServerTest, FollowsAMappingChangedByAnotherProgram) {
+    EXPECT_FALSE(desktop_->keyForChar(U'ö').found);
+    const KeyCode q = XKeysymToKeycode(dpy_, XK_q);
+    int per = 0;
+    KeySym* old = XGetKeyboardMapping(dpy_, q, 1, &per);
+    std::vector<KeySym> row(old, old + per);
+    XFree(old);
+    std::vector<KeySym> changed(row.size(), NoSymbol);
+    changed[0] = XK_odiaeresis;
+    changed[1] = XK_Odiaeresis;
+    XChangeKeyboardMapping(dpy_, q, per, changed.data(), 1);
+    XSync(dpy_, False);
+
+    KeyForChar lower, upper;
+    for (int i = 0; i < 100 && !lower.found; ++i) {  // the notice travels as an event
+        lower = desktop_->keyForChar(U'ö');
+        if (!lower.found) std::this_thread::sleep_for(10ms);
+    }
+    upper = desktop_->keyForChar(U'Ö');
+    ASSERT_TRUE(lower.found);
+    ASSERT_TRUE(upper.found);
+    EXPECT_FALSE(lower.shift);
+    EXPECT_TRUE(upper.shift);
+    EXPECT_EQ(lower.virtualKey, upper.virtualKey);
+    EXPECT_NE(lower.virtualKey, 'Q');
+    EXPECT_FALSE(desktop_->keyForChar(U'q').found);  // the layout lost it
+
+    Window w = makeWindow("Target", "T");
+    ASSERT_TRUE(desktop_->activate(w));
+    desktop_->keyDown(lower.virtualKey);
+    desktop_->keyUp(lower.virtualKey);
+    desktop_->flush();
+    KeySym got = NoSymbol;
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (got == NoSymbol && std::chrono::steady_clock::now() < deadline) {
+        while (XPending(dpy_)) {
+            XEvent ev;
+            XNextEvent(dpy_, &ev);
+            if (ev.type == MappingNotify) XRefreshKeyboardMapping(&ev.xmapping);
+            if (ev.type == KeyPress && ev.xkey.window == w) {
+                char buf[8];
+                XLookupString(&ev.xkey, buf, sizeof buf, &got, nullptr);
+            }
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(got, static_cast<KeySym>(XK_odiaeresis));
+    XChangeKeyboardMapping(dpy_, q, per, row.data(), 1);
+    XSync(dpy_, False);
+}
+
 TEST_F(BareServerTest, ActivatingAGoneWindowFails) {
     Window a = makeWindow("Alpha", "ClassA");
     XDestroyWindow(dpy_, a);
