@@ -209,9 +209,10 @@ void abandonConnectionsAfterFork() {
 }
 
 bool verifyCipherLibrary(std::string* reason) {
-    static int verified = -1;  // -1 unknown, 0 refused, 1 fine
+    static int verified = -1;  // 0 refused, 1 fine
     static std::string why;
-    if (verified < 0) {
+    static std::once_flag once;
+    std::call_once(once, [] {
         sqlite3* db = nullptr;
         std::string version;
         if (sqlite3_open(":memory:", &db) == SQLITE_OK) {
@@ -233,7 +234,7 @@ bool verifyCipherLibrary(std::string* reason) {
         } else {
             verified = 1;
         }
-    }
+    });
     if (reason) *reason = why;
     return verified == 1;
 }

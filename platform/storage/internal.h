@@ -219,6 +219,7 @@ struct Table::Impl {
     size_t batchPos = 0;
     bool batchForward = true;
     uint64_t batchGeneration = 0;
+    int64_t batchDataVersion = 0;  // other processes' commits, as SQLite counts them
 
     // The record last read or added, as it was read: rewrites check it still is.
     int64_t current = 0;
@@ -228,6 +229,7 @@ struct Table::Impl {
     bool canWrite() const { return (mode & kAccessMask) != kReadOnly; }
     const std::string& fileName() const { return name; }
     int notOpen();
+    int64_t dataVersion();
     void resetReading();
     bool validKey(int key) const;
     int fetchBatch(bool forward);

@@ -189,9 +189,13 @@ int Table::open(int mode) {
     int wait = d.recoverSeconds;
     d.recoverSeconds = 0;
 
+    // Writing needs the file and its folder (for the journal) writable.
     bool writes = (mode & kAccessMask) != kReadOnly;
-    if (writes && fileExists(path) && ::access(path.c_str(), W_OK) != 0)
-        return fail(d.err, kAccessDenied, shown, errno, std::strerror(errno));
+    if (writes && fileExists(path)) {
+        std::string folder = path.substr(0, path.find_last_of('/') + 1);
+        if (::access(path.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0)
+            return fail(d.err, kAccessDenied, shown, errno, std::strerror(errno));
+    }
 
     Connection* c = nullptr;
     if (int rc = acquireConnection(tn.file, owner, &c, d.err)) return rc;

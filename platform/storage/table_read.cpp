@@ -45,6 +45,11 @@ bool parsePosition(std::string_view text, int64_t& row) {
 
 }  // namespace
 
+int64_t Table::Impl::dataVersion() {
+    Stmt st(conn, "PRAGMA data_version;");
+    return st.ok() && st.step() == SQLITE_ROW ? st.columnInt(0) : -1;
+}
+
 bool Table::Impl::validKey(int key) const {
     return key == kPhysicalOrder || (key >= 0 && static_cast<size_t>(key) < shape->keys.size());
 }
@@ -65,6 +70,7 @@ int Table::Impl::fetchBatch(bool forward) {
     batchPos = 0;
     batchForward = forward;
     batchGeneration = conn->generation;
+    batchDataVersion = dataVersion();
 
     static const std::vector<std::string> kNoTerms;
     const std::vector<std::string>& terms =
@@ -155,8 +161,11 @@ int Table::Impl::read(bool forward, RecordBuffer& into) {
     // only next() does. Right after set() both ends are open.
     if ((place == Place::End && forward) || (place == Place::BeforeFirst && !forward))
         return fail(err, kRecordNotAvailable, name);
+    // Rows read ahead are used only while nobody, here or in another process, has
+    // changed the file since.
     bool batchUsable = place == Place::After && batchForward == forward &&
-                       batchGeneration == conn->generation && batchPos < batch.size();
+                       batchGeneration == conn->generation && batchPos < batch.size() &&
+                       batchDataVersion == dataVersion();
     if (!batchUsable) {
         if (int rc = fetchBatch(forward)) return rc;
         if (batch.empty()) {

@@ -161,6 +161,37 @@ TEST_F(Sharing, RewriteOfARecordChangedByAnotherProcessGives89) {
     EXPECT_EQ(mine.put(r), 0);
 }
 
+TEST_F(Sharing, ReadingOnSeesChangesAnotherProcessMadeMeanwhile) {
+    TableDecl d = categoryDecl("Fresh");
+    Table t(d);
+    ASSERT_EQ(t.create(), 0);
+    ASSERT_EQ(t.open(), 0);
+    Record r(d);
+    for (const char* name : {"a", "b", "c"}) {
+        r.set(0, std::string(name));
+        ASSERT_EQ(t.add(r), 0);
+    }
+    ASSERT_EQ(t.set(kPhysicalOrder), 0);
+    ASSERT_EQ(t.next(r), 0);  // reads ahead
+    EXPECT_EQ(r.getString(0), "a");
+    int rc = inChild([&] {
+        Table other(d);
+        if (other.open() != 0) return 1;
+        Record o(d);
+        o.set(0, std::string("b"));
+        if (other.get(0, o) != 0) return 2;
+        o.set(0, std::string("b changed"));
+        if (other.put(o) != 0) return 3;
+        o.set(0, std::string("c"));
+        if (other.get(0, o) != 0) return 4;
+        return other.erase() == 0 ? 0 : 5;
+    });
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(t.next(r), 0);
+    EXPECT_EQ(r.getString(0), "b changed");
+    EXPECT_EQ(t.next(r), kRecordNotAvailable);
+}
+
 TEST_F(Sharing, RewriteOfARecordErasedByAnotherHandleGives89) {
     TableDecl d = categoryDecl("Gone");
     Table a(d), b(d);
