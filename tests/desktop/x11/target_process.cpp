@@ -46,6 +46,18 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
 
 }  // namespace
 
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& extraEnv)
+    : pid_(spawn(argv, extraEnv, false)) {}
+
+ChildProcess::~ChildProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
 DisplayLock::DisplayLock() {
     std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     for (char& c : display) {

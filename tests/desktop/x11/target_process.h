@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "platform/desktop/desktop.h"
 
@@ -32,6 +33,19 @@ class TargetProcess {
     pid_t pid_ = -1;
     std::string title_;
     std::string outFile_;
+};
+
+// Any program started for a test, ended (SIGTERM) when this goes.
+class ChildProcess {
+  public:
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    bool started() const { return pid_ > 0; }
+
+  private:
+    pid_t pid_ = -1;
 };
 
 // Holds a lock file for one display while alive, so that tests which move the focus and

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include <unistd.h>
+
 #include "platform/desktop/us_layout.h"
 #include "platform/desktop/utf8.h"
 #include "platform/desktop/virtual_keys.h"
@@ -141,6 +143,30 @@ TEST_F(X11DesktopTest, WindowTextsReachTheAccessibleLabel) {
     ASSERT_EQ(t.waitForText("swordfish", 5s), "swordfish");
     texts = desktop_->windowTexts(w);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "swordfish"), texts.end());
+}
+
+// GTK draws without child windows too; its label and entry come through accessibility.
+TEST_F(X11DesktopTest, WindowTextsOfAGtkDialog) {
+    const std::string title = "Corvix GTK Logon " + std::to_string(getpid());
+    testing::ChildProcess dialog({testing::programDir() + "/corvix-gtk-dialog", title, "alice"},
+                                 {});
+    ASSERT_TRUE(dialog.started());
+    WindowHandle w = 0;
+    for (int i = 0; i < 150 && !w; ++i) {
+        for (const auto& info : desktop_->topWindows()) {
+            if (info.title == title) w = info.handle;
+        }
+        if (!w) std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_NE(w, 0u) << "the GTK dialog did not appear";
+    std::vector<std::string> texts;
+    for (int i = 0; i < 20; ++i) {
+        texts = desktop_->windowTexts(w);
+        if (std::find(texts.begin(), texts.end(), "alice") != texts.end()) break;
+        std::this_thread::sleep_for(250ms);
+    }
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Password:"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "alice"), texts.end());
 }
 
 TEST_F(X11DesktopTest, TypesShiftedSymbolsAndCharactersTheLayoutLacks) {
