@@ -15,8 +15,6 @@
 namespace corvix::ferrule {
 namespace {
 
-constexpr int kBatch = 2000;  // records per transaction while copying
-
 const RegisteredFile* registeredPrefix(const std::string& prefix) {
     for (const auto& f : state().files)
         if (f.prefix == prefix) return &f;
@@ -124,8 +122,8 @@ SearchResult Upgrade::search() {
     }
     if (alt) {
         copyMode_ = true;
-        std::string trial = drive + dir + alt->oldName;
-        if (alt->oldName.find('.') == std::string::npos) trial += ext;
+        std::string trial = drive + dir + alt->oldAsGiven;
+        if (alt->oldAsGiven.find('.') == std::string::npos) trial += ext;
         r = versionWalk(trial);
         if (r != SearchResult::NoHit) return r;
     }
@@ -272,17 +270,16 @@ void Upgrade::copyRecords() {
         return;
     }
 
+    dest.stream();
     window_->setText(messageText(refresh() ? 18 : 12));
     window_->setTotal(trial_.records);
     RecordCopier copier(*file_.decl, *trial_.decl);
     storage::Record from(*trial_.decl);
     storage::Record into(*file_.decl);
-    storage::Transaction batch;
     int64_t done = 0, failed = 0;
     bool ended = false;
     source.set(storage::kPhysicalOrder);
     while (!ended && source.next(from) == 0) {
-        if (!batch.active()) batch.begin({&dest}, 30);
         window_->setValue(++done);
         copier.copy(from, into);
         err = dest.add(into);
@@ -293,9 +290,8 @@ void Upgrade::copyRecords() {
             ended = !stopMessage(messageText(8) + " " + std::to_string(err) + " " +
                                  storage::errorText(err) + " File Driver Error : " + e.driverText);
         }
-        if (done % kBatch == 0 && batch.active()) batch.commit();
     }
-    if (batch.active()) batch.commit();
+    dest.flush();
     if (!ended && !addRecords()) {
         window_->setText(messageText(17));
         dest.buildKeys();

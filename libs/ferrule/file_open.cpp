@@ -51,7 +51,8 @@ void afterOpen(int err, const std::string& name) {
     if (err == storage::kDriverError) {
         haltMessage(messageText(19) + " Name : " + name);
     } else if (err != 0) {
-        debugMessage(storage::errorText(err) + " " + std::to_string(err));
+        debugMessage("This caused an error : " + std::to_string(err) + " " +
+                     storage::errorText(err));
     }
 }
 

@@ -195,11 +195,13 @@ void fu_SetUPGPath(std::string path, uint8_t useCurrent) {
 }
 
 void fu_AlternateFileName(std::string newName, std::string oldName) {
-    state().fileNames.push_back(AlternateName{upper(clip(newName)), upper(clip(oldName))});
+    state().fileNames.push_back(
+        AlternateName{upper(clip(newName)), upper(clip(oldName)), clip(oldName)});
 }
 
 void fu_AlternateFieldName(std::string newName, std::string oldName) {
-    state().fieldNames.push_back(AlternateName{upper(clip(newName)), upper(clip(oldName))});
+    state().fieldNames.push_back(
+        AlternateName{upper(clip(newName)), upper(clip(oldName)), clip(oldName)});
 }
 
 void fu_SetIfNew(std::string value, std::string fieldName) {

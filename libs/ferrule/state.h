@@ -42,8 +42,9 @@ struct Driver {
 };
 
 struct AlternateName {
-    std::string newName;  // upper case
-    std::string oldName;  // upper case
+    std::string newName;     // upper case
+    std::string oldName;     // upper case
+    std::string oldAsGiven;  // file names: the disk tells letter case apart
 };
 
 struct NewValue {
