@@ -257,6 +257,34 @@ void writeSlots(const Shape& s, const TableDecl& d, const std::vector<Scalar>& c
             r.set(static_cast<int>(f), cells[s.first[f] + e], e);
 }
 
+std::string indexName(int64_t id, size_t key) {
+    return dataTable(id) + "_k" + std::to_string(key);
+}
+
+std::string indexSql(const Shape& shape, int64_t id, size_t k, bool ifMissing) {
+    const Shape::Key& key = shape.keys[k];
+    if (key.terms.empty()) return {};
+    std::string sql = std::string("CREATE ") + (key.unique ? "UNIQUE " : "") + "INDEX " +
+                      (ifMissing ? "IF NOT EXISTS " : "") + indexName(id, k) + " ON " +
+                      dataTable(id) + " (";
+    for (size_t t = 0; t < key.terms.size(); ++t) sql += (t ? ", " : "") + key.terms[t];
+    sql += ")";
+    if (!key.optionalCondition.empty()) sql += " WHERE " + key.optionalCondition;
+    return sql + ";";
+}
+
+int missingIndex(sqlite3* db, const Shape& shape, int64_t id) {
+    Stmt st(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?;");
+    if (!st.ok()) return -1;
+    for (size_t k = 0; k < shape.keys.size(); ++k) {
+        if (shape.keys[k].terms.empty()) continue;
+        st.reset();
+        st.bindText(1, indexName(id, k));
+        if (st.step() != SQLITE_ROW) return static_cast<int>(k);
+    }
+    return -1;
+}
+
 int createTableIn(sqlite3* db, std::string_view name, const TableDecl& decl, int64_t* idOut) {
     int rc = createCatalogue(db);
     if (rc != SQLITE_OK) return rc;
@@ -275,16 +303,7 @@ int createTableIn(sqlite3* db, std::string_view name, const TableDecl& decl, int
     sql += "CREATE TABLE " + blobTable(id) +
            " (rid INTEGER NOT NULL, blob INTEGER NOT NULL, chunk INTEGER NOT NULL,"
            " data BLOB NOT NULL, PRIMARY KEY (rid, blob, chunk)) WITHOUT ROWID;";
-    for (size_t k = 0; k < shape.keys.size(); ++k) {
-        const Shape::Key& key = shape.keys[k];
-        if (key.terms.empty()) continue;
-        sql += std::string("CREATE ") + (key.unique ? "UNIQUE " : "") + "INDEX " + data + "_k" +
-               std::to_string(k) + " ON " + data + " (";
-        for (size_t t = 0; t < key.terms.size(); ++t) sql += (t ? ", " : "") + key.terms[t];
-        sql += ")";
-        if (!key.optionalCondition.empty()) sql += " WHERE " + key.optionalCondition;
-        sql += ";";
-    }
+    for (size_t k = 0; k < shape.keys.size(); ++k) sql += indexSql(shape, id, k, false);
     rc = exec(db, sql);
     if (rc != SQLITE_OK) return rc;
     Stmt ins(db, std::string("INSERT INTO ") + kCatalogue +

@@ -59,6 +59,9 @@ std::string absolutePath(const std::string& file) {
 }
 
 std::string deriveKeyHex(std::string_view owner) {
+    // Trailing blanks are never significant, so a blank-padded owner password is the same
+    // password, and an all-blank one means no encryption.
+    while (!owner.empty() && owner.back() == ' ') owner.remove_suffix(1);
     if (owner.empty()) return {};
     // A fixed context keys the hash, so the raw key is this driver's own; a keyed
     // BLAKE2b is fast enough that no caching of passwords is needed.

@@ -144,6 +144,11 @@ struct Shape {
     std::string selectList() const;  // rowid, every column
 };
 
+// Key indexes: their SQL, and the first key whose index is missing (-1 when none is).
+std::string indexName(int64_t id, size_t key);
+std::string indexSql(const Shape& shape, int64_t id, size_t key, bool ifMissing);
+int missingIndex(sqlite3* db, const Shape& shape, int64_t id);
+
 std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r);
 void writeSlots(const Shape& s, const TableDecl& d, const std::vector<Scalar>& cells,
                 RecordBuffer& r);
@@ -203,6 +208,7 @@ struct Table::Impl {
     detail::ShareLock lock;
     int recoverSeconds = 0;
     bool streaming = false;
+    bool skipKeyCheck = false;  // buildKeys opens a table whose keys are missing
     Error err;
 
     // Reading order and place.

@@ -212,6 +212,10 @@ int Table::open(int mode) {
         releaseConnection(c);
         return fail(d.err, mismatchCode(entry.decl, *d.decl), shown);
     }
+    if (!d.skipKeyCheck && missingIndex(c->db, Shape(*d.decl), entry.id) >= 0) {
+        releaseConnection(c);
+        return fail(d.err, kBadKey, shown);
+    }
     if (d.lock.acquire(c->path, entry.name, mode, wait) != kNoError) {
         releaseConnection(c);
         return fail(d.err, kAccessDenied, shown);
@@ -298,12 +302,43 @@ int64_t Table::records() {
 
 int Table::buildKeys() {
     Impl& d = *impl_;
-    if (!d.isOpen()) return d.notOpen();
-    if (!d.canWrite()) return fail(d.err, kAccessDenied, name());
-    if (exec(d.conn->db, "REINDEX " + d.data + ";") != SQLITE_OK)
-        return failSql(d.err, d.conn->db, name());
-    ++d.conn->generation;
-    return succeed(d.err);
+    // On a closed table (one that gave 46 on opening) the build opens it exclusively.
+    bool opened = false;
+    if (!d.isOpen()) {
+        d.skipKeyCheck = true;
+        int rc = open(kReadWrite | kDenyAll);
+        d.skipKeyCheck = false;
+        if (rc) return rc;
+        opened = true;
+    }
+    int result = kNoError;
+    if (!d.canWrite()) {
+        result = fail(d.err, kAccessDenied, name());
+    } else {
+        WriteScope w(d.conn);
+        int rc = w.begin();
+        for (size_t k = 0; rc == SQLITE_OK && k < d.shape->keys.size(); ++k) {
+            rc = exec(d.conn->db, indexSql(*d.shape, d.id, k, true));
+            if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+                // The records hold duplicates of a unique key: it cannot be built.
+                result = fail(d.err, kDuplicateKey, name());
+                d.err.key = d.decl->keys[k].name;
+                setLastError(d.err);
+                break;
+            }
+        }
+        if (result == kNoError) {
+            if (rc == SQLITE_OK) rc = exec(d.conn->db, "REINDEX " + d.data + ";");
+            if (rc == SQLITE_OK) rc = w.commit();
+            result = rc == SQLITE_OK ? succeed(d.err) : failSql(d.err, d.conn->db, name());
+        }
+    }
+    if (opened) {
+        Error keep = d.err;
+        close();
+        d.err = keep;
+    }
+    return result;
 }
 
 int Table::pack() {

@@ -532,3 +532,72 @@ TEST_F(TableCore, ArraysRealsAndAllIntegerTypesRoundTrip) {
 
 }  // namespace
 }  // namespace corvix::storage
+
+namespace corvix::storage {
+namespace {
+
+using namespace testing;
+
+class Keys : public StorageTest {
+  protected:
+    // Runs SQL on a plain file with the stock sqlite3 shell, as a damaging tool would.
+    bool shell(const std::string& file, const std::string& sql) {
+        std::string cmd = "sqlite3 '" + file + "' \"" + sql + "\" 2>/dev/null";
+        return std::system(cmd.c_str()) == 0;
+    }
+};
+
+TEST_F(Keys, AMissingKeyGives46AndBuildingMendsIt) {
+    if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3";
+    TableDecl d = accountDecl("Keys");
+    {
+        Table t(d);
+        ASSERT_EQ(t.create(), 0);
+        ASSERT_EQ(t.open(), 0);
+        Record r(d);
+        fillAccount(r, 1, "b", "two");
+        ASSERT_EQ(t.add(r), 0);
+        fillAccount(r, 2, "a", "one");
+        ASSERT_EQ(t.add(r), 0);
+    }
+    ASSERT_TRUE(shell("Keys.TPS", "DROP INDEX d1_k1;"));
+    Table t(d);
+    EXPECT_EQ(t.open(), kBadKey);
+    EXPECT_FALSE(t.isOpen());
+    ASSERT_EQ(t.sendDriverString("FULLBUILD=on"), 0);
+    ASSERT_EQ(t.buildKeys(), 0);
+    EXPECT_FALSE(t.isOpen());
+    ASSERT_EQ(t.open(), 0);
+    Record r(d);
+    ASSERT_EQ(t.set(1), 0);
+    ASSERT_EQ(t.next(r), 0);
+    EXPECT_EQ(r.getString(2), "one");
+}
+
+TEST_F(Keys, BuildingAUniqueKeyOverDuplicatesGives40) {
+    if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3";
+    TableDecl d = categoryDecl("Uniq");
+    ASSERT_EQ(Table(d).create(), 0);
+    ASSERT_TRUE(
+        shell("Uniq.TPS",
+              "DROP INDEX d1_k0; INSERT INTO d1 (\\\"CAT:Category\\\") VALUES ('x'), ('x');"));
+    Table t(d);
+    EXPECT_EQ(t.open(), kBadKey);
+    EXPECT_EQ(t.buildKeys(), kDuplicateKey);
+    EXPECT_EQ(t.error().key, "CAT:K_Category");
+    EXPECT_EQ(t.open(), kBadKey);  // still not built
+}
+
+TEST_F(Keys, OwnerPasswordsIgnoreTrailingBlanks) {
+    TableDecl d = categoryDecl("Blank\\!Cat", "secret   ");
+    ASSERT_EQ(Table(d).create(), 0);
+    TableDecl same = categoryDecl("Blank\\!Cat", "secret");
+    EXPECT_EQ(Table(same).open(), 0);
+    // An all-blank owner password is no encryption.
+    TableDecl plain = categoryDecl("Plain\\!Cat", "    ");
+    ASSERT_EQ(Table(plain).create(), 0);
+    EXPECT_EQ(readAll("Plain.TPS").substr(0, 15), "SQLite format 3");
+}
+
+}  // namespace
+}  // namespace corvix::storage
