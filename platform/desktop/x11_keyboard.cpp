@@ -52,7 +52,6 @@ Keyboard::Keyboard(Connection& connection) : c_(connection) {
         XkbSelectEvents(c_.display(), XkbUseCoreKbd, mask, mask);
     }
     load();
-    findSpares();
 }
 
 Keyboard::~Keyboard() {
@@ -87,9 +86,15 @@ void Keyboard::load() {
     perKeycode_ = map ? per : 0;
     syms_.assign(map, map + (map ? static_cast<size_t>(maxKeycode_ - minKeycode_ + 1) * per : 0));
     if (map) XFree(map);
-    // Spares we lent out count as what they were before.
-    for (const auto& s : spares_) {
+    // Spares we lent out count as what they were before, unless another program has
+    // put something else there meanwhile (a new layout): then the key is theirs again.
+    for (auto& s : spares_) {
         if (!s.sym) continue;
+        if (symAt(s.keycode, 0) != s.sym) {
+            s.sym = 0;
+            s.original.clear();
+            continue;
+        }
         for (int col = 0; col < perKeycode_; ++col) {
             size_t at = static_cast<size_t>(s.keycode - minKeycode_) * perKeycode_ + col;
             syms_[at] = col < static_cast<int>(s.original.size()) ? s.original[col] : NoSymbol;
@@ -135,6 +140,7 @@ void Keyboard::load() {
     if (!alt_) alt_ = Mod1Mask;
     if (!super_) super_ = Mod4Mask;
     if (!numLock_) numLock_ = Mod2Mask;
+    findSpares();
     assignVirtualKeys();
 }
 
@@ -163,7 +169,11 @@ void Keyboard::assignVirtualKeys() {
     }
 }
 
+// Spares in use stay; the others are chosen again from the current mapping.
 void Keyboard::findSpares() {
+    spares_.erase(
+        std::remove_if(spares_.begin(), spares_.end(), [](const Spare& s) { return !s.sym; }),
+        spares_.end());
     Display* dpy = c_.display();
     std::vector<bool> isModifier(256, false);
     if (XModifierKeymap* mods = XGetModifierMapping(dpy)) {
@@ -179,7 +189,7 @@ void Keyboard::findSpares() {
         spares_.push_back(std::move(s));
     };
     for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
-        if (isModifier[kc]) continue;
+        if (isModifier[kc] || spareIndex(static_cast<uint8_t>(kc)) >= 0) continue;
         bool empty = true;
         for (int col = 0; col < perKeycode_ && empty; ++col) empty = symAt(kc, col) == NoSymbol;
         if (empty) take(kc);

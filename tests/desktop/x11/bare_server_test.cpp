@@ -59,6 +59,26 @@ class BareServerTest : public ::testing::Test {
         return w;
     }
 
+    // Key presses on `w` as keysyms (Shift left out), until `n` arrived or 5 s passed.
+    std::vector<KeySym> readKeys(Window w, size_t n) {
+        std::vector<KeySym> got;
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (got.size() < n && std::chrono::steady_clock::now() < deadline) {
+            while (XPending(dpy_)) {
+                XEvent ev;
+                XNextEvent(dpy_, &ev);
+                if (ev.type == MappingNotify) XRefreshKeyboardMapping(&ev.xmapping);
+                if (ev.type != KeyPress || ev.xkey.window != w) continue;
+                char buf[8];
+                KeySym sym = NoSymbol;
+                XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+                if (sym != XK_Shift_L) got.push_back(sym);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return got;
+    }
+
     std::vector<std::string> titles() {
         std::vector<std::string> out;
         for (const auto& w : desktop_->topWindows()) out.push_back(w.title);
@@ -134,22 +154,44 @@ TEST_F(BareServerTest, ActivationFocusesAndMapsAndKeysArrive) {
     }
     desktop_->flush();
 
-    std::vector<KeySym> got;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (got.size() < 3 && std::chrono::steady_clock::now() < deadline) {
-        while (XPending(dpy_)) {
-            XEvent ev;
-            XNextEvent(dpy_, &ev);
-            if (ev.type == MappingNotify) XRefreshKeyboardMapping(&ev.xmapping);
-            if (ev.type != KeyPress || ev.xkey.window != b) continue;
-            char buf[8];
-            KeySym sym = NoSymbol;
-            XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
-            if (sym != XK_Shift_L) got.push_back(sym);
-        }
-        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(readKeys(b, 3), (std::vector<KeySym>{XK_H, XK_exclam, XK_eacute}));
+}
+
+// Another program takes back the keycode a character was lent (a new layout, say): the
+// character is given a keycode again instead of pressing the other program's key.
+TEST_F(BareServerTest, ASpareTakenBackByAnotherProgramIsNotPressed) {
+    Window w = makeWindow("Target", "T");
+    ASSERT_TRUE(desktop_->activate(w));
+    ASSERT_TRUE(desktop_->typeUnmappedChar(U'é'));
+    desktop_->flush();
+    ASSERT_EQ(readKeys(w, 1), std::vector<KeySym>{XK_eacute});
+
+    int minKc = 0, maxKc = 0, per = 0;
+    XDisplayKeycodes(dpy_, &minKc, &maxKc);
+    KeySym* map = XGetKeyboardMapping(dpy_, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
+    int lent = 0;
+    for (int kc = minKc; kc <= maxKc && !lent; ++kc) {
+        if (map[(kc - minKc) * per] == XK_eacute) lent = kc;
     }
-    EXPECT_EQ(got, (std::vector<KeySym>{XK_H, XK_exclam, XK_eacute}));
+    XFree(map);
+    ASSERT_NE(lent, 0);
+    std::vector<KeySym> row(static_cast<size_t>(per), NoSymbol);
+    row[0] = XK_F20;
+    XChangeKeyboardMapping(dpy_, lent, per, row.data(), 1);
+    XSync(dpy_, False);
+    std::this_thread::sleep_for(200ms);  // the notice reaches the desktop's connection
+
+    ASSERT_TRUE(desktop_->typeUnmappedChar(U'é'));
+    desktop_->flush();
+    EXPECT_EQ(readKeys(w, 1), std::vector<KeySym>{XK_eacute});
+    int per2 = 0;
+    KeySym* after = XGetKeyboardMapping(dpy_, static_cast<KeyCode>(lent), 1, &per2);
+    EXPECT_EQ(after[0], static_cast<KeySym>(XK_F20));  // their key stays theirs
+    XFree(after);
+    desktop_.reset();  // gives back its spares; must leave F20 alone
+    after = XGetKeyboardMapping(dpy_, static_cast<KeyCode>(lent), 1, &per2);
+    EXPECT_EQ(after[0], static_cast<KeySym>(XK_F20));
+    XFree(after);
 }
 
 // Another layout: a key that types ö and Ö (another program changes the mapping while
@@ -186,21 +228,7 @@ TEST_F(BareServerTest, FollowsAMappingChangedByAnotherProgram) {
     desktop_->keyDown(lower.virtualKey);
     desktop_->keyUp(lower.virtualKey);
     desktop_->flush();
-    KeySym got = NoSymbol;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (got == NoSymbol && std::chrono::steady_clock::now() < deadline) {
-        while (XPending(dpy_)) {
-            XEvent ev;
-            XNextEvent(dpy_, &ev);
-            if (ev.type == MappingNotify) XRefreshKeyboardMapping(&ev.xmapping);
-            if (ev.type == KeyPress && ev.xkey.window == w) {
-                char buf[8];
-                XLookupString(&ev.xkey, buf, sizeof buf, &got, nullptr);
-            }
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(got, static_cast<KeySym>(XK_odiaeresis));
+    EXPECT_EQ(readKeys(w, 1), std::vector<KeySym>{XK_odiaeresis});
     XChangeKeyboardMapping(dpy_, q, per, row.data(), 1);
     XSync(dpy_, False);
 }
