@@ -123,6 +123,7 @@ void BrowseManager::setSheet(QTabBar* tabs) {
 int BrowseManager::init(int request) {
     request_ = request;
     if (file_.Open() != kLevelBenign) return kLevelFatal;
+    if (file_.beforeOpen) file_.beforeOpen(view_->table());
     if (view_->open() != 0) {
         file_.Raise(1);
         return kLevelNotify;

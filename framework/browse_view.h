@@ -26,6 +26,8 @@ class BrowseView {
     ~BrowseView();
 
     int open();  // read-only, deny none; 0 or the driver's error
+    // The handle the view reads through, for what must be set before opening (owner).
+    storage::Table& table() { return *table_; }
     void close();
     bool isOpen() const;
     const storage::TableDecl& decl() const { return decl_; }
