@@ -16,11 +16,49 @@ HotKeys::~HotKeys() {
     XSync(c_.display(), False);
 }
 
-// The lock modifiers must not stop the hot key: grab it under each of their four
+namespace {
+
+// The lock modifiers must not stop the hot key: it is grabbed under each of their four
 // combinations (none, Caps Lock, Num Lock, both).
-unsigned HotKeys::ignoredMasks(unsigned index) const {
-    unsigned masks[4] = {0, LockMask, keyboard_.numLockMask(), LockMask | keyboard_.numLockMask()};
+unsigned lockVariant(unsigned index, unsigned numLock) {
+    const unsigned masks[4] = {0, LockMask, numLock, LockMask | numLock};
     return masks[index];
+}
+
+}  // namespace
+
+// Where the combination sits in the current mapping.
+bool HotKeys::place(Grab& grab) {
+    grab.keycode = keyboard_.keycodeOf(grab.virtualKey);
+    grab.xmods = 0;
+    if (grab.modifiers & Desktop::kModShift) grab.xmods |= ShiftMask;
+    if (grab.modifiers & Desktop::kModControl) grab.xmods |= ControlMask;
+    if (grab.modifiers & Desktop::kModAlt) grab.xmods |= keyboard_.altMask();
+    if (grab.modifiers & Desktop::kModWin) grab.xmods |= keyboard_.superMask();
+    grab.numLock = keyboard_.numLockMask();
+    return grab.keycode != 0;
+}
+
+bool HotKeys::grabKey(const Grab& grab) {
+    ErrorTrap trap(c_);
+    for (unsigned i = 0; i < 4; ++i) {
+        XGrabKey(c_.display(), grab.keycode, grab.xmods | lockVariant(i, grab.numLock), c_.root(),
+                 False, GrabModeAsync, GrabModeAsync);
+    }
+    if (trap.sync() != 0) {  // BadAccess: another client holds one of the combinations
+        ungrab(grab);
+        return false;
+    }
+    return true;
+}
+
+void HotKeys::ungrab(const Grab& grab) {
+    ErrorTrap trap(c_);
+    for (unsigned i = 0; i < 4; ++i) {
+        XUngrabKey(c_.display(), grab.keycode, grab.xmods | lockVariant(i, grab.numLock),
+                   c_.root());
+    }
+    trap.sync();
 }
 
 bool HotKeys::add(int id, unsigned modifiers, uint8_t virtualKey) {
@@ -32,33 +70,9 @@ bool HotKeys::add(int id, unsigned modifiers, uint8_t virtualKey) {
     Grab grab;
     grab.modifiers = modifiers;
     grab.virtualKey = virtualKey;
-    grab.keycode = keyboard_.keycodeOf(virtualKey);
-    if (!grab.keycode) return false;
-    if (modifiers & Desktop::kModShift) grab.xmods |= ShiftMask;
-    if (modifiers & Desktop::kModControl) grab.xmods |= ControlMask;
-    if (modifiers & Desktop::kModAlt) grab.xmods |= keyboard_.altMask();
-    if (modifiers & Desktop::kModWin) grab.xmods |= keyboard_.superMask();
-
-    ErrorTrap trap(c_);
-    for (unsigned i = 0; i < 4; ++i) {
-        XGrabKey(c_.display(), grab.keycode, grab.xmods | ignoredMasks(i), c_.root(), False,
-                 GrabModeAsync, GrabModeAsync);
-    }
-    if (trap.sync() != 0) {  // BadAccess: another client holds one of the combinations
-        ungrab(grab);
-        XSync(c_.display(), False);
-        return false;
-    }
+    if (!place(grab) || !grabKey(grab)) return false;
     grabs_[id] = grab;
     return true;
-}
-
-void HotKeys::ungrab(const Grab& grab) {
-    ErrorTrap trap(c_);
-    for (unsigned i = 0; i < 4; ++i) {
-        XUngrabKey(c_.display(), grab.keycode, grab.xmods | ignoredMasks(i), c_.root());
-    }
-    trap.sync();
 }
 
 void HotKeys::remove(int id) {
@@ -68,17 +82,36 @@ void HotKeys::remove(int id) {
     grabs_.erase(it);
 }
 
+// After a change of the keyboard mapping a key may sit on another keycode, or a
+// modifier on another mask: move the grabs along. A grab that cannot follow (the new
+// place is held by someone else) is dropped, as a failed registration would be.
+void HotKeys::follow() {
+    for (auto it = grabs_.begin(); it != grabs_.end();) {
+        Grab moved = it->second;
+        const bool placed = place(moved);
+        if (placed && moved.keycode == it->second.keycode && moved.xmods == it->second.xmods &&
+            moved.numLock == it->second.numLock) {
+            ++it;
+            continue;
+        }
+        ungrab(it->second);
+        if (placed && grabKey(moved)) {
+            it->second = moved;
+            ++it;
+        } else {
+            it = grabs_.erase(it);
+        }
+    }
+}
+
 void HotKeys::poll(const std::function<void(int)>& callback) {
+    follow();
     Display* dpy = c_.display();
     std::vector<int> pressed;
     const unsigned relevant = ShiftMask | ControlMask | keyboard_.altMask() | keyboard_.superMask();
     while (XPending(dpy) > 0) {
         XEvent ev;
         XNextEvent(dpy, &ev);
-        if (ev.type == MappingNotify) {
-            XRefreshKeyboardMapping(&ev.xmapping);
-            continue;
-        }
         if (ev.type != KeyPress) continue;
         for (const auto& [id, grab] : grabs_) {
             if (grab.keycode == ev.xkey.keycode && grab.xmods == (ev.xkey.state & relevant)) {

@@ -23,7 +23,8 @@ class HotKeys {
     // under an id that is in use replaces the old one.
     bool add(int id, unsigned modifiers, uint8_t virtualKey);
     void remove(int id);
-    // Reads every pending event and calls `callback` for each hot-key press.
+    // Moves the grabs along if the keyboard mapping changed, then reads every pending
+    // event and calls `callback` for each hot-key press.
     void poll(const std::function<void(int)>& callback);
     int fd() const { return c_.fd(); }
 
@@ -33,9 +34,12 @@ class HotKeys {
         uint8_t virtualKey = 0;
         uint8_t keycode = 0;
         unsigned xmods = 0;
+        unsigned numLock = 0;  // the Num Lock mask the grab was made with
     };
+    bool place(Grab& grab);
+    bool grabKey(const Grab& grab);
     void ungrab(const Grab& grab);
-    unsigned ignoredMasks(unsigned index) const;
+    void follow();
 
     Keyboard& keyboard_;
     Connection& c_;

@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -230,6 +231,45 @@ TEST_F(BareServerTest, FollowsAMappingChangedByAnotherProgram) {
     desktop_->flush();
     EXPECT_EQ(readKeys(w, 1), std::vector<KeySym>{XK_odiaeresis});
     XChangeKeyboardMapping(dpy_, q, per, row.data(), 1);
+    XSync(dpy_, False);
+}
+
+// The hot key follows its key when another program moves S to another keycode.
+TEST_F(BareServerTest, HotKeyFollowsAMovedKey) {
+    int hits = 0;
+    desktop_->setHotKeyCallback([&](int id) { hits += id == 1 ? 1 : 100; });
+    ASSERT_TRUE(desktop_->registerHotKey(1, Desktop::kModWin, 'S'));
+    const KeyCode s = XKeysymToKeycode(dpy_, XK_s);
+    const KeyCode q = XKeysymToKeycode(dpy_, XK_q);
+    const KeyCode super = XKeysymToKeycode(dpy_, XK_Super_L);
+    int per = 0;
+    KeySym* rowS = XGetKeyboardMapping(dpy_, s, 1, &per);
+    KeySym* rowQ = XGetKeyboardMapping(dpy_, q, 1, &per);
+    XChangeKeyboardMapping(dpy_, q, per, rowS, 1);  // S now on the Q key and back
+    XChangeKeyboardMapping(dpy_, s, per, rowQ, 1);
+    XSync(dpy_, False);
+    std::this_thread::sleep_for(200ms);  // the notice reaches the desktop's connection
+    desktop_->pollHotKeys();             // moves the grab
+
+    auto press = [&](KeyCode key) {
+        XTestFakeKeyEvent(dpy_, super, True, CurrentTime);
+        XTestFakeKeyEvent(dpy_, key, True, CurrentTime);
+        XTestFakeKeyEvent(dpy_, key, False, CurrentTime);
+        XTestFakeKeyEvent(dpy_, super, False, CurrentTime);
+        XSync(dpy_, False);
+        for (int i = 0; i < 50 && hits == 0; ++i) {
+            desktop_->pollHotKeys();
+            std::this_thread::sleep_for(10ms);
+        }
+    };
+    press(s);  // now Super+Q: not ours
+    EXPECT_EQ(hits, 0);
+    press(q);  // Super+S
+    EXPECT_EQ(hits, 1);
+    XChangeKeyboardMapping(dpy_, s, per, rowS, 1);
+    XChangeKeyboardMapping(dpy_, q, per, rowQ, 1);
+    XFree(rowS);
+    XFree(rowQ);
     XSync(dpy_, False);
 }
 
