@@ -87,6 +87,16 @@ void FileManager::AddKey(int key, std::string_view description, bool autoNumber)
     keys_.push_back({key, std::string(description.substr(0, 80)), autoNumber});
 }
 
+void FileManager::SetName(std::string name) {
+    name_ = std::move(name);
+    for (auto& [thread, s] : states_)
+        if (s.table && !s.opened) s.table->setName(name_.empty() ? decl_.name : name_);
+}
+
+const std::string& FileManager::Name() const {
+    return name_.empty() ? decl_.name : name_;
+}
+
 const std::string& FileManager::KeyDescription(int key) const {
     static const std::string none;
     for (const KeyInfo& k : keys_)
@@ -107,6 +117,7 @@ FileManager::ThreadState& FileManager::StateForThread() {
     ThreadState& s = states_[key];
     if (!s.table) {
         s.table = std::make_unique<storage::Table>(decl_);
+        if (!name_.empty()) s.table->setName(name_);
         s.lastRead = std::make_unique<storage::Record>(decl_);
     }
     return s;

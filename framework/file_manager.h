@@ -49,6 +49,10 @@ class FileManager {
     // declaration is registered with its declared description at construction.
     void AddKey(int key, std::string_view description, bool autoNumber);
     void SetDisplayName(std::string name) { displayName_ = std::move(name); }
+    // A variable file name (a sealed-file container): used by every handle opened from
+    // now on; handles that are open keep their file until closed.
+    void SetName(std::string name);
+    const std::string& Name() const;
     const std::string& DisplayName() const { return displayName_; }
     const storage::TableDecl& Decl() const { return decl_; }
     storage::RecordBuffer& Buffer() { return buffer_; }
@@ -192,6 +196,7 @@ class FileManager {
     const storage::TableDecl& decl_;
     storage::RecordBuffer& buffer_;
     std::string displayName_;
+    std::string name_;  // the file name when it differs from the declaration's
     std::vector<KeyInfo> keys_;
     std::map<int, ThreadState> states_;
 };

@@ -1,7 +1,7 @@
 // The program's table managers: one record buffer, file manager and relation manager per
-// table of the vault and its side files, created at start-up and destroyed at the end.
-// CVCAT is the parent of CVPAS through PAS:K_Category: a renamed category is carried
-// into its accounts, a category in use cannot be deleted.
+// table of the vault, its side files and the list windows' tag tables, created at start-up and
+// destroyed at the end. CVCAT is the parent of CVPAS through PAS:K_Category: a renamed category is
+// carried into its accounts, a category in use cannot be deleted.
 #pragma once
 
 #include "framework/file_manager.h"
@@ -24,6 +24,9 @@ class VaultManagers {
     vault::GsdBuffer gsdRecord;
     vault::WrdBuffer wrdRecord;
     vault::EfBuffer efRecord;
+    storage::Record tagSetRecord{vault::TagSet_()};
+    storage::Record tagFileRecord{vault::TagFile_()};
+    storage::Record tagFilePosRecord{vault::TagFilePos_()};
 
     FileManager cat{vault::CVCAT(), catRecord};
     FileManager pas{vault::CVPAS(), pasRecord};
@@ -31,6 +34,9 @@ class VaultManagers {
     FileManager gsd{vault::CVGSD(), gsdRecord};
     FileManager wrd{vault::CVWRD(), wrdRecord};
     FileManager ef{vault::CVEF(), efRecord};
+    FileManager tagSet{vault::TagSet_(), tagSetRecord};
+    FileManager tagFile{vault::TagFile_(), tagFileRecord};
+    FileManager tagFilePos{vault::TagFilePos_(), tagFilePosRecord};
 
     RelationManager catRelations{cat, true};
     RelationManager pasRelations{pas, true};
@@ -38,6 +44,9 @@ class VaultManagers {
     RelationManager gsdRelations{gsd, false};
     RelationManager wrdRelations{wrd, false};
     RelationManager efRelations{ef, false};
+    RelationManager tagSetRelations{tagSet, false};
+    RelationManager tagFileRelations{tagFile, false};
+    RelationManager tagFilePosRelations{tagFilePos, false};
 
   private:
     FieldVerdict CheckPasField(int field);

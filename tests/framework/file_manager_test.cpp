@@ -98,6 +98,21 @@ TEST(DisplayName, FromTableNameAndLabel) {
     EXPECT_EQ(displayNameFor(plain), "CVWRD [CVWRD]");
 }
 
+TEST_F(FileManagerTest, AVariableFileNameIsUsedByTheNextOpen) {
+    fm_->SetName("Sealed.ENC");
+    EXPECT_EQ(fm_->Name(), "Sealed.ENC");
+    fm_->Open();
+    ASSERT_EQ(add("apple"), kLevelBenign);
+    EXPECT_TRUE(std::filesystem::exists("Sealed.ENC"));
+    EXPECT_FALSE(std::filesystem::exists("Shop.TPS"));
+    fm_->Close();
+    fm_->SetName("");
+    EXPECT_EQ(fm_->Name(), "Shop\\!Items");
+    fm_->Open();
+    ASSERT_EQ(add("pear"), kLevelBenign);
+    EXPECT_TRUE(std::filesystem::exists("Shop.TPS"));
+}
+
 TEST_F(FileManagerTest, UseBeforeOpenIsAProgramError) {
     EXPECT_NE(fm_->Next(), kLevelBenign);
     ASSERT_EQ(titles(), std::vector<std::string>{"File Usage Error"});
