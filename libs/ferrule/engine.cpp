@@ -186,9 +186,11 @@ SearchResult Upgrade::oldFormatSearch() {
     const auto& s = state();
     if (!s.oldFormatSearch) return SearchResult::NoHit;
     std::string label = upper(registered_->label);
+    bool excluded = false;
     for (const auto& ex : s.exclusions)
-        if ((ex.name == "ALLFILES" || ex.name == label) && (ex.flags & 1))
-            return SearchResult::NoHit;
+        if ((ex.name == "ALLFILES" || ex.name == label) && (ex.flags & 1)) excluded = true;
+    debugDetail("Old-format files for " + label + (excluded ? " : ignored" : " : searched"));
+    if (excluded) return SearchResult::NoHit;
     std::string name = file_.name;
     if (auto bang = name.find('!'); bang != std::string::npos) name = name.substr(bang + 1);
     std::string image;

@@ -1,5 +1,9 @@
 #include "libs/ferrule/upgrade_file.h"
 
+#include <unistd.h>
+
+#include <climits>
+
 #include "libs/ferrule/image.h"
 #include "libs/ferrule/messages.h"
 #include "libs/ferrule/settings.h"
@@ -94,8 +98,14 @@ void nameUpgradeFile(const std::string& dir) {
 void locateUpgradeFile() {
     auto& s = state();
     if (s.upg2Name.empty()) {
-        std::string dir = clip(readSetting("FRL", "PathFRL", programDirectory()));
-        if (dir.empty()) dir = programDirectory();
+        std::string dir = clip(readSetting("FRL", "PathFRL"));
+        if (dir.empty()) {
+            dir = programDirectory();
+            // An installed program's directory is not the user's to write: the upgrade
+            // file then lives beside the data, in the current directory.
+            char cwd[PATH_MAX];
+            if (access(dir.c_str(), W_OK) != 0 && getcwd(cwd, sizeof cwd)) dir = cwd;
+        }
         nameUpgradeFile(withSlash(dir));
     }
     refreshSilent();

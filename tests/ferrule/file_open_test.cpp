@@ -1,0 +1,167 @@
+// fu_FileOpen's handling of what the open left, raw files, encrypted tables with BLOBs,
+// and the old-format exclusions.
+#include <algorithm>
+#include <fstream>
+
+#include "fixture.h"
+#include "libs/ferrule/upgrade_file.h"
+#include "tables.h"
+
+namespace corvix::ferrule::testing {
+namespace {
+
+constexpr int kOpenMode = storage::kReadWrite | storage::kDenyNone;
+
+class FileOpenTest : public FerruleTest {
+  protected:
+    void start(std::vector<std::string> args = {}) {
+        resetForTests();
+        setArgs(std::move(args));
+        fu_AddDriver("Tps", driver_);
+    }
+    TableDecl drvDecl_ = driverDecl();
+    storage::Table driver_{drvDecl_};
+};
+
+TEST_F(FileOpenTest, RawFilesOpenThroughTheLibraryAndReportWhatTheOpenLeft) {
+    start();
+    storage::RawFile missing(path("nothing.bin"));
+    EXPECT_EQ(fu_FileOpen(missing, 0), storage::kFileNotFound);
+    std::ofstream(path("data.bin")) << "12345";
+    storage::RawFile raw(path("data.bin"));
+    ASSERT_EQ(fu_FileOpen(raw, 0), 0);
+    EXPECT_EQ(raw.size(), 5);
+    EXPECT_TRUE(sink.stops.empty());
+    EXPECT_TRUE(sink.halts.empty());
+}
+
+TEST_F(FileOpenTest, DebugShowsTheOpenAndItsError) {
+    start({"/DEBUGFRL"});
+    sink.stops.clear();
+    storage::RawFile missing(path("nothing.bin"));
+    fu_FileOpen(missing, 0);
+    ASSERT_EQ(sink.stops.size(), 2u);
+    EXPECT_EQ(sink.stops[0], "About to open file : " + path("nothing.bin"));
+    EXPECT_EQ(sink.stops[1].rfind("This caused an error : 2 ", 0), 0u) << sink.stops[1];
+}
+
+TEST_F(FileOpenTest, CorruptFileGivesM19AndEndsTheProgram) {
+    std::ofstream(path("Vault.TPS"), std::ios::binary) << std::string(8192, 'Z');
+    start();
+    TableDecl decl = accountsV1();
+    storage::Table t(decl);
+    fu_UsingFile(t, "ACC", "Accounts", 1);
+    EXPECT_EQ(fu_FileOpen(t, kOpenMode), storage::kDriverError);
+    ASSERT_EQ(sink.halts.size(), 1u);
+    EXPECT_EQ(sink.halts[0],
+              "File Corrupt. Restart program to invoke AutoFix. Name : Vault\\!Accounts");
+    EXPECT_EQ(endings, std::vector<int>{1});
+}
+
+TEST_F(FileOpenTest, EncryptedTableKeepsItsOwnerAndItsBlobsThroughTheUpgrade) {
+    TableDecl v1 = accountsV1();
+    v1.owner = "owner-secret";
+    v1.blobs = {storage::BlobDecl{"ACC:Picture", false, 0}};
+    TableDecl v2 = accountsV2();
+    v2.owner = "owner-secret";
+    v2.blobs = {storage::BlobDecl{"ACC:Picture", false, 0}};
+    std::string picture(200000, '\0');
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = char(i * 31 % 251);
+
+    start();
+    {
+        storage::Table t(v1);
+        fu_UsingFile(t, "ACC", "Accounts", 1);
+        ASSERT_EQ(t.create(), 0);
+        ASSERT_EQ(fu_FileOpen(t, kOpenMode), 0);
+        ASSERT_EQ(fillV1(t, 2), 0);  // the second record is the one last added
+        ASSERT_EQ(t.appendBlob(0, picture.data(), picture.size()), 0);
+        t.close();
+    }
+    start();
+    storage::Table t(v2);
+    fu_UsingFile(t, "ACC", "Accounts", 2);
+    ASSERT_EQ(fu_FileOpen(t, kOpenMode), 0);
+    EXPECT_TRUE(sink.stops.empty());
+    storage::Record r(v2);
+    r.clear();
+    r.set(0, int64_t(2));
+    ASSERT_EQ(t.get(0, r), 0);
+    ASSERT_EQ(t.blobSize(0), int64_t(picture.size()));
+    std::string back(picture.size(), '\0');
+    size_t got = 0;
+    ASSERT_EQ(t.readBlob(0, 0, back.data(), back.size(), &got), 0);
+    EXPECT_EQ(got, picture.size());
+    EXPECT_TRUE(back == picture);
+    r.set(0, int64_t(1));
+    ASSERT_EQ(t.get(0, r), 0);
+    EXPECT_EQ(t.blobSize(0), 0);
+    t.close();
+    // Without its owner the file does not open: it is still encrypted.
+    TableDecl plain = v2;
+    plain.owner = "";
+    storage::Table noKey(plain);
+    EXPECT_NE(noKey.open(kOpenMode), 0);
+}
+
+TEST_F(FileOpenTest, OldFormatSearchHonoursTheExclusions) {
+    TableDecl v1 = accountsV1(), v2 = accountsV2();
+    start();
+    {
+        storage::Table t(v1);
+        fu_UsingFile(t, "ACC", "Accounts", 1);
+        ASSERT_EQ(t.create(), 0);
+    }
+    auto lookups = [&] {
+        std::vector<std::string> out;
+        for (const auto& s : sink.stops)
+            if (s.rfind("Old-format files for ", 0) == 0) out.push_back(s);
+        return out;
+    };
+    storage::Table t(v2);
+    // No driver named ODF: no old-format search at all.
+    start({"/DEBUGFRLi"});
+    fu_UsingFile(t, "ACC", "Accounts", 2);
+    fu_UpGradeFile(t);  // version 1 fits: the search never gets that far
+    EXPECT_TRUE(lookups().empty());
+
+    TableDecl other = accountsV2("Elsewhere\\!Accounts");
+    storage::Table o(other);
+    start({"/DEBUGFRLi"});
+    fu_AddDriver("odf", driver_);
+    fu_UsingFile(o, "ACC", "Accounts", 2);
+    fu_UpGradeFile(o);
+    EXPECT_EQ(lookups(), std::vector<std::string>{"Old-format files for ACCOUNTS : searched"});
+
+    sink.stops.clear();
+    fu_IgnoreDriver("accounts", 1);
+    fu_UpGradeFile(o);
+    EXPECT_EQ(lookups(), std::vector<std::string>{"Old-format files for ACCOUNTS : ignored"});
+
+    start({"/DEBUGFRLi"});
+    fu_AddDriver("ODF", driver_);
+    fu_IgnoreDriver("AllFiles", 2);  // bit 0 clear: no exclusion
+    fu_UsingFile(o, "ACC", "Accounts", 2);
+    sink.stops.clear();
+    fu_UpGradeFile(o);
+    EXPECT_EQ(lookups(), std::vector<std::string>{"Old-format files for ACCOUNTS : searched"});
+    fu_IgnoreDriver("AllFiles", 1);
+    sink.stops.clear();
+    fu_UpGradeFile(o);
+    EXPECT_EQ(lookups(), std::vector<std::string>{"Old-format files for ACCOUNTS : ignored"});
+}
+
+TEST_F(FileOpenTest, UpgradeFileGoesToTheCurrentDirectoryWhenTheProgramsIsNotWritable) {
+    resetForTests();
+    fu_SetCommandLine({"/nonexistent/install/corvix"});
+    fu_AddDriver("Tps", driver_);
+    TableDecl v2 = accountsV2();
+    storage::Table t(v2);
+    fu_UsingFile(t, "ACC", "Accounts", 2);
+    EXPECT_TRUE(sink.stops.empty());
+    resetForTests();
+    EXPECT_TRUE(storage::tableExists(path("Upg.Tps\\!Upg2"), upgradeFilePassword()));
+}
+
+}  // namespace
+}  // namespace corvix::ferrule::testing
