@@ -4,28 +4,35 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace corvix::desktop::x11 {
 namespace {
 
 // Xlib's error handler is process-wide. Ours records the first error of the innermost
-// trap; with no trap open an error is dropped: a window that closed while we looked at
-// it is normal on a desktop and must not end the program.
+// trap on one of our connections; with no trap open such an error is dropped: a window
+// that closed while we looked at it is normal on a desktop and must not end the
+// program. Errors of other connections go to the handler that was there before. The
+// handler is put back at every trap, since another library (a toolkit) may have
+// replaced it since.
 int g_trapDepth = 0;
 int g_trapError = 0;
-bool g_handlerInstalled = false;
+XErrorHandler g_previous = nullptr;
+std::vector<Display*> g_ours;
 
-int recordError(Display*, XErrorEvent* event) {
+int recordError(Display* dpy, XErrorEvent* event) {
+    if (std::find(g_ours.begin(), g_ours.end(), dpy) == g_ours.end()) {
+        return g_previous ? g_previous(dpy, event) : 0;
+    }
     if (g_trapDepth > 0 && g_trapError == 0) g_trapError = event->error_code;
     return 0;
 }
 
 void installHandler() {
-    if (!g_handlerInstalled) {
-        XSetErrorHandler(recordError);
-        g_handlerInstalled = true;
-    }
+    XErrorHandler before = XSetErrorHandler(recordError);
+    if (before != recordError) g_previous = before;
 }
 
 const char* const kAtomNames[Connection::kAtomCount] = {
@@ -54,12 +61,15 @@ Connection::Connection(const char* name) {
         failure_ = std::string("cannot open display ") + shown;
         return;
     }
+    g_ours.push_back(dpy_);
     root_ = DefaultRootWindow(dpy_);
     XInternAtoms(dpy_, const_cast<char**>(kAtomNames), kAtomCount, False, atoms_);
 }
 
 Connection::~Connection() {
-    if (dpy_) XCloseDisplay(dpy_);
+    if (!dpy_) return;
+    XCloseDisplay(dpy_);
+    g_ours.erase(std::remove(g_ours.begin(), g_ours.end(), dpy_), g_ours.end());
 }
 
 int Connection::fd() const {
@@ -196,6 +206,7 @@ bool Connection::exists(XWindow window) const {
 }
 
 ErrorTrap::ErrorTrap(const Connection& connection) : connection_(connection) {
+    installHandler();
     saved_ = g_trapError;
     g_trapError = 0;
     ++g_trapDepth;

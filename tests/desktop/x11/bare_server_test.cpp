@@ -273,6 +273,28 @@ TEST_F(BareServerTest, HotKeyFollowsAMovedKey) {
     XSync(dpy_, False);
 }
 
+int g_toolkitErrors = 0;
+int toolkitHandler(Display*, XErrorEvent*) {
+    ++g_toolkitErrors;
+    return 0;
+}
+
+// A toolkit that installs its own Xlib error handler after the desktop opened must not
+// hide a refused grab, and still gets the errors of its own connection.
+TEST_F(BareServerTest, RefusedGrabSeenAfterAnotherErrorHandlerWasInstalled) {
+    auto other = X11Desktop::open();
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(other->registerHotKey(1, Desktop::kModWin, 'S'));
+    XErrorHandler before = XSetErrorHandler(toolkitHandler);
+    g_toolkitErrors = 0;
+    EXPECT_FALSE(desktop_->registerHotKey(1, Desktop::kModWin, 'S'));
+    EXPECT_EQ(g_toolkitErrors, 0);
+    XMapWindow(dpy_, 0x7fffff0);  // no such window: an error on the toolkit's connection
+    XSync(dpy_, False);
+    EXPECT_EQ(g_toolkitErrors, 1);
+    XSetErrorHandler(before);
+}
+
 TEST_F(BareServerTest, ActivatingAGoneWindowFails) {
     Window a = makeWindow("Alpha", "ClassA");
     XDestroyWindow(dpy_, a);
