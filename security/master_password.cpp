@@ -93,6 +93,12 @@ bool CheckMasterPassword() {
 void InactivityTick() {
     const vault::MasRecord& master = MasterCopy();
     const double nowMoment = runtime::momentNow();
+    // No action recorded yet (a vault without a password starts logged on): the idle
+    // time counts from now, not from day 0.
+    if (LastActivity() <= 0.0) {
+        LastActivity() = nowMoment;
+        return;
+    }
     if (LoggedOn() && master.MonitorInactivity && master.InactivityTimeout != 0) {
         // Whole hundredths of a second, so that exactly the timeout is never "more".
         const double idle = std::round((nowMoment - LastActivity()) * runtime::kClockPerDay);

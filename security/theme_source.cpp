@@ -1,5 +1,7 @@
 #include "security/theme_source.h"
 
+#include "security/vault_theme_source.h"
+
 namespace corvix::security {
 
 namespace {
@@ -12,13 +14,12 @@ ThemeSource* setThemeSource(ThemeSource* source) {
     return previous;
 }
 
-ThemeSource* themeSource() {
-    return installed;
+ThemeSource& themeSource() {
+    return installed ? *installed : defaultThemeSource();
 }
 
 std::optional<vault::GsdRecord> findTheme(int32_t gsdId) {
-    if (!installed) return std::nullopt;
-    return installed->themeById(gsdId);
+    return themeSource().themeById(gsdId);
 }
 
 std::optional<vault::GsdRecord> MemoryThemeSource::themeById(int32_t gsdId) {

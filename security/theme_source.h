@@ -1,5 +1,5 @@
-// Where the logon code finds a theme by its GSD:GSD_ID. The vault's file manager
-// provides the real one; tests and the command-line tool install their own.
+// Where the logon code finds a theme by its GSD:GSD_ID: the vault's themes table unless
+// another source is installed (tests, a caller holding a theme that is not saved yet).
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,10 @@ class ThemeSource {
     virtual std::optional<vault::GsdRecord> themeById(int32_t gsdId) = 0;
 };
 
-// The installed source (not owned); nullptr: no themes at all. Returns the previous one.
+// The installed source (not owned); nullptr restores the vault's themes (CVGSD).
+// Returns the previous one.
 ThemeSource* setThemeSource(ThemeSource* source);
-ThemeSource* themeSource();
+ThemeSource& themeSource();
 // The theme with this id from the installed source, if any.
 std::optional<vault::GsdRecord> findTheme(int32_t gsdId);
 

@@ -1,11 +1,32 @@
 #include "security/window_hooks.h"
 
+#include "framework/error_manager.h"
+#include "framework/resizer.h"
+
 namespace corvix::security {
 
 namespace {
+// What every window of the program does: its procedure name on the error manager's
+// stack while it is open, its placement kept by the settings store under that name.
+class FrameworkHooks : public WindowHooks {
+  public:
+    void opened(const std::string& procedure, QWidget&) override {
+        framework::errorManager().PushProcedureName(procedure);
+    }
+    void restore(const std::string& procedure, QWidget& window) override {
+        framework::restoreWindowPlacement(procedure, &window);
+    }
+    void save(const std::string& procedure, QWidget& window) override {
+        framework::saveWindowPlacement(procedure, &window);
+    }
+    void closed(const std::string&, QWidget&) override {
+        framework::errorManager().PopProcedureName();
+    }
+};
+
 WindowHooks* installed = nullptr;
-WindowHooks& none() {
-    static WindowHooks h;
+FrameworkHooks& framework() {
+    static FrameworkHooks h;
     return h;
 }
 }  // namespace
@@ -17,7 +38,7 @@ WindowHooks* setWindowHooks(WindowHooks* hooks) {
 }
 
 WindowHooks& windowHooks() {
-    return installed ? *installed : none();
+    return installed ? *installed : framework();
 }
 
 }  // namespace corvix::security

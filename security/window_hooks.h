@@ -1,7 +1,8 @@
 // What every window of the program does around its life, seen from the logon windows:
 // push its procedure name when it opens, restore and save its position under that name,
 // pop the name when it closes, refresh the top-level window list when it gains focus.
-// The framework installs the real hooks; without them these do nothing.
+// By default the framework does this (error manager, settings store); tests and the
+// frame may install their own.
 #pragma once
 
 #include <string>
@@ -20,7 +21,7 @@ class WindowHooks {
     virtual void activated(QWidget& window) {}
 };
 
-// The installed hooks (not owned); nullptr restores the do-nothing ones.
+// The installed hooks (not owned); nullptr restores the framework's.
 WindowHooks* setWindowHooks(WindowHooks* hooks);
 WindowHooks& windowHooks();
 

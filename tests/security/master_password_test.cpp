@@ -229,6 +229,25 @@ TEST_F(MasterPasswordTest, LoggedOffTicksKeepTheCountFromTheLogon) {
     EXPECT_EQ(logoffs, 0);
 }
 
+TEST_F(MasterPasswordTest, StartingLoggedOnCountsFromTheFirstTick) {
+    Clock clock;
+    clock.install();
+    int logoffs = 0;
+    setLogoffRequest([&] { ++logoffs; });
+    LoggedOn() = true;  // no password: the program starts logged on, nothing touched yet
+    MasterCopy().MonitorInactivity = 1;
+    MasterCopy().InactivityTimeout = 10;
+    clock.at(80000, 9, 0);
+    InactivityTick();
+    EXPECT_EQ(logoffs, 0);
+    clock.at(80000, 9, 9);
+    InactivityTick();
+    EXPECT_EQ(logoffs, 0);
+    clock.at(80000, 9, 11);
+    InactivityTick();
+    EXPECT_EQ(logoffs, 1);
+}
+
 TEST_F(MasterPasswordTest, InstallationIdIsFilledOnceAndNeverChanged) {
     Clock clock;
     clock.install();
