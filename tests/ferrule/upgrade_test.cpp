@@ -146,6 +146,12 @@ TEST_F(UpgradeTest, MissingFileTriesAnUpgradeAndLeavesError2WithoutAMessage) {
     EXPECT_EQ(fu_FileOpen(*table_, kOpenMode), storage::kFileNotFound);
     EXPECT_TRUE(sink.stops.empty());
     EXPECT_TRUE(sink.halts.empty());
+    // The search left nothing behind: no trial file, no temporary copy.
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Upg.Tps", "Upg.Tps.lck", "win.ini"}));
 }
 
 TEST_F(UpgradeTest, BadFileEntryIsBlankAfterTheOpen) {
