@@ -196,8 +196,16 @@ int VaultSession::open() {
     for (const storage::Error& e : failures)
         failWithStorage(e, e.file.empty() ? vault::kVaultFile : e.file);
     if (!failures.empty()) return kExitError;
-    const int rc =
-        vault::runStartupChecks(*tables_, executableDirectory(), runtime::today(), state_);
+    // The first start numbers the word database: show how far it got on a terminal.
+    vault::WordProgress progress;
+    if (isatty(STDERR_FILENO) == 1)
+        progress = [](int64_t done, int64_t total) {
+            std::fprintf(stderr, "\rnumbering the word database: %lld of %lld%s",
+                         static_cast<long long>(done), static_cast<long long>(total),
+                         done >= total ? "\n" : "");
+        };
+    const int rc = vault::runStartupChecks(*tables_, executableDirectory(), runtime::today(),
+                                           state_, progress);
     if (rc != storage::kNoError) {
         for (const storage::Error& e : state_.failures)
             failWithStorage(e, e.file.empty() ? vault::kVaultFile : e.file);

@@ -36,7 +36,7 @@ int keepOneMaster(storage::Table& mas, StartupState& state) {
 }  // namespace
 
 int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32_t today,
-                     StartupState& state) {
+                     StartupState& state, const WordProgress& progress) {
     state = StartupState{};
     int first = storage::kNoError;
 
@@ -72,7 +72,7 @@ int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32
     first = note(state, rc, storage::lastError(), first);
     storage::Table words(CVWRD());
     rc = openTable(words);
-    if (rc == storage::kNoError) rc = renumberWords(words, &state.renumberedWords);
+    if (rc == storage::kNoError) rc = renumberWords(words, &state.renumberedWords, progress);
     first = note(state, rc, words.error(), first);
     words.close();
 

@@ -9,6 +9,7 @@
 #include "platform/storage/errors.h"
 #include "vault/access.h"
 #include "vault/records.h"
+#include "vault/words.h"
 
 namespace corvix::vault {
 
@@ -29,7 +30,8 @@ struct StartupState {
 // word database shipped with the program (copied here when the working directory has
 // none; empty = don't copy). Returns 0, or the first storage error met (the checks go on
 // with what could be opened; every failure is in state.failures).
+// Numbering a fresh word database takes a few seconds: progress reports it.
 int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32_t today,
-                     StartupState& state);
+                     StartupState& state, const WordProgress& progress = {});
 
 }  // namespace corvix::vault

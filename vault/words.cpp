@@ -77,7 +77,7 @@ int installShippedWords(const std::string& shippedDir, bool* copied) {
     return storage::kNoError;
 }
 
-int renumberWords(storage::Table& words, int* renumbered) {
+int renumberWords(storage::Table& words, int* renumbered, const WordProgress& progress) {
     if (renumbered) *renumbered = 0;
     WrdBuffer record;
     int rc = words.set(storage::kPhysicalOrder);
@@ -99,14 +99,17 @@ int renumberWords(storage::Table& words, int* renumbered) {
         rc = words.put(record);
     }
     if (rc != storage::kRecordNotAvailable) return rc;  // rolls back
+    const int64_t total = progress ? words.records() : 0;
     int n = 0;
     rc = words.set(storage::kPhysicalOrder);
     while (rc == storage::kNoError && (rc = words.next(record)) == storage::kNoError) {
         record->WRD_ID = ++n;
         rc = words.put(record);
+        if (progress && n % 4096 == 0) progress(n, total);
     }
     if (rc != storage::kRecordNotAvailable) return rc;
     rc = tx.commit();
+    if (progress) progress(n, total);
     if (rc == storage::kNoError && renumbered) *renumbered = n;
     return rc;
 }

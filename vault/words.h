@@ -2,6 +2,7 @@
 // putting the shipped copy into the working directory, and numbering its words.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ int installShippedWords(const std::string& shippedDir, bool* copied);
 // When the first word in physical order has number 0, numbers every word 1, 2, 3 ...
 // in physical order (in one transaction). `words` must be open for writing.
 // *renumbered receives how many words were numbered (0 when nothing had to be done).
-int renumberWords(storage::Table& words, int* renumbered);
+// progress, when given, hears (numbered so far, total) every few thousand words.
+using WordProgress = std::function<void(int64_t done, int64_t total)>;
+int renumberWords(storage::Table& words, int* renumbered, const WordProgress& progress = {});
 
 }  // namespace corvix::vault

@@ -207,5 +207,29 @@ TEST(StartupChecks, AVaultWithAnotherKeyIsReportedNotTakenForANewOne) {
     EXPECT_FALSE(s.failures.empty());
 }
 
+TEST(StartupChecks, NumberingReportsItsProgressToTheEnd) {
+    corvix::testing::TempWorkDir dir;
+    std::vector<std::string> many;
+    for (int i = 0; i < 5000; ++i) {
+        std::string w;
+        for (int n = i; w.size() < 4; n /= 26) w += static_cast<char>('a' + n % 26);
+        many.push_back(w);
+    }
+    size_t written = 0;
+    ASSERT_EQ(writeWordDatabase("CVWRD", many, &written), 0);
+    ASSERT_EQ(written, 5000u);
+    std::vector<std::pair<int64_t, int64_t>> calls;
+    VaultTables t;
+    StartupState s;
+    ASSERT_EQ(
+        runStartupChecks(t, {}, kToday, s,
+                         [&](int64_t done, int64_t total) { calls.emplace_back(done, total); }),
+        0);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.front(), (std::pair<int64_t, int64_t>{4096, 5000}));
+    EXPECT_EQ(calls.back(), (std::pair<int64_t, int64_t>{5000, 5000}));
+    EXPECT_EQ(s.renumberedWords, 5000);
+}
+
 }  // namespace
 }  // namespace corvix::vault
