@@ -45,11 +45,14 @@ VaultManagers::~VaultManagers() = default;
 FieldVerdict VaultManagers::CheckPasField(int field) {
     if (field != vault::pas::Category) return {};
     // The category must exist; the categories' own reading state is left as it was.
+    // A caller that opened only the accounts still gets the check.
+    cat.Open();
     FileManager::State kept = cat.SaveState();
     catRecord->Category = pasRecord->Category;
     int level = cat.TryFetch(vault::cat::K_Category);
     cat.ClearPending();
     cat.RestoreState(kept);
+    cat.Close();
     if (level == kLevelBenign) return {};
     return {14, "Category of account", "CVCAT"};
 }

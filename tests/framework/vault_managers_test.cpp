@@ -105,6 +105,20 @@ TEST_F(VaultManagersTest, AccountCategoryMustExist) {
     EXPECT_EQ(m_->pas.Insert(), kLevelBenign);
 }
 
+TEST_F(VaultManagersTest, CategoryRuleWorksWhenOnlyTheAccountsAreOpen) {
+    addCategory("Work");
+    m_->catRelations.Close();
+    EXPECT_FALSE(m_->cat.IsOpen());
+    m_->pas.Open();
+    EXPECT_EQ(addAccount("Work", "mail"), kLevelBenign);
+    EXPECT_EQ(addAccount("Elsewhere", "x"), kLevelNotify);
+    EXPECT_EQ(titles(), std::vector<std::string>{"Field contents error"});
+    EXPECT_TRUE(exitCodes_.empty());
+    EXPECT_FALSE(m_->cat.IsOpen());
+    m_->pas.Close();
+    m_->catRelations.Open();  // as TearDown expects
+}
+
 TEST_F(VaultManagersTest, RenameIsCarriedIntoTheAccounts) {
     addCategory("Work");
     addCategory("Home");
