@@ -18,6 +18,15 @@ std::string shownPassword(const std::string& password, bool reveal) {
     return std::string(runtime::charCount(runtime::rightTrim(password)), '*');
 }
 
+// A custom field's caption as the forms show it: "C&redit Card:" -> "Credit Card".
+std::string caption(const std::string& label) {
+    std::string out;
+    for (char c : runtime::rightTrim(label))
+        if (c != '&') out += c;
+    if (!out.empty() && out.back() == ':') out.pop_back();
+    return out;
+}
+
 bool revealing(const VaultSession& session, const Options& o) {
     return o.has("--reveal") || session.state().master.RevealPasswords != 0;
 }
@@ -88,9 +97,9 @@ int runShow(const std::vector<std::string>& args) {
     line("PAS:Name", r->Name);
     line("PAS:Password", shownPassword(r->Password, reveal));
     line("PAS:URL", r->URL);
-    line(("PAS:Custom1 (" + runtime::rightTrim(m.Custom1) + ")").c_str(), r->Custom1);
-    line(("PAS:Custom2 (" + runtime::rightTrim(m.Custom2) + ")").c_str(), r->Custom2);
-    line(("PAS:Custom3 (" + runtime::rightTrim(m.Custom3) + ")").c_str(), r->Custom3);
+    line(("PAS:Custom1 (" + caption(m.Custom1) + ")").c_str(), r->Custom1);
+    line(("PAS:Custom2 (" + caption(m.Custom2) + ")").c_str(), r->Custom2);
+    line(("PAS:Custom3 (" + caption(m.Custom3) + ")").c_str(), r->Custom3);
     line("PAS:LastChange", isoDate(r->LastChange));
     line("PAS:Expires", isoDate(r->Expires));
     line("PAS:ExpiryInterval", std::to_string(r->ExpiryInterval));

@@ -15,7 +15,7 @@ void printUsage(std::FILE* out) {
     std::fputs("usage: corvix-cli <command> [options]\n", out);
     std::fputs("  --version    print the version\n", out);
     for (const auto& c : corvix::cli::commands())
-        std::fprintf(out, "  %-44s %s\n", c.usage.c_str(), c.summary.c_str());
+        std::fprintf(out, "  %s\n      %s\n", c.usage.c_str(), c.summary.c_str());
 }
 
 }  // namespace
@@ -41,8 +41,20 @@ int main(int argc, char** argv) {
     size_t used = 0;
     const corvix::cli::Command* command = corvix::cli::findCommand(args, &used);
     if (!command) {
-        std::fprintf(stderr, "corvix-cli: unknown command \"%s\"\n", args[0].c_str());
-        printUsage(stderr);
+        // A group word alone ("categories") or with an unknown second word: show the
+        // group's commands only.
+        bool group = false;
+        for (const auto& c : corvix::cli::commands())
+            if (c.words.rfind(args[0] + " ", 0) == 0) {
+                if (!group)
+                    std::fprintf(stderr, "corvix-cli: \"%s\" needs one of:\n", args[0].c_str());
+                group = true;
+                std::fprintf(stderr, "  corvix-cli %s\n", c.usage.c_str());
+            }
+        if (!group) {
+            std::fprintf(stderr, "corvix-cli: unknown command \"%s\"\n", args[0].c_str());
+            printUsage(stderr);
+        }
         return corvix::cli::kExitUsage;
     }
     return command->run(std::vector<std::string>(args.begin() + used, args.end()));

@@ -52,7 +52,9 @@ TEST(Cli, VersionAndUsage) {
     EXPECT_EQ(cli.run({"add", "--description", "x", "--wait", "2s"}).exitCode, 2);
     EXPECT_EQ(cli.run({"show"}).exitCode, 2);
     EXPECT_EQ(cli.run({"show", "abc"}).exitCode, 2);
-    EXPECT_EQ(cli.run({"categories"}).exitCode, 2);
+    r = cli.run({"categories"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("categories add NAME"), std::string::npos);
     EXPECT_EQ(cli.run({"categories", "add"}).exitCode, 2);
     EXPECT_EQ(cli.run({"status", "extra"}).exitCode, 2);
     // None of the usage errors created a vault.
@@ -143,6 +145,8 @@ TEST_F(CliWithPassword, AddPrimesANewAccountAndNumbersIt) {
     EXPECT_EQ(shown(r.out, "PAS:Name"), std::string(pw->pw_name).substr(0, 40));
     EXPECT_NE(shown(r.out, "PAS:LastChange"), "");
     EXPECT_EQ(shown(r.out, "PAS:Expires"), "");
+    // Custom fields carry the vault's captions, without their accelerator marks.
+    EXPECT_NE(r.out.find("PAS:Custom2 (Credit Card) "), std::string::npos);
     EXPECT_EQ(cli.run({"show", "3"}, "Secret\n").exitCode, 1);
 }
 
