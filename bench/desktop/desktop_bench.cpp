@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/desktop/atspi_client.h"
 #include "platform/desktop/utf8.h"
 #include "platform/desktop/virtual_keys.h"
 #include "platform/desktop/x11_desktop.h"
@@ -243,8 +244,12 @@ int main(int argc, char** argv) {
     const std::string out = "/tmp/corvix-bench-target-" + std::to_string(getpid()) + ".txt";
     const std::string title = "Corvix Bench Target " + std::to_string(getpid());
     setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+    // A fresh session starts its accessibility bus on first use; a program started while
+    // it comes up may miss it. One lookup first brings it up.
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS")) atspiWindowTexts(0, "corvix bench warm-up");
     pid_t target =
-        spawn({exeDir() + "/../tests/corvix-desktop-target", "--title", title, "--out", out}, true);
+        spawn({exeDir() + "/../tests/corvix-desktop-target", "--window-title", title, "--out", out},
+              true);
     WindowHandle w = 0;
     for (int i = 0; i < 300 && !w; ++i) {
         for (const auto& info : desktop->topWindows()) {

@@ -1,4 +1,4 @@
-// corvix-desktop-target --title TITLE --out FILE
+// corvix-desktop-target --window-title TITLE --out FILE
 // Shows a window titled TITLE with a "Password:" label and a line edit. The edit's text
 // is written to FILE (UTF-8, replaced whole) a few milliseconds after each change, and
 // once more on close.
@@ -27,13 +27,15 @@ void save(const QString& path, const QString& text) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({"title", "Window title.", "title", "Corvix Desktop Target"});
+    // Not "--title": Qt takes that one for itself and gives it to the X window only, so
+    // the accessible name would keep the default.
+    parser.addOption({"window-title", "Window title.", "title", "Corvix Desktop Target"});
     parser.addOption({"out", "File that receives the edit's text.", "file"});
     parser.process(app);
     const QString out = parser.value("out");
 
     QWidget window;
-    window.setWindowTitle(parser.value("title"));
+    window.setWindowTitle(parser.value("window-title"));
     auto* layout = new QFormLayout(&window);
     auto* label = new QLabel("Password:");
     auto* edit = new QLineEdit;

@@ -1,5 +1,7 @@
 #include "target_process.h"
 
+#include "platform/desktop/atspi_client.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -81,13 +83,18 @@ int runProgram(const std::vector<std::string>& args) {
 }
 
 TargetProcess::TargetProcess(const std::string& titlePrefix) {
+    // A fresh session starts its accessibility bus on first use, and a program started
+    // while it comes up may miss it: bring it up with one lookup before the first target.
+    static const bool busReady = atspiWindowTexts(0, "corvix test warm-up").ran;
+    (void)busReady;
     static int counter = 0;
     title_ = titlePrefix + " " + std::to_string(getpid()) + "-" + std::to_string(++counter);
     outFile_ =
         "/tmp/corvix-target-" + std::to_string(getpid()) + "-" + std::to_string(counter) + ".txt";
     unlink(outFile_.c_str());
-    pid_ = spawn({programDir() + "/corvix-desktop-target", "--title", title_, "--out", outFile_},
-                 {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_QPA_PLATFORM=xcb"}, false);
+    pid_ = spawn(
+        {programDir() + "/corvix-desktop-target", "--window-title", title_, "--out", outFile_},
+        {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_QPA_PLATFORM=xcb"}, false);
 }
 
 TargetProcess::~TargetProcess() {

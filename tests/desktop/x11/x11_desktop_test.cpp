@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "platform/desktop/atspi_client.h"
 #include "platform/desktop/us_layout.h"
 #include "platform/desktop/utf8.h"
 #include "platform/desktop/virtual_keys.h"
@@ -137,6 +138,12 @@ TEST_F(X11DesktopTest, WindowTextsReachTheAccessibleLabel) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Password:"), texts.end());
     auto accessible = desktop_->accessibleTexts(w);
     EXPECT_NE(std::find(accessible.begin(), accessible.end(), "Password:"), accessible.end());
+    // The frame is found by its title alone too (process unknown).
+    AtspiLookup byTitle = atspiWindowTexts(0, t.title());
+    EXPECT_TRUE(byTitle.ran);
+    EXPECT_NE(std::find(byTitle.texts.begin(), byTitle.texts.end(), "Password:"),
+              byTitle.texts.end());
+    EXPECT_TRUE(atspiWindowTexts(0, t.title() + " (another)").texts.empty());
 
     // The edit's contents are texts of the window too.
     typeText(*desktop_, U"swordfish");
