@@ -12,8 +12,18 @@
 namespace corvix::cli {
 namespace {
 
-// Messages of the managers go to standard error as "title: text"; a question is
-// answered with its default.
+// Messages of the managers go to standard error as "title: text". Nobody is there to
+// answer a question ("Try again?"), so it is answered No: a failure is never retried
+// for ever.
+class NoPrompt : public framework::StderrPrompt {
+  public:
+    framework::Button ask(const std::string& title, const std::string& text, framework::Icon icon,
+                          unsigned buttons, framework::Button defaultButton) override {
+        framework::Button b = StderrPrompt::ask(title, text, icon, buttons, defaultButton);
+        return (buttons & framework::kButtonNo) ? framework::kButtonNo : b;
+    }
+};
+
 class ManagedSession {
   public:
     ManagedSession() : previous_(framework::setPrompt(&prompt_)) {}
@@ -31,7 +41,7 @@ class ManagedSession {
     }
 
   private:
-    framework::StderrPrompt prompt_;
+    NoPrompt prompt_;
     framework::Prompt* previous_;
     VaultSession session_;
     bool opened_ = false;

@@ -2,6 +2,11 @@
 
 #include <strings.h>
 
+#include <optional>
+
+#include <QCursor>
+#include <QGuiApplication>
+
 namespace corvix::framework {
 
 namespace {
@@ -21,6 +26,22 @@ bool sameLink(const storage::Scalar& a, const storage::Scalar& b) {
     }
     return a == b;
 }
+
+// The wait cursor while a delete runs, when there is a screen to show it on.
+class WaitCursor {
+  public:
+    WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+        if (on_) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~WaitCursor() {
+        if (on_) QGuiApplication::restoreOverrideCursor();
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    bool on_;
+};
 
 void blank(storage::RecordBuffer& r, int field) {
     if (r.decl().fields[field].type == storage::FieldType::String)
@@ -290,8 +311,10 @@ int RelationManager::Delete(bool query) {
     if (!file_.Use()) return kLevelNotify;
     const std::string position = file_.Position();
     for (;;) {
+        std::optional<WaitCursor> waiting(std::in_place);
         storage::Transaction tx;
         if (Begin(tx) != kLevelBenign) {
+            waiting.reset();
             if (file_.Raise(33) != kLevelBenign) return kLevelNotify;
             continue;
         }
@@ -307,6 +330,7 @@ int RelationManager::Delete(bool query) {
         }
         if (done) return kLevelBenign;
         if (tx.active()) tx.rollback();
+        waiting.reset();  // no wait cursor over the messages
         if (failure.restrictId) {
             // A refusal is final: asking to try again could never succeed.
             ShowFailure(failure);
