@@ -373,7 +373,11 @@ KeyForChar Keyboard::keyForChar(char32_t ch) {
 
 uint8_t Keyboard::keycodeOf(uint8_t virtualKey) {
     checkMappingChanges();
-    return vkKeycode_[virtualKey];
+    if (vkKeycode_[virtualKey]) return vkKeycode_[virtualKey];
+    // A key reached only with Shift or Num Lock (the keypad digits): its keycode still
+    // names the key.
+    auto it = places_.find(keysymForVirtualKey(virtualKey));
+    return it == places_.end() ? 0 : it->second.keycode;
 }
 
 void Keyboard::press(uint8_t virtualKey, bool down) {

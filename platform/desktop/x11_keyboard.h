@@ -31,7 +31,8 @@ class Keyboard {
     bool typeChar(char32_t ch);
     bool capsLockOn();
 
-    // The layout's keycode for a virtual key (0 when the layout has none).
+    // The layout's keycode for a virtual key, also when it gives the key's symbol only
+    // with Shift or Num Lock (0 when the layout has none).
     uint8_t keycodeOf(uint8_t virtualKey);
     // Modifier masks of the current mapping (Alt, Super, Num Lock).
     unsigned altMask();

@@ -259,8 +259,8 @@ TEST_F(X11DesktopTest, UnknownWindowsAreHandledQuietly) {
 class X11HotKeyTest : public X11DesktopTest {
   protected:
     // Presses Win+S from another process, as a user's keyboard would, and polls.
-    int pressAndCount(int expectedId) {
-        EXPECT_EQ(testing::runProgram({"xdotool", "key", "super+s"}), 0);
+    int pressAndCount(int expectedId, const std::string& keys = "super+s") {
+        EXPECT_EQ(testing::runProgram({"xdotool", "key", keys}), 0);
         int hits = 0;
         desktop_->setHotKeyCallback([&](int id) { hits += id == expectedId ? 1 : 100; });
         for (int i = 0; i < 100 && hits == 0; ++i) {
@@ -311,6 +311,17 @@ TEST_F(X11HotKeyTest, ACombinationHeldElsewhereCannotBeRegistered) {
     EXPECT_FALSE(desktop_->registerHotKey(1, Desktop::kModWin, 'S'));
     other.reset();  // its grabs go with its connection
     EXPECT_TRUE(desktop_->registerHotKey(1, Desktop::kModWin, 'S'));
+}
+
+TEST_F(X11HotKeyTest, KeypadAndFunctionKeysCanBeHotKeys) {
+    // Keypad 5 carries its digit only with Num Lock; F12 is plain.
+    ASSERT_TRUE(
+        desktop_->registerHotKey(1, Desktop::kModControl | Desktop::kModAlt, vk::kNumpad0 + 5));
+    ASSERT_TRUE(desktop_->registerHotKey(2, Desktop::kModShift, vk::kF1 + 11));
+    EXPECT_EQ(pressAndCount(1, "ctrl+alt+KP_Begin"), 1);
+    EXPECT_EQ(pressAndCount(2, "shift+F12"), 1);
+    desktop_->unregisterHotKey(1);
+    desktop_->unregisterHotKey(2);
 }
 
 TEST_F(X11HotKeyTest, BadRegistrationsAreRefused) {
