@@ -20,8 +20,8 @@ TEST(UpgradeRegistration, DriverFileHasOneByteField) {
 TEST(UpgradeRegistration, RegisteredTablesOpenThroughTheLibrary) {
     corvix::testing::TempWorkDir dir;
     ferrule::resetForTests();
-    fu_SetUPGPath("", 1);  // the upgrade file in this directory
     EXPECT_FALSE(std::filesystem::exists("Upg.Tps"));
+    fu_SetUPGPath("", 1);  // the upgrade file in this directory
     registerTablesWithUpgradeLibrary();
     // Every table's structure was recorded in the library's upgrade file.
     EXPECT_TRUE(std::filesystem::exists("Upg.Tps"));
