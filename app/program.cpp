@@ -1,0 +1,136 @@
+#include "app/program.h"
+
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QProgressDialog>
+#include <cstdio>
+
+#include "accounts/browse_cvcat.h"
+#include "app/main_frame.h"
+#include "app/startup.h"
+#include "framework/qt_prompt.h"
+#include "framework/threads.h"
+#include "framework/vault_managers.h"
+#include "framework/window_manager.h"
+#include "platform/desktop/desktop.h"
+#include "runtime/date.h"
+#include "security/master_password.h"
+#include "security/session.h"
+#include "send/key_sender.h"
+#include "send/send_hooks.h"
+#include "send/vault_accounts.h"
+#include "vault/access.h"
+#include "vault/startup_checks.h"
+
+namespace corvix::app {
+
+namespace {
+
+bool haveDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Secrets must never land in a core file.
+void disableCoreDumps() {
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+std::string programDirectory() {
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+// The vault start-up checks as the frame runs them: the passwords and master tables stay
+// open until the frame closes; numbering a fresh word database shows its progress.
+bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
+    QProgressDialog progress("Numbering the word database...", QString(), 0, 100);
+    progress.setWindowTitle("Corvix");
+    progress.setMinimumDuration(500);
+    vault::StartupState state;
+    vault::runStartupChecks(tables, programDirectory(), runtime::today(), state,
+                            [&progress](int64_t done, int64_t total) {
+                                progress.setMaximum(static_cast<int>(total));
+                                progress.setValue(static_cast<int>(done));
+                            });
+    if (state.setUp) {
+        security::MasterCopy() = state.master;
+        security::InstallationId() = state.installationId;
+    }
+    *loggedOn = state.loggedOn;
+    return state.setUp;
+}
+
+}  // namespace
+
+int runCorvix(int argc, char** argv) {
+    if (!haveDisplay()) {
+        std::fprintf(stderr,
+                     "corvix: no display found (DISPLAY is not set); Corvix needs a desktop.\n");
+        return 1;
+    }
+    disableCoreDumps();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Corvix");
+    QApplication::setQuitOnLastWindowClosed(false);  // the frame lives in the tray
+
+    framework::QtPrompt prompt;
+    framework::setPrompt(&prompt);
+    std::string reason;
+    std::unique_ptr<desktop::Desktop> desk = desktop::openX11Desktop(&reason);
+    if (desk) {
+        desktop::setCurrentDesktop(desk.get());
+    } else {
+        std::fprintf(stderr, "corvix: sending and the hot key are unavailable: %s\n",
+                     reason.c_str());
+    }
+
+    StartupHooks hooks = programHooks();
+    hooks.initKeySender = [](std::string_view delimiters) { send::keySender().Init(delimiters); };
+    hooks.runMainFrame = [&] {
+        framework::setActivityHook(security::TouchActivity);
+        vault::VaultTables tables;
+        send::VaultAccounts accounts(tables.pas);
+        FrameOptions options;
+        options.desktop = desk.get();
+        options.accounts = &accounts;
+        options.vaultChecks = [&tables](bool* loggedOn) {
+            return runVaultChecks(tables, loggedOn);
+        };
+        options.closeTables = [&tables] { tables.closeAll(); };
+        MainFrame frame(options);
+        frame.setLauncher(Command::ListCategories, [] {
+            accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
+        });
+        security::setLogoffRequest([&frame] {
+            QMetaObject::invokeMethod(
+                &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
+        });
+        send::SendHooks& sh = send::sendHooks();
+        sh.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); };
+        sh.postIconize = [&frame] {
+            QMetaObject::invokeMethod(
+                &frame, [&frame] { frame.tray().HideToTray(); }, Qt::QueuedConnection);
+        };
+        sh.mayType = [] { return security::LoggedOn(); };
+        frame.open();
+        int code = QApplication::exec();
+        // Windows still open close before the tables and managers go away.
+        frame.mdiArea()->closeAllSubWindows();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        send::resetSendHooks();
+        security::setLogoffRequest({});
+        return code;
+    };
+    int code = runProgram(hooks);
+    send::keySender().Kill();
+    desktop::setCurrentDesktop(nullptr);
+    framework::setPrompt(nullptr);
+    return code;
+}
+
+}  // namespace corvix::app
