@@ -9,7 +9,7 @@
 
 #include "platform/storage/record.h"
 
-class QLineEdit;
+#include <QLineEdit>
 
 namespace corvix::framework {
 

@@ -122,7 +122,8 @@ void BrowseManager::setSheet(QTabBar* tabs) {
 
 int BrowseManager::init(int request) {
     request_ = request;
-    if (file_.Open() != kLevelBenign) return kLevelFatal;
+    // Opening is lazy; the view reads at once, so make the table exist (created when new).
+    if (file_.Open() != kLevelBenign || !file_.Use()) return kLevelFatal;
     if (file_.beforeOpen) file_.beforeOpen(view_->table());
     if (view_->open() != 0) {
         file_.Raise(1);
