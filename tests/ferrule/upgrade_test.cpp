@@ -257,6 +257,24 @@ TEST_F(UpgradeTest, PlainUpgradeCopiesThenBuildsKeys) {
     EXPECT_EQ(progressLog.texts, expected);
 }
 
+TEST_F(UpgradeTest, FrlCopyLeavesTheOldFileInPlaceAndAddRecordsBuildsNoKeysAfterwards) {
+    TableDecl single = accountsV1("Accounts");
+    startProgram(single, 1);
+    ASSERT_EQ(table_->create(), 0);
+    ASSERT_EQ(table_->open(kOpenMode), 0);
+    ASSERT_EQ(fillV1(*table_, 3), 0);
+    table_->close();
+
+    startProgram(v2_, 2, {"/FRLCOPY", "/AddRecords"});
+    ASSERT_EQ(fu_FileOpen(*table_, kOpenMode), 0);
+    EXPECT_EQ(table_->records(), 3);
+    EXPECT_TRUE(storage::tableExists("Accounts", ""));  // copied, not moved
+    EXPECT_FALSE(futmpExists(1));
+    std::vector<std::string> expected = {"Please wait - Copying file",
+                                         "Please wait - Upgrading file"};
+    EXPECT_EQ(progressLog.texts, expected);
+}
+
 TEST_F(UpgradeTest, UnregisteredPrefixIsReportedOnlyWhenDebugging) {
     writeVersion1(1);
     resetForTests();
