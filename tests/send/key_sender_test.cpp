@@ -244,7 +244,7 @@ TEST_F(TypeTest, TypingFlushesTheDesktop) {
 
 TEST(KeySenderDesktop, GoesToItsOwnDesktopOrTheCurrentOneOrNowhere) {
     desktop::SimulatedDesktop own;
-    desktop::setCurrentDesktop(nullptr);
+    NoDisplay none;
     KeySender ks;
     ks.Init("[]");
     ks.Type("ab[tab]");  // no desktop at all: nothing happens

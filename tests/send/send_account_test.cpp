@@ -131,7 +131,7 @@ TEST_F(SendAccountTest, MacrosAreExpandedBeforeTheKeyScriptIsRead) {
 }
 
 TEST_F(SendAccountTest, NoDesktopNoSend) {
-    desktop::setCurrentDesktop(nullptr);
+    NoDisplay none;
     EXPECT_EQ(SendAccount(account(1, "Notepad", "x")), SendResult::NoDesktop);
     EXPECT_TRUE(prompt.asked().empty());
 }

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,6 +57,24 @@ inline vault::PasRecord account(int32_t id, std::string window, std::string acti
     a.Watch = 1;
     return a;
 }
+
+// No desktop at all: without this, the process-wide desktop falls back to $DISPLAY.
+class NoDisplay {
+  public:
+    NoDisplay() {
+        if (const char* d = std::getenv("DISPLAY")) saved_ = d, had_ = true;
+        unsetenv("DISPLAY");
+        desktop::setCurrentDesktop(nullptr);
+    }
+    ~NoDisplay() {
+        if (had_) setenv("DISPLAY", saved_.c_str(), 1);
+        desktop::setCurrentDesktop(nullptr);
+    }
+
+  private:
+    std::string saved_;
+    bool had_ = false;
+};
 
 class SendTest : public ::testing::Test {
   protected:
