@@ -142,11 +142,11 @@ void ImageLogonDialog::layoutPicture() {
 
 void ImageLogonDialog::sizeAroundPicture() {
     layout()->activate();
-    // The designed frame is whatever the layout gives the picture area at the designed
-    // window size; the window keeps those margins around the picture.
-    const Size window{width(), height()};
-    const Size frameArea{scroll_->width(), scroll_->height()};
-    Size target = actualSizeWindow(picture_, window, frameArea);
+    // The margins around the picture area are what the layout gives the other controls;
+    // the designed frame is the designed window less those margins.
+    const Size margins{width() - scroll_->width(), height() - scroll_->height()};
+    const Size designedFrame{kDesignedWindow.w - margins.w, kDesignedWindow.h - margins.h};
+    Size target = actualSizeWindow(picture_, kDesignedWindow, designedFrame);
     if (const QScreen* s = screen()) {
         const QRect avail = s->availableGeometry();
         target.w = std::min(target.w, avail.width());

@@ -22,7 +22,16 @@ class FrameworkHooks : public WindowHooks {
     void closed(const std::string&, QWidget&) override {
         framework::errorManager().PopProcedureName();
     }
+    void activated(QWidget&) override;
 };
+
+std::function<void()>& activationRefresh() {
+    static std::function<void()> f;
+    return f;
+}
+void FrameworkHooks::activated(QWidget&) {
+    if (activationRefresh()) activationRefresh()();
+}
 
 WindowHooks* installed = nullptr;
 FrameworkHooks& framework() {
@@ -30,6 +39,10 @@ FrameworkHooks& framework() {
     return h;
 }
 }  // namespace
+
+void setActivationRefresh(std::function<void()> refresh) {
+    activationRefresh() = std::move(refresh);
+}
 
 WindowHooks* setWindowHooks(WindowHooks* hooks) {
     WindowHooks* previous = installed;

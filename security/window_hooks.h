@@ -5,6 +5,7 @@
 // frame may install their own.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -20,6 +21,9 @@ class WindowHooks {
     virtual void closed(const std::string& procedure, QWidget& window) {}
     virtual void activated(QWidget& window) {}
 };
+
+// What gaining focus refreshes (the frame binds the list of top-level windows).
+void setActivationRefresh(std::function<void()> refresh);
 
 // The installed hooks (not owned); nullptr restores the framework's.
 WindowHooks* setWindowHooks(WindowHooks* hooks);

@@ -407,6 +407,29 @@ TEST_F(LogonWindowsTest, WindowsKeepTheirPositionsUnderTheirProcedureNames) {
     setWindowHooks(previous);
 }
 
+namespace {
+struct LargePlacement : WindowHooks {
+    void restore(const std::string&, QWidget& w) override {
+        w.move(30, 40);
+        w.resize(900, 700);
+    }
+};
+}  // namespace
+
+TEST_F(LogonWindowsTest, LocationWindowRestoresItsPositionButIsSizedAroundThePicture) {
+    LargePlacement hooks;
+    WindowHooks* previous = setWindowHooks(&hooks);
+    Logon_ImageByLocation w("", "Enter new master password",
+                            locationTheme(pictures_.make("l.png", 240, 120, "PNG"), false), false);
+    setWindowHooks(previous);
+    EXPECT_EQ(w.pos(), QPoint(30, 40));
+    EXPECT_EQ(w.width(), ImageLogonDialog::kDesignedWindow.w);  // narrow picture: designed width
+    EXPECT_LT(w.height(), 400);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_EQ(w.pictureView()->parentWidget()->size(), QSize(242, 122));
+}
+
 TEST_F(LogonWindowsTest, CheckMasterPasswordRunsTheImageWindowModally) {
     MemoryThemeSource themes;
     GsdRecord theme = gridTheme(pictures_.make("p.png", 200, 200, "PNG"), 3, 3);
