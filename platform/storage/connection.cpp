@@ -96,6 +96,8 @@ int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why) {
     // Every page read from disk is decrypted and checked, so a page cache that holds
     // the indexes of a large table saves most of the work. Pages are taken as needed.
     exec(db, "PRAGMA cache_size = -32768;");
+    // Sorts and temporary tables stay in memory: on disk they would be plain text.
+    exec(db, "PRAGMA temp_store = MEMORY;");
     // The first read proves the key (a wrong one makes the file "not a database").
     int rc = exec(db, "SELECT count(*) FROM sqlite_master;");
     if (rc != SQLITE_OK && why) *why = sqlite3_errmsg(db);

@@ -9,6 +9,8 @@ std::string errorText(int code) {
             return "No error";
         case kFileNotFound:
             return "File Not Found";
+        case kPathNotFound:
+            return "Path Not Found";
         case kAccessDenied:
             return "Access Denied";
         case kRecordNotAvailable:

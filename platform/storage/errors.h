@@ -8,6 +8,7 @@ namespace corvix::storage {
 enum ErrorCode : int {
     kNoError = 0,
     kFileNotFound = 2,         // no such file or table
+    kPathNotFound = 3,         // the folder of a file to be made does not exist
     kAccessDenied = 5,         // locked by another open or no permission
     kRecordNotAvailable = 33,  // end of file / no current record
     kRecordNotFound = 35,      // fetch by key found nothing

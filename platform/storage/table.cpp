@@ -53,8 +53,10 @@ int createNewFile(const std::string& path, const std::string& table, const Table
     int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         int e = errno;
-        return fail(err, e == EACCES ? kAccessDenied : kDriverError, shownName, e,
-                    std::strerror(e));
+        int code = e == EACCES || e == EPERM || e == EROFS ? kAccessDenied
+                   : e == ENOENT || e == ENOTDIR           ? kPathNotFound
+                                                           : kDriverError;
+        return fail(err, code, shownName, e, std::strerror(e));
     }
     ::close(fd);
     sqlite3* db = nullptr;

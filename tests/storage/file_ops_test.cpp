@@ -112,6 +112,16 @@ TEST_F(FileOps, CopiedBlobsAndDeclarationComeAlong) {
     EXPECT_EQ(b.blobSize(0), 200000);
 }
 
+TEST_F(FileOps, AMissingFolderGivesPathNotFound) {
+    makeCategories("Corvix\\!Category", {"a"});
+    EXPECT_EQ(copyTable("Corvix\\!Category", "no/such/folder/futmp001", ""), kPathNotFound);
+    EXPECT_EQ(renameTable("Corvix\\!Category", "no/such/folder/futmp001", ""), kPathNotFound);
+    EXPECT_TRUE(tableExists("Corvix\\!Category", ""));
+    TableDecl d = categoryDecl("nowhere/x");
+    EXPECT_EQ(Table(d).create(), kPathNotFound);
+    EXPECT_EQ(lastError().text, "Path Not Found");
+}
+
 TEST_F(FileOps, OperationsOnMissingOrOpenTables) {
     EXPECT_EQ(copyTable("Nope\\!T", "Other\\!T", ""), kFileNotFound);
     EXPECT_FALSE(std::filesystem::exists("Other.TPS"));
