@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sodium.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -152,11 +154,13 @@ int Table::create() {
     if (exclusive.acquire(path, tn.table, kReadWrite | kDenyAll, 0) != kNoError)
         return fail(d.err, kAccessDenied, shown);
     if (!fileExists(path)) {
-        std::string keyHex = deriveKeyHex(owner);
         std::string reason;
-        if (!verifyCipherLibrary(&reason))
+        if (!verifyCipherLibrary(&reason))  // also readies libsodium
             return fail(d.err, kDriverError, shown, SQLITE_ERROR, reason);
-        return createNewFile(path, tn.table, *d.decl, keyHex, d.err, shown);
+        std::string keyHex = deriveKeyHex(owner);
+        int rc = createNewFile(path, tn.table, *d.decl, keyHex, d.err, shown);
+        sodium_memzero(keyHex.data(), keyHex.size());
+        return rc;
     }
     Connection* c = nullptr;
     if (int rc = acquireConnection(tn.file, owner, &c, d.err)) return rc;

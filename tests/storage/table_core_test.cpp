@@ -405,6 +405,13 @@ TEST_F(TableCore, EncryptedTablesNeedTheirOwnerPassword) {
     EXPECT_EQ(q.getString(3), "Hunter2-SecretPassword");
     // While the file is open, another owner password is still refused.
     EXPECT_EQ(w.open(), kDriverError);
+    // Packing rewrites the file, still encrypted and still readable.
+    ASSERT_EQ(n.pack(), 0);
+    ASSERT_EQ(n.get(0, q), 0);
+    EXPECT_EQ(q.getString(3), "Hunter2-SecretPassword");
+    n.close();
+    EXPECT_EQ(readAll("Vault.TPS").find("Hunter2-SecretPassword"), std::string::npos);
+    EXPECT_EQ(readAll("Vault.TPS").find("SQLite format 3"), std::string::npos);
 }
 
 TEST_F(TableCore, PlainFilesAreReadableWithoutOwner) {
