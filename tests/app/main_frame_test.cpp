@@ -1,0 +1,330 @@
+#include "app/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QStatusBar>
+#include <filesystem>
+
+#include "app/about_window.h"
+#include "framework/prompt.h"
+#include "framework/settings_store.h"
+#include "framework/threads.h"
+#include "platform/desktop/simulated_desktop.h"
+#include "runtime/date.h"
+#include "security/master_password.h"
+#include "security/session.h"
+
+using namespace corvix;
+using app::Command;
+using app::MainFrame;
+namespace fs = std::filesystem;
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class FrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("app-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
+        framework::ThreadRegistry::instance().reset();
+        security::resetSecurity();
+        security::resetSession();
+        security::MasterCopy().Password = "secret";
+        framework::setPrompt(&prompt_);
+        store_.Init("corvix.INI");
+        framework::setSettingsStore(&store_);
+        security::setLogonRunner([this](const security::LogonRequest&) {
+            ++logons_;
+            return security::LogonResult{};  // cancelled
+        });
+    }
+    void TearDown() override {
+        frame_.reset();
+        settle();
+        framework::setPrompt(nullptr);
+        framework::setSettingsStore(nullptr);
+        security::resetSecurity();
+        runtime::setClockSource({});
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
+    }
+    MainFrame& open(app::FrameOptions options = {}) {
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_->open();
+        settle();
+        return *frame_;
+    }
+    bool enabled(Command c) { return frame_->action(c)->isEnabled(); }
+
+    fs::path dir_, previous_;
+    framework::ScriptedPrompt prompt_;
+    framework::SettingsStore store_;
+    std::unique_ptr<MainFrame> frame_;
+    int logons_ = 0;
+};
+
+}  // namespace
+
+TEST_F(FrameTest, TitleMenusAndStatusHelpTexts) {
+    MainFrame& f = open();
+    EXPECT_EQ(f.windowTitle(), "Halden Corvix");
+    EXPECT_EQ(f.objectName(), "Main");
+    EXPECT_EQ(f.action(Command::Preferences)->shortcut(), QKeySequence("F10"));
+    EXPECT_EQ(f.action(Command::Backup)->statusTip(),
+              "Backup or restore using a standard ZIP archive");
+    EXPECT_EQ(f.action(Command::Logon)->shortcut(), QKeySequence("Ctrl+L"));
+    EXPECT_EQ(f.action(Command::Logon)->statusTip(),
+              "Enter master password to allow access to other operations");
+    EXPECT_EQ(f.action(Command::Send)->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(f.action(Command::DecryptFile)->statusTip(), "Decrypt a file encrypted by Corvix");
+    EXPECT_EQ(f.action(Command::HelpHowTo)->statusTip(), "How to use Windows Help");
+    EXPECT_EQ(f.toolAction(app::kToolbarAdd)->text(), "Add New Password Account");
+    EXPECT_EQ(f.toolAction(2004)->text(), "Bottom");
+    EXPECT_EQ(f.toolAction(2010)->text(), "Locate");
+}
+
+TEST_F(FrameTest, LoggedOffEnablesOnlyLogonAndExit) {
+    MainFrame& f = open();  // no vault: not set up, logged off
+    EXPECT_FALSE(f.loggedOn());
+    EXPECT_TRUE(enabled(Command::Logon));
+    EXPECT_TRUE(enabled(Command::Exit));
+    EXPECT_FALSE(enabled(Command::Logoff));
+    EXPECT_FALSE(enabled(Command::ChangeMasterPassword));
+    EXPECT_FALSE(enabled(Command::Backup));
+    EXPECT_FALSE(enabled(Command::ListCategories));
+    EXPECT_TRUE(enabled(Command::About));  // the Help menu stays
+    EXPECT_TRUE(f.logonTool()->isEnabled());
+    EXPECT_FALSE(f.logoffTool()->isEnabled());
+    f.updateTrayMenu();
+    EXPECT_TRUE(f.trayMenu().isEnabled("Logon"));
+    EXPECT_FALSE(f.trayMenu().isEnabled("Logoff"));
+    EXPECT_FALSE(f.trayMenu().isEnabled("ChangeMasterPassword"));
+    EXPECT_FALSE(f.trayMenu().isEnabled("Send"));
+    EXPECT_FALSE(f.trayMenu().isEnabled("URL"));
+}
+
+TEST_F(FrameTest, LoggedOnEnablesCommandsWhoseWindowsExist) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    MainFrame& f = open(o);
+    f.setLauncher(Command::ListCategories, [] {});
+    EXPECT_TRUE(f.loggedOn());
+    EXPECT_FALSE(enabled(Command::Logon));
+    EXPECT_TRUE(enabled(Command::Logoff));
+    EXPECT_TRUE(enabled(Command::ListCategories));
+    EXPECT_TRUE(enabled(Command::Backup));
+    // Windows this program does not have yet stay disabled rather than pretend.
+    EXPECT_FALSE(enabled(Command::GeneratePassword));
+    EXPECT_FALSE(enabled(Command::ListPasswords));
+    // Send needs an open accounts list.
+    EXPECT_FALSE(enabled(Command::Send));
+    f.setAccountsList(5, 12, 13);
+    EXPECT_TRUE(enabled(Command::Send));
+    EXPECT_TRUE(f.trayMenu().isEnabled("Send"));
+    f.setAccountsList(0, 0, 0);
+    EXPECT_FALSE(f.trayMenu().isEnabled("Send"));
+    EXPECT_FALSE(f.logonTool()->isEnabled());
+    EXPECT_TRUE(f.logoffTool()->isEnabled());
+    EXPECT_FALSE(f.trayMenu().isEnabled("Logon"));
+    EXPECT_TRUE(f.trayMenu().isEnabled("Logoff"));
+}
+
+TEST_F(FrameTest, TimerPeriodOutsideOneToHundredBecomesOneSecond) {
+    for (auto [designed, expected] : {std::pair{0, 100}, {500, 100}, {50, 50}, {100, 100}}) {
+        app::FrameOptions o;
+        o.designedTimerPeriod = designed;
+        MainFrame& f = open(o);
+        EXPECT_EQ(f.timerPeriod(), expected) << designed;
+    }
+}
+
+TEST_F(FrameTest, CloseBoxHidesAndOnlyExitEnds) {
+    MainFrame& f = open();
+    f.show();
+    f.close();
+    settle();
+    EXPECT_TRUE(f.isHidden());
+    EXPECT_FALSE(f.exitFlag());
+    f.run(Command::Exit);
+    settle();
+    EXPECT_TRUE(f.exitFlag());
+    EXPECT_TRUE(f.isHidden());
+    EXPECT_FALSE(f.tray().isShown());
+}
+
+namespace {
+// A form with unsaved changes: it answers a close request with its own question.
+class DirtyForm : public QWidget {
+  public:
+    int asked = 0;
+    void closeEvent(QCloseEvent* e) override {
+        ++asked;
+        e->ignore();
+    }
+};
+}  // namespace
+
+TEST_F(FrameTest, LogoffClosesEveryChildWindowAndFormsKeepTheirOwnCloseHandling) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    MainFrame& f = open(o);
+    auto& threads = framework::ThreadRegistry::instance();
+    QPointer<QWidget> list = new QLabel("list");
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    auto* form = new DirtyForm;
+    int listThread = threads.start(list);
+    int formThread = threads.start(form);
+    ASSERT_GE(listThread, 2);
+    ASSERT_GT(formThread, listThread);
+    f.run(Command::Logoff);
+    settle();
+    EXPECT_FALSE(f.loggedOn());
+    EXPECT_TRUE(list.isNull());
+    EXPECT_EQ(form->asked, 1);
+    EXPECT_EQ(threads.window(formThread), form);
+}
+
+TEST_F(FrameTest, StatusBarShowsDayAndDateAndTime) {
+    int32_t monday = runtime::standardDate(2026, 12, 7);
+    runtime::setClockSource([monday] { return runtime::Now{monday, (9 * 3600 + 30 * 60) * 100}; });
+    MainFrame& f = open();
+    EXPECT_TRUE(f.statusZone(3).startsWith("Monday, ")) << f.statusZone(3).toStdString();
+    EXPECT_FALSE(f.statusZone(3).contains("Monday ,"));
+    EXPECT_FALSE(f.statusZone(4).isEmpty());
+}
+
+TEST_F(FrameTest, MissingBackupProgramIsReportedAndTheFrameGoesOn) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    MainFrame& f = open(o);
+    f.run(Command::Backup);
+    ASSERT_EQ(prompt_.asked().size(), 1u);
+    EXPECT_NE(prompt_.asked()[0].text.find("Pellor.EXE Corvix.TPS"), std::string::npos);
+    EXPECT_TRUE(f.loggedOn());
+}
+
+TEST_F(FrameTest, BackupStartsThePellorProgramWithTheVaultName) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    {
+        FILE* script = std::fopen("Pellor.EXE", "w");
+        ASSERT_NE(script, nullptr);
+        std::fputs("#!/bin/sh\necho \"$@\" > pellor.args\n", script);
+        std::fclose(script);
+        fs::permissions("Pellor.EXE", fs::perms::owner_all);
+    }
+    MainFrame& f = open(o);
+    f.run(Command::Backup);
+    EXPECT_TRUE(prompt_.asked().empty());
+    for (int i = 0; i < 100 && !fs::exists("pellor.args"); ++i) usleep(20000);
+    usleep(50000);
+    FILE* args = std::fopen("pellor.args", "r");
+    ASSERT_NE(args, nullptr);
+    char line[64] = {};
+    std::fgets(line, sizeof line, args);
+    std::fclose(args);
+    EXPECT_STREQ(line, "Corvix.TPS\n");
+}
+
+TEST_F(FrameTest, HotKeyRestoresTheFrameAndAsksForTheLogon) {
+    desktop::SimulatedDesktop d;
+    app::FrameOptions o;
+    o.desktop = &d;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = false;
+        return true;  // set up: the frame hides into the tray
+    };
+    MainFrame& f = open(o);
+    settle();
+    EXPECT_TRUE(f.isHidden());
+    ASSERT_TRUE(d.pressHotKey(desktop::Desktop::kModWin, 'S'));
+    d.pollHotKeys();
+    settle();
+    EXPECT_FALSE(f.isHidden());
+    EXPECT_EQ(logons_, 1);
+    EXPECT_FALSE(f.loggedOn());  // the logon was cancelled
+    frame_.reset();              // before the desktop it uses
+}
+
+TEST_F(FrameTest, TrayRestoreWhileLoggedOffStartsTheLogon) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = false;
+        return true;
+    };
+    MainFrame& f = open(o);
+    settle();
+    ASSERT_TRUE(f.isHidden());
+    f.updateTrayMenu();
+    EXPECT_TRUE(f.trayMenu().isEnabled("Restore"));
+    f.runTrayChoice("Restore");
+    settle();
+    EXPECT_FALSE(f.isHidden());
+    EXPECT_EQ(logons_, 1);
+    f.updateTrayMenu();
+    EXPECT_FALSE(f.trayMenu().isEnabled("Restore"));
+}
+
+TEST_F(FrameTest, AboutShowsVersionOnce) {
+    MainFrame& f = open();
+    f.run(Command::About);
+    f.run(Command::About);
+    settle();
+    auto windows = f.mdiArea()->subWindowList();
+    ASSERT_EQ(windows.size(), 1);
+    auto* version = windows[0]->widget()->findChild<QLabel*>("Version");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), "Version 1.03");
+}
+
+TEST(TrayIcon, ResourceNamesAndMenuItems) {
+    EXPECT_EQ(app::TrayIcon::ResourceName("0corvix.ico  "), "0corvix_ico");
+    EXPECT_EQ(app::TrayIcon::ResourceName("abc"), "abc");
+    const auto& items = app::trayMenuItems();
+    ASSERT_EQ(items.size(), 13u);
+    EXPECT_STREQ(items.front().name, "Restore");
+    EXPECT_STREQ(items[4].text, "Change Master Password");
+    EXPECT_STREQ(items.back().text, "E&xit");
+}
