@@ -303,6 +303,15 @@ TEST_F(TableCore, WriteProtectedFileIsDeniedForWritingButOpensReadOnly) {
     EXPECT_EQ(t.open(kReadWrite | kDenyNone), kAccessDenied);
     EXPECT_EQ(t.open(kReadOnly | kDenyNone), 0);
     EXPECT_EQ(t.records(), 0);
+    t.close();
+    // A folder without write permission (no room for the journal) is the same.
+    ASSERT_EQ(chmod("Prot.TPS", 0600), 0);
+    ASSERT_EQ(chmod(dir_.c_str(), 0500), 0);
+    EXPECT_EQ(t.open(kReadWrite | kDenyNone), kAccessDenied);
+    EXPECT_EQ(t.open(kReadOnly | kDenyNone), 0);
+    EXPECT_EQ(t.records(), 0);
+    t.close();
+    ASSERT_EQ(chmod(dir_.c_str(), 0700), 0);
 }
 
 TEST_F(TableCore, MissingFileAndMissingTableGive2) {
