@@ -1,5 +1,7 @@
 // corvix-cli send ID | watch [--seconds N]: types an account into its window on the
 // current display, or watches for the windows of the watched accounts.
+#include <signal.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +53,13 @@ class DesktopSession {
     framework::Prompt* previousPrompt_;
     std::unique_ptr<desktop::Desktop> desktop_;
 };
+
+// Ctrl+C or a termination request ends the watch between passes, so that the display's
+// keyboard mapping is never left changed halfway through typing.
+volatile sig_atomic_t stopRequested = 0;
+void requestStop(int) {
+    stopRequested = 1;
+}
 
 // Gives the receiving programs a moment to read the keys before the keyboard mapping
 // of characters typed through spare keys is put back.
@@ -120,14 +129,24 @@ int runWatch(const std::vector<std::string>& args) {
         return failWithStorage(session.tables().pas.error(), vault::kVaultFile);
     std::fprintf(stderr, "corvix-cli: watching %zu account(s)\n", watcher.WatchList.size());
 
+    stopRequested = 0;
+    struct sigaction stop {};
+    stop.sa_handler = requestStop;
+    struct sigaction oldInt {
+    }, oldTerm{};
+    sigaction(SIGINT, &stop, &oldInt);
+    sigaction(SIGTERM, &stop, &oldTerm);
     const auto start = std::chrono::steady_clock::now();
     auto tick = start;
-    for (;;) {
+    while (!stopRequested) {
         watcher.WatchPass();
         tick += std::chrono::seconds(1);
         if (seconds >= 0 && tick - start > std::chrono::seconds(seconds)) break;
-        std::this_thread::sleep_until(tick);
+        while (!stopRequested && std::chrono::steady_clock::now() < tick)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
     if (typedAny) letKeysArrive();
     return kExitOk;
 }
