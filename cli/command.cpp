@@ -6,8 +6,12 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
+#include "framework/prompt.h"
 #include "runtime/date.h"
+#include "security/cli_logon.h"
+#include "security/session.h"
 
 namespace corvix::cli {
 
@@ -214,37 +218,33 @@ int VaultSession::open() {
     return kExitOk;
 }
 
-namespace {
-std::string rightTrimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-// Counts characters, not bytes: a password holds at most 128 of them.
-std::string cutToCharacters(const std::string& s, size_t n) {
-    size_t chars = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-            if (chars == n) return s.substr(0, i);
-            ++chars;
-        }
-    }
-    return s;
-}
-}  // namespace
-
 int VaultSession::logOn() {
     if (!state_.setUp)
         return failWith("Not set up",
                         "The vault has not been set up yet.  Run \"corvix-cli init\" first.");
-    const std::string stored = rightTrimmed(state_.master.Password);
-    if (stored.empty()) return kExitOk;
-    std::string entry;
-    if (!readSecret("Master password", entry))
-        return failWith("Access Denied", "The password you have entered is incorrect.");
-    const bool match = rightTrimmed(cutToCharacters(entry, 128)) == stored;
-    std::fill(entry.begin(), entry.end(), '\0');
-    if (!match) return failWith("Access Denied", "The password you have entered is incorrect.");
-    return kExitOk;
+    security::MasterCopy() = state_.master;
+    security::InstallationId() = state_.installationId;
+    // Messages of the check ("Access Denied") go to standard error.
+    framework::StderrPrompt toStderr;
+    framework::Prompt* previous = framework::setPrompt(&toStderr);
+    const security::CliLogon verdict = security::checkMasterPasswordTyped([] {
+        std::string entry;
+        return readSecret("Master password", entry) ? std::optional<std::string>(entry)
+                                                    : std::nullopt;
+    });
+    framework::setPrompt(previous);
+    switch (verdict) {
+        case security::CliLogon::Granted:
+            security::LoggedOn() = true;
+            return kExitOk;
+        case security::CliLogon::Denied:
+            return kExitError;  // reported by the check
+        case security::CliLogon::Cancelled:
+            return failWith("Access Denied", "The password you have entered is incorrect.");
+        case security::CliLogon::NeedsWindow:
+            return failWith("Access Denied", security::kNeedsGraphicalLogon);
+    }
+    return kExitError;
 }
 
 int VaultSession::openAndLogOn() {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cli_runner.h"
+#include "vault/access.h"
 
 namespace corvix::testing {
 namespace {
@@ -242,6 +243,27 @@ TEST_F(CliWithPassword, NoAccountDataIsReadableInTheVaultFile) {
         EXPECT_EQ(bytes.find("Quokka"), std::string::npos) << entry.path();
         EXPECT_EQ(bytes.find("Secret"), std::string::npos) << entry.path();
     }
+}
+
+TEST_F(CliWithPassword, AnImagePasswordCannotBeTyped) {
+    {
+        // Switch the vault to an image password behind the tool's back.
+        const auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(cli.dir());
+        vault::VaultTables t;
+        ASSERT_EQ(vault::openTable(t.mas), 0);
+        vault::MasBuffer m;
+        ASSERT_EQ(t.mas.set(vault::mas::K_MAS_ID), 0);
+        ASSERT_EQ(t.mas.next(m), 0);
+        m->UseMasterPasswordImage = 1;
+        ASSERT_EQ(t.mas.put(m), 0);
+        t.mas.close();
+        std::filesystem::current_path(previous);
+    }
+    CliResult r = cli.run({"list"}, "Secret\n");  // even the right symbols are not taken
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("image theme"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
 }
 
 }  // namespace
