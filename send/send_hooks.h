@@ -10,7 +10,9 @@
 namespace corvix::send {
 
 struct SendHooks {
-    std::function<void()> yield;         // process pending events once
+    // Processes pending events once. waitSeconds calls it in a loop, so it should block
+    // briefly (some milliseconds) when nothing is pending, or the wait keeps a core busy.
+    std::function<void()> yield;
     std::function<void()> postIconize;   // ask the main frame to hide into the tray
     std::function<double()> now;         // moment: day count + clock / 8,640,000
     std::function<std::string()> today;  // today in the user's short-date format
