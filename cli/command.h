@@ -89,9 +89,10 @@ class VaultSession {
     // Opens the vault's tables (creating them on the first run) and runs the start-up
     // checks. Failures are printed; returns an exit code.
     int open();
-    // Asks for the master password when it is not blank and compares it (case matters,
-    // trailing blanks do not). A wrong one prints "The password you have entered is
-    // incorrect." and gives 1. A vault that is not set up gives 1 with a message.
+    // Fills MasterCopy, then asks for the master password when it is not blank and
+    // compares it (case matters, trailing blanks do not). A wrong or missing one prints
+    // "The password you have entered is incorrect." and gives 1; so does a password given
+    // on an image theme (it cannot be typed) and a vault that is not set up.
     int logOn();
     // open() then logOn().
     int openAndLogOn();
