@@ -132,6 +132,14 @@ TEST_F(LogonWindowsTest, NormalWindowTitleEntryAndResult) {
     QTest::keyClicks(wizard.entryLine(), "typed");
     QTest::mouseClick(wizard.cancelButton(), Qt::LeftButton);
     EXPECT_EQ(wizard.logonResult().text(), "**Cancelled**");
+
+    // Closed from outside (a logoff) after typing: a cancel as well.
+    Logon_Normal closed("");
+    closed.show();
+    QTest::keyClicks(closed.entryLine(), "half");
+    closed.close();
+    EXPECT_FALSE(closed.logonResult().ok);
+    EXPECT_EQ(closed.logonResult().text(), "**Cancelled**");
 }
 
 TEST_F(LogonWindowsTest, ImageWindowEchoesClicksAndShowsAtMost64Stars) {
@@ -366,6 +374,15 @@ TEST_F(LogonWindowsTest, DebugIniTurnsOnTheMouseAids) {
     ASSERT_TRUE(w.entry().marks()[0].debugBox.has_value());
     EXPECT_EQ(*w.entry().marks()[0].debugBox, *decodeLocation(toChars(expected), {0, 0, 240, 120}));
     EXPECT_TRUE(w.isVisible());  // a prompt: never accepts by itself
+
+    // The hint ellipse (green) around the click and the red box where it was expected.
+    const ClickMark& mark = w.entry().marks()[0];
+    QImage shot = w.pictureView()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(mark.centre.x, mark.centre.y - mark.tolerance)), QColor(0, 255, 0));
+    EXPECT_EQ(QColor(shot.pixel(mark.debugBox->x - mark.tolerance, mark.debugBox->y)),
+              QColor(255, 0, 0));
+    QDir().mkpath(CORVIX_SCREENSHOT_DIR);
+    EXPECT_TRUE(w.grab().save(QStringLiteral(CORVIX_SCREENSHOT_DIR) + "/logon-location.png"));
 }
 
 namespace {
