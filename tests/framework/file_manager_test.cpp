@@ -416,6 +416,31 @@ TEST_F(FileManagerTest, ReadOnlyAccessDeniedOnceThenWorksReadOnly) {
     holder.close();
 }
 
+TEST_F(FileManagerTest, NumberingThatCannotAddAsksToTryAgain) {
+    fm_->Open();
+    ASSERT_EQ(add("apple"), kLevelBenign);
+    fm_->Close();
+    storage::Table holder(items());
+    ASSERT_EQ(holder.open(storage::kReadOnly | storage::kDenyWrite), 0);
+    fm_->lockRecover = 1;
+    fm_->Open();
+    prompt_.answer(kButtonOk);   // "Access Denied": the table opens read-only
+    prompt_.answer(kButtonYes);  // try again
+    prompt_.answer(kButtonNo);   // give up
+    EXPECT_EQ(fm_->PrimeAutoInc(), kLevelNotify);
+    ASSERT_EQ(titles(), (std::vector<std::string>{"Access Denied", "Auto Increment Error",
+                                                  "Auto Increment Error"}));
+    const auto& q = prompt_.asked()[1];
+    EXPECT_EQ(q.text.rfind("Attempts to automatically number this record have failed.  Error: ", 0),
+              0u);
+    EXPECT_EQ(q.text.substr(q.text.size() - 12), ". Try Again?");
+    EXPECT_EQ(q.buttons, unsigned(kButtonYes | kButtonNo));
+    EXPECT_FALSE(fm_->AutoIncPrimed());
+    EXPECT_EQ(count(), 1);
+    fm_->Close();
+    holder.close();
+}
+
 TEST_F(FileManagerTest, MissingTableWithoutCreateIsFatal) {
     fm_->create = false;
     fm_->Open();
