@@ -24,6 +24,7 @@
 #include "framework/resizer.h"
 #include "framework/threads.h"
 #include "framework/toolbar.h"
+#include "framework/window_manager.h"
 #include "platform/desktop/desktop.h"
 #include "runtime/date.h"
 #include "runtime/picture.h"
@@ -136,6 +137,7 @@ MainFrame::~MainFrame() {
     if (threads.mdiArea() == area_) threads.setMdiArea(nullptr);
     threads.setFrame(nullptr);
     threads.setFrameHandlers({});
+    if (opened_) framework::setWindowOpenedHook({});
 }
 
 void MainFrame::buildMenus() {
@@ -223,6 +225,12 @@ void MainFrame::open() {
                               },
                               [this](int event) { frameEvent(event); },
                               {}});
+    framework::setWindowOpenedHook([this](framework::WindowManager& wm) {
+        if (wm.thread() > 0) managers_[wm.thread()] = &wm;
+        updateToolbar();
+    });
+    connect(area_, &QMdiArea::subWindowActivated, this, [this] { updateToolbar(); });
+    updateToolbar();
     // 2. and 3. The tray icon; its mouse events come back as frame events.
     tray_->Init(this, "Corvix", "0corvix.ico", 101, false, false);
     // 4. The hot key.
@@ -477,6 +485,28 @@ void MainFrame::forwardToolbar(int control) {
     if (thread) threads.postAccepted(thread, control);
 }
 
+void MainFrame::updateToolbar() {
+    framework::WindowManager* active = nullptr;
+    if (QMdiSubWindow* sub = area_->activeSubWindow()) {
+        int thread = ThreadRegistry::instance().threadOf(sub->widget());
+        auto it = managers_.find(thread);
+        if (it != managers_.end()) active = it->second.data();
+    }
+    for (int control = kToolbarFirstForwarded; control <= kToolbarLast; ++control) {
+        QAction* a = toolAction(control);
+        if (!a) continue;
+        std::string tip = framework::frameTip(control);
+        bool enabled = false;
+        if (active) {
+            framework::ToolbarState state = active->toolbar.state(control);
+            enabled = state.enabled;
+            if (!state.tip.empty()) tip = state.tip;
+        }
+        a->setEnabled(enabled);
+        a->setToolTip(QString::fromStdString(tip));
+    }
+}
+
 void MainFrame::setAccountsList(int thread, int sendControl, int urlControl) {
     accountsThread_ = thread;
     accountsSend_ = sendControl;
@@ -536,6 +566,7 @@ void MainFrame::timerTick() {
     security::InactivityTick();
     if (loggedOn()) watcher_.WatchPass();
     tray_->CheckTrayHost();
+    updateToolbar();
     refreshStatusBar();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -23,6 +24,9 @@ class QToolBar;
 
 namespace corvix::desktop {
 class Desktop;
+}
+namespace corvix::framework {
+class WindowManager;
 }
 
 namespace corvix::app {
@@ -87,6 +91,9 @@ class MainFrame : public QMainWindow {
     void showTrayMenu(const QPoint& where);
     void runTrayChoice(const std::string& name);
     void updateTrayMenu();
+    // The navigation buttons follow the active child window: enabled and tipped as that
+    // window interprets them, disabled when no window is active.
+    void updateToolbar();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -135,6 +142,7 @@ class MainFrame : public QMainWindow {
     int accountsSend_ = 0;
     int accountsUrl_ = 0;
     double startMoment_ = 0;
+    std::map<int, QPointer<framework::WindowManager>> managers_;  // by thread
 };
 
 }  // namespace corvix::app

@@ -4,7 +4,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QEventLoop>
 #include <QProgressDialog>
+#include <QTimer>
 #include <cstdio>
 
 #include "accounts/browse_cvcat.h"
@@ -18,9 +20,11 @@
 #include "runtime/date.h"
 #include "security/master_password.h"
 #include "security/session.h"
+#include "security/window_hooks.h"
 #include "send/key_sender.h"
 #include "send/send_hooks.h"
 #include "send/vault_accounts.h"
+#include "send/windows.h"
 #include "vault/access.h"
 #include "vault/startup_checks.h"
 
@@ -51,6 +55,7 @@ bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
     QProgressDialog progress("Numbering the word database...", QString(), 0, 100);
     progress.setWindowTitle("Corvix");
     progress.setMinimumDuration(500);
+    progress.setWindowModality(Qt::ApplicationModal);  // so that it repaints while it counts
     vault::StartupState state;
     vault::runStartupChecks(tables, programDirectory(), runtime::today(), state,
                             [&progress](int64_t done, int64_t total) {
@@ -111,12 +116,22 @@ int runCorvix(int argc, char** argv) {
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
         });
         send::SendHooks& sh = send::sendHooks();
-        sh.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); };
+        // A waiting send gives way to the frame's timer and every other window, and
+        // sleeps in the event loop rather than spinning when nothing is pending.
+        sh.yield = [] {
+            QEventLoop loop;
+            QTimer::singleShot(10, &loop, &QEventLoop::quit);
+            loop.exec();
+        };
         sh.postIconize = [&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.tray().HideToTray(); }, Qt::QueuedConnection);
         };
         sh.mayType = [] { return security::LoggedOn(); };
+        // A logon window that gains the focus refreshes the list of windows to send to.
+        security::setActivationRefresh([] {
+            if (desktop::Desktop* d = desktop::currentDesktop()) send::ListTopWindows(*d);
+        });
         frame.open();
         int code = QApplication::exec();
         // Windows still open close before the tables and managers go away.
@@ -124,6 +139,7 @@ int runCorvix(int argc, char** argv) {
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         send::resetSendHooks();
         security::setLogoffRequest({});
+        security::setActivationRefresh({});
         return code;
     };
     int code = runProgram(hooks);

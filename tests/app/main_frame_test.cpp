@@ -10,10 +10,12 @@
 #include <QStatusBar>
 #include <filesystem>
 
+#include "accounts/browse_cvcat.h"
 #include "app/about_window.h"
 #include "framework/prompt.h"
 #include "framework/settings_store.h"
 #include "framework/threads.h"
+#include "framework/vault_managers.h"
 #include "platform/desktop/simulated_desktop.h"
 #include "runtime/date.h"
 #include "security/master_password.h"
@@ -327,4 +329,31 @@ TEST(TrayIcon, ResourceNamesAndMenuItems) {
     EXPECT_STREQ(items.front().name, "Restore");
     EXPECT_STREQ(items[4].text, "Change Master Password");
     EXPECT_STREQ(items.back().text, "E&xit");
+}
+
+TEST_F(FrameTest, NavigationButtonsFollowTheActiveWindow) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    MainFrame& f = open(o);
+    EXPECT_EQ(f.toolAction(2003), nullptr);  // the frame has no Select button
+    for (int control = 2001; control <= 2012; ++control)
+        if (control != 2003) EXPECT_FALSE(f.toolAction(control)->isEnabled()) << control;
+    framework::createVaultManagers();
+    int thread = accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
+    ASSERT_GE(thread, 2);
+    settle();
+    f.mdiArea()->setActiveSubWindow(f.mdiArea()->subWindowList().value(0));
+    f.updateToolbar();
+    EXPECT_TRUE(f.toolAction(2005)->isEnabled());   // Top: the list moves to its first row
+    EXPECT_FALSE(f.toolAction(2011)->isEnabled());  // Copy field: forms only
+    f.mdiArea()->closeAllSubWindows();
+    settle();
+    f.updateToolbar();
+    EXPECT_FALSE(f.toolAction(2005)->isEnabled());
+    frame_.reset();
+    settle();
+    framework::destroyVaultManagers();
 }
