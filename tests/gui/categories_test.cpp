@@ -372,6 +372,45 @@ TEST_F(ListFixture, InsertKeyOpensANewRecordAndTheListShowsIt) {
     EXPECT_EQ(categories().size(), 7u);
 }
 
+TEST_F(ListFixture, CtrlEnterChangesTheSelectedRow) {
+    BrowseCVCAT* b = openList();
+    ASSERT_NE(b, nullptr);
+    std::string shownInForm;
+    onOpen("UpdateCVCAT", [&](WindowManager& w) {
+        auto& f = static_cast<UpdateCVCAT&>(w);
+        shownInForm = f.entry()->text().toStdString();
+        EXPECT_EQ(f.window()->windowTitle(), "Change Category");
+        f.cancelButton()->click();
+    });
+    QTest::keyClick(b->list(), Qt::Key_Down);
+    QTest::keyClick(b->list(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(shownInForm, "Business");
+}
+
+TEST_F(CategoriesTest, EmptyListIgnoresDeleteAndInsertStillAdds) {
+    std::vector<BrowseCVCAT*> lists;
+    setWindowOpenedHook([&](WindowManager& w) {
+        openedNames_.push_back(w.procedure());
+        if (auto* b = dynamic_cast<BrowseCVCAT*>(&w)) lists.push_back(b);
+        if (w.procedure() == "UpdateCVCAT") {
+            auto& f = static_cast<UpdateCVCAT&>(w);
+            type(f.entry(), "Personal");
+            f.okButton()->click();
+        }
+    });
+    ASSERT_GE(accounts::startBrowseCVCAT(m_->catRelations), 2);
+    ASSERT_EQ(lists.size(), 1u);
+    BrowseCVCAT* b = lists.front();
+    EXPECT_TRUE(b->browse().view().empty());
+    QTest::keyClick(b->list(), Qt::Key_Delete);
+    EXPECT_TRUE(prompt_.asked().empty());
+    EXPECT_EQ(opened("UpdateCVCAT"), 0);
+    QTest::keyClick(b->list(), Qt::Key_Insert);
+    EXPECT_EQ(opened("UpdateCVCAT"), 1);
+    EXPECT_EQ(categories(), std::vector<std::string>{"Personal"});
+    EXPECT_EQ(shown(*b), std::vector<std::string>{"Personal"});
+}
+
 TEST_F(ListFixture, RightClickOffersTheBrowseActionsOfItsControls) {
     BrowseCVCAT* b = openList();
     ASSERT_NE(b, nullptr);
