@@ -284,7 +284,8 @@ void Upgrade::copyRecords() {
     while (!ended && source.next(from) == 0) {
         window_->setValue(++done);
         copier.copy(from, into);
-        err = dest.add(into);
+        // Keys that are built afterwards are not kept up to date record by record.
+        err = addRecords() ? dest.add(into) : dest.append(into);
         if (err == 0) err = copier.copyBlobs(source, dest);
         if (err != 0) {
             ++failed;

@@ -180,7 +180,10 @@ void RecordCopier::copy(const storage::RecordBuffer& from, storage::RecordBuffer
 }
 
 int RecordCopier::copyBlobs(storage::Table& source, storage::Table& target) {
-    std::vector<char> chunk(65536);
+    if (blobs_.empty()) return 0;
+    // One buffer for every record: a fresh 64 KB for each would cost more than the copy.
+    std::vector<char>& chunk = chunk_;
+    chunk.resize(65536);
     for (auto [to, from] : blobs_) {
         const auto& decl = to_.blobs[size_t(to)];
         int64_t size = source.blobSize(from);

@@ -35,6 +35,7 @@ class RecordCopier {
     const storage::TableDecl& from_;
     std::vector<Plan> plans_;
     std::vector<std::pair<int, int>> blobs_;  // (new blob, old blob)
+    std::vector<char> chunk_;                 // transfer buffer of copyBlobs
 };
 
 // Index of the old field (or blob, when blobs is set) that feeds `name`: the same name,

@@ -16,7 +16,7 @@ FileRef FileRef::of(storage::Table& t) {
     f.table = &t;
     f.decl = &t.decl();
     f.name = t.name();
-    f.owner = t.decl().owner;
+    f.owner = t.owner();  // the one given to setOwner(), else the declaration's
     return f;
 }
 

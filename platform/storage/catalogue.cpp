@@ -273,6 +273,13 @@ std::string indexSql(const Shape& shape, int64_t id, size_t k, bool ifMissing) {
     return sql + ";";
 }
 
+bool indexExists(sqlite3* db, const std::string& index) {
+    Stmt st(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?;");
+    if (!st.ok()) return false;
+    st.bindText(1, index);
+    return st.step() == SQLITE_ROW;
+}
+
 int missingIndex(sqlite3* db, const Shape& shape, int64_t id) {
     Stmt st(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?;");
     if (!st.ok()) return -1;

@@ -177,27 +177,40 @@ void retainConnection(Connection* c) {
     ++c->refs;
 }
 
+namespace {
+
+const std::string kBegin = "BEGIN IMMEDIATE;";
+const std::string kCommit = "COMMIT;";
+const std::string kRollback = "ROLLBACK;";
+const std::string kSavepoint = "SAVEPOINT corvix_write;";
+const std::string kRelease = "RELEASE corvix_write;";
+const std::string kRollbackTo = "ROLLBACK TO corvix_write;";
+
+}  // namespace
+
 WriteScope::WriteScope(Connection* c) : c_(c) {}
 
 WriteScope::~WriteScope() {
     if (!open_) return;
-    if (nested_) {
-        exec(c_->db, "ROLLBACK TO corvix_write; RELEASE corvix_write;");
-    } else {
-        exec(c_->db, "ROLLBACK;");
+    if (nested_ && !bare_) {
+        run(c_, kRollbackTo);
+        run(c_, kRelease);
+    } else if (!nested_) {
+        run(c_, kRollback);
     }
     ++c_->generation;
 }
 
-int WriteScope::begin() {
+int WriteScope::begin(bool singleStatement) {
     nested_ = c_->inTransaction || !sqlite3_get_autocommit(c_->db);
-    int rc = exec(c_->db, nested_ ? "SAVEPOINT corvix_write;" : "BEGIN IMMEDIATE;");
+    bare_ = nested_ && singleStatement;
+    int rc = bare_ ? SQLITE_OK : run(c_, nested_ ? kSavepoint : kBegin);
     open_ = rc == SQLITE_OK;
     return rc;
 }
 
 int WriteScope::commit() {
-    int rc = exec(c_->db, nested_ ? "RELEASE corvix_write;" : "COMMIT;");
+    int rc = bare_ ? SQLITE_OK : run(c_, nested_ ? kRelease : kCommit);
     if (rc == SQLITE_OK) {
         open_ = false;
         ++c_->generation;

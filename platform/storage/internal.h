@@ -39,6 +39,8 @@ class Stmt {
     int prepareCode() const { return prepareCode_; }
     sqlite3_stmt* get() const { return stmt_; }
     void bind(int index, const Scalar& value);
+    // Binds without a copy: the value must stay unchanged until the statement is reset.
+    void bindStatic(int index, const Scalar& value);
     void bindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
     void bindText(int index, std::string_view text);
     void bindBlob(int index, const void* data, size_t size);
@@ -89,18 +91,25 @@ void retainConnection(Connection* c);
 // Sets up a fresh database handle: key, cipher parameters, collation.
 int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why);
 
+// Runs one statement kept prepared on the connection (transaction control and the
+// like, run far too often to be parsed each time); SQLITE_OK or the error code.
+int run(Connection* c, const std::string& sql);
+
 // A write section: BEGIN IMMEDIATE outside a transaction, a savepoint inside one.
+// A section of one statement needs no savepoint inside a transaction: SQLite undoes a
+// failed statement by itself, so begin(true) then opens nothing there.
 class WriteScope {
   public:
     explicit WriteScope(Connection* c);
-    ~WriteScope();  // rolls back unless committed
-    int begin();    // SQLite code
+    ~WriteScope();                            // rolls back unless committed
+    int begin(bool singleStatement = false);  // SQLite code
     int commit();
 
   private:
     Connection* c_;
     bool nested_ = false;
     bool open_ = false;
+    bool bare_ = false;  // inside a transaction, without a savepoint
 };
 
 // ---- catalogue ---------------------------------------------------------------------------
@@ -148,6 +157,7 @@ struct Shape {
 std::string indexName(int64_t id, size_t key);
 std::string indexSql(const Shape& shape, int64_t id, size_t key, bool ifMissing);
 int missingIndex(sqlite3* db, const Shape& shape, int64_t id);
+bool indexExists(sqlite3* db, const std::string& index);
 
 std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r);
 void writeSlots(const Shape& s, const TableDecl& d, const std::vector<Scalar>& cells,
@@ -209,6 +219,13 @@ struct Table::Impl {
     int recoverSeconds = 0;
     bool streaming = false;
     bool skipKeyCheck = false;  // buildKeys opens a table whose keys are missing
+    bool keysSetAside = false;  // append() dropped the key indexes; buildKeys remakes them
+    // The SQL of the writes, made once per open: every add/put/erase reuses the
+    // statements prepared for it on the connection.
+    struct WriteSql {
+        std::string insert, update, row, erase, eraseChunks;
+        std::vector<std::string> uniqueCheck;  // per key; "" for a key that is not unique
+    } sql;
     Error err;
 
     // Reading order and place.
@@ -234,6 +251,7 @@ struct Table::Impl {
     bool isOpen() const { return conn != nullptr; }
     bool canWrite() const { return (mode & kAccessMask) != kReadOnly; }
     const std::string& fileName() const { return name; }
+    const std::string& shownName() const { return name.empty() ? decl->name : name; }
     int notOpen();
     int64_t dataVersion();
     void resetReading();
@@ -242,6 +260,9 @@ struct Table::Impl {
     void take(size_t index, RecordBuffer& into);
     int read(bool forward, RecordBuffer& into);
     std::vector<Scalar> keyValues(int key, const std::vector<Scalar>& cells) const;
+    void makeWriteSql();
+    int insert(std::vector<Scalar>& cells);
+    int setKeysAside();
 };
 
 }  // namespace corvix::storage

@@ -75,6 +75,13 @@ void Stmt::bind(int index, const Scalar& value) {
         bindText(index, std::get<std::string>(value));
 }
 
+void Stmt::bindStatic(int index, const Scalar& value) {
+    if (auto t = std::get_if<std::string>(&value))
+        sqlite3_bind_text(stmt_, index, t->data(), static_cast<int>(t->size()), SQLITE_STATIC);
+    else
+        bind(index, value);
+}
+
 void Stmt::bindText(int index, std::string_view text) {
     sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -106,6 +113,15 @@ Scalar Stmt::column(int c, FieldType type) const {
 int exec(sqlite3* db, std::string_view sql) {
     std::string text(sql);
     return sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr);
+}
+
+int run(Connection* c, const std::string& sql) {
+    Stmt st(c, sql);
+    if (!st.ok()) return st.prepareCode();
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) {
+    }
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 std::string quoteIdent(std::string_view name) {

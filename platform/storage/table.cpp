@@ -131,6 +131,10 @@ const std::string& Table::name() const {
     return impl_->name.empty() ? impl_->decl->name : impl_->name;
 }
 
+const std::string& Table::owner() const {
+    return impl_->ownerSet ? impl_->owner : impl_->decl->owner;
+}
+
 const Error& Table::error() const {
     return impl_->err;
 }
@@ -232,6 +236,8 @@ int Table::open(int mode) {
     d.blobs = blobTable(entry.id);
     d.mode = mode;
     d.shape = std::make_unique<Shape>(*d.decl);
+    d.makeWriteSql();
+    d.keysSetAside = false;
     d.filter.clear();
     d.resetReading();
     d.current = 0;
@@ -321,10 +327,16 @@ int Table::buildKeys() {
     if (!d.canWrite()) {
         result = fail(d.err, kAccessDenied, name());
     } else {
+        // Missing indexes are made; those in place are rebuilt. Rebuilding one just
+        // made would only do the same work twice.
         WriteScope w(d.conn);
         int rc = w.begin();
         for (size_t k = 0; rc == SQLITE_OK && k < d.shape->keys.size(); ++k) {
-            rc = exec(d.conn->db, indexSql(*d.shape, d.id, k, true));
+            if (d.shape->keys[k].terms.empty()) continue;
+            std::string index = indexName(d.id, k);
+            rc = exec(d.conn->db, indexExists(d.conn->db, index)
+                                      ? "REINDEX " + index + ";"
+                                      : indexSql(*d.shape, d.id, k, false));
             if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
                 // The records hold duplicates of a unique key: it cannot be built.
                 result = fail(d.err, kDuplicateKey, name());
@@ -334,9 +346,9 @@ int Table::buildKeys() {
             }
         }
         if (result == kNoError) {
-            if (rc == SQLITE_OK) rc = exec(d.conn->db, "REINDEX " + d.data + ";");
             if (rc == SQLITE_OK) rc = w.commit();
             result = rc == SQLITE_OK ? succeed(d.err) : failSql(d.err, d.conn->db, name());
+            if (result == kNoError) d.keysSetAside = false;
         }
     }
     if (opened) {

@@ -42,6 +42,9 @@ class Table {
     void setName(std::string name);    // a variable file name (containers)
     void setOwner(std::string owner);  // owner password for the next open/create
     const std::string& name() const;
+    // The owner password the next open/create uses: the one given to setOwner(), else
+    // the declaration's.
+    const std::string& owner() const;
 
     int create();  // creates the table (and its file); leaves it closed
     int open(int mode = kReadWrite | kDenyNone);
@@ -80,6 +83,12 @@ class Table {
     // transaction until flush() or close(), for bulk copies.
     int stream();
     int flush();
+    // Adds a record for a bulk load: like add(), but the buffer is left as it is, and
+    // when this handle holds the table to itself (deny all) the keys are set aside at
+    // the first append and rebuilt by buildKeys(); until then other opens get 46 (keys
+    // need rebuilding) and duplicates of a unique key are found by buildKeys (40).
+    // Shared opens keep their keys up to date and refuse duplicates at once, as add().
+    int append(const RecordBuffer& record);
 
     int64_t records();  // count; -1 on error
     int buildKeys();

@@ -46,6 +46,11 @@ bool parsePosition(std::string_view text, int64_t& row) {
 }  // namespace
 
 int64_t Table::Impl::dataVersion() {
+    // Asking costs a shared lock on the file (system calls for every record read), and
+    // while this open denies writing no other open, here or in another process, can
+    // change the table: only this connection's own changes (its generation) count then.
+    int share = mode & kShareMask;
+    if (share == kDenyAll || share == kDenyWrite) return 0;
     Stmt st(conn, "PRAGMA data_version;");
     return st.ok() && st.step() == SQLITE_ROW ? st.columnInt(0) : -1;
 }

@@ -1,0 +1,193 @@
+// Bulk appends (keys set aside and rebuilt), writes inside streams and transactions
+// without savepoints, and the owner a handle opens with.
+#include "storage_fixture.h"
+
+namespace corvix::storage {
+namespace {
+
+using testing::accountDecl;
+using testing::fillAccount;
+using testing::StorageTest;
+
+class Appends : public StorageTest {
+  protected:
+    void SetUp() override {
+        StorageTest::SetUp();
+        ASSERT_EQ(Table(d_).create(), 0);
+    }
+    // Appends accounts with ids from..to, descriptions counting down so that the
+    // description order is the reverse of the physical one.
+    static void appendRange(Table& t, const TableDecl& d, int from, int to) {
+        Record r(d);
+        for (int i = from; i <= to; ++i) {
+            fillAccount(r, i, i % 2 ? "Bank" : "Mail", "d" + std::to_string(1000 - i), i % 3 == 0);
+            ASSERT_EQ(t.append(r), 0) << i;
+        }
+    }
+    std::vector<int64_t> idsInKeyOrder(Table& t, int key) {
+        std::vector<int64_t> ids;
+        Record r(d_);
+        EXPECT_EQ(t.set(key), 0);
+        while (t.next(r) == 0) ids.push_back(r.getInt(0));
+        return ids;
+    }
+    TableDecl d_ = accountDecl("Bulk\\!Accounts");
+};
+
+TEST_F(Appends, ExclusiveAppendLeavesKeysToBuildKeys) {
+    {
+        Table t(d_);
+        ASSERT_EQ(t.open(kReadWrite | kDenyAll), 0);
+        ASSERT_EQ(t.stream(), 0);
+        appendRange(t, d_, 1, 40);
+        ASSERT_EQ(t.flush(), 0);
+        EXPECT_EQ(t.records(), 40);
+    }
+    // Closed without building: the next open is told that the keys need rebuilding.
+    Table other(d_);
+    EXPECT_EQ(other.open(), kBadKey);
+    EXPECT_EQ(other.buildKeys(), 0);
+    ASSERT_EQ(other.open(), 0);
+    std::vector<int64_t> ids = idsInKeyOrder(other, 2);  // description order
+    ASSERT_EQ(ids.size(), 40u);
+    for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(ids[i], 40 - static_cast<int64_t>(i));
+    // The optional key holds only the watched ones (every third), in physical order.
+    ids = idsInKeyOrder(other, 3);
+    ASSERT_EQ(ids.size(), 13u);
+    EXPECT_EQ(ids.front(), 3);
+    EXPECT_EQ(ids.back(), 39);
+}
+
+TEST_F(Appends, BuildKeysOnTheAppendingHandleMakesTheTableWholeAgain) {
+    Table t(d_);
+    ASSERT_EQ(t.open(kReadWrite | kDenyAll), 0);
+    appendRange(t, d_, 1, 5);  // without a stream: each append is its own write
+    ASSERT_EQ(t.buildKeys(), 0);
+    appendRange(t, d_, 6, 8);  // appends after a build set the keys aside again
+    ASSERT_EQ(t.buildKeys(), 0);
+    t.close();
+    Table other(d_);
+    ASSERT_EQ(other.open(), 0);
+    EXPECT_EQ(idsInKeyOrder(other, 2), (std::vector<int64_t>{8, 7, 6, 5, 4, 3, 2, 1}));
+}
+
+TEST_F(Appends, UniqueKeysStillRefuseDuplicatesAtOnce) {
+    Table t(d_);
+    ASSERT_EQ(t.open(kReadWrite | kDenyAll), 0);
+    ASSERT_EQ(t.stream(), 0);
+    appendRange(t, d_, 1, 3);
+    Record r(d_);
+    fillAccount(r, 2, "Bank", "again");
+    EXPECT_EQ(t.append(r), kDuplicateKey);
+    EXPECT_EQ(t.error().key, "PAS:K_PAS_ID");
+    // The refusal undid only its own record, inside the stream.
+    fillAccount(r, 4, "Bank", "four");
+    EXPECT_EQ(t.append(r), 0);
+    ASSERT_EQ(t.flush(), 0);
+    EXPECT_EQ(t.records(), 4);
+    EXPECT_EQ(t.buildKeys(), 0);
+}
+
+TEST_F(Appends, SharedAppendKeepsTheKeysUpToDate) {
+    Table t(d_);
+    ASSERT_EQ(t.open(kReadWrite | kDenyNone), 0);
+    appendRange(t, d_, 1, 4);
+    // Another open meanwhile finds every key in place.
+    Table other(d_);
+    ASSERT_EQ(other.open(kReadOnly | kDenyNone), 0);
+    EXPECT_EQ(idsInKeyOrder(other, 2), (std::vector<int64_t>{4, 3, 2, 1}));
+}
+
+TEST_F(Appends, AppendedRecordIsCurrentAndCanBeRewritten) {
+    Table t(d_);
+    ASSERT_EQ(t.open(kReadWrite | kDenyAll), 0);
+    Record r(d_);
+    fillAccount(r, 7, "Bank", "seven");
+    ASSERT_EQ(t.append(r), 0);
+    std::string at = t.position();
+    EXPECT_FALSE(at.empty());
+    r.set(2, std::string("changed"));
+    ASSERT_EQ(t.put(r), 0);
+    Record back(d_);
+    ASSERT_EQ(t.reget(at, back), 0);
+    EXPECT_EQ(back.getString(2), "changed");
+}
+
+TEST_F(Appends, RefusedWhenClosedOrReadOnly) {
+    Table t(d_);
+    Record r(d_);
+    fillAccount(r, 1, "Bank", "one");
+    EXPECT_EQ(t.append(r), kFileNotOpen);
+    ASSERT_EQ(t.open(kReadOnly | kDenyNone), 0);
+    EXPECT_EQ(t.append(r), kAccessDenied);
+    EXPECT_EQ(t.records(), 0);
+}
+
+class WritesInStreams : public StorageTest {
+  protected:
+    TableDecl d_ = accountDecl("Streamed\\!Accounts");
+};
+
+TEST_F(WritesInStreams, RefusedAddOrPutUndoesOnlyItself) {
+    ASSERT_EQ(Table(d_).create(), 0);
+    Table t(d_);
+    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.stream(), 0);
+    Record r(d_);
+    fillAccount(r, 1, "Bank", "one");
+    ASSERT_EQ(t.add(r), 0);
+    fillAccount(r, 2, "Bank", "two");
+    ASSERT_EQ(t.add(r), 0);
+    fillAccount(r, 1, "Mail", "dup");
+    EXPECT_EQ(t.add(r), kDuplicateKey);
+    EXPECT_EQ(t.error().key, "PAS:K_PAS_ID");
+    // Rewriting record 2 with record 1's id is refused; record 2 stays as it was.
+    fillAccount(r, 2, "", "");
+    ASSERT_EQ(t.get(0, r), 0);
+    r.set(0, int64_t{1});
+    EXPECT_EQ(t.put(r), kDuplicateKey);
+    ASSERT_EQ(t.flush(), 0);
+    t.close();
+    ASSERT_EQ(t.open(), 0);
+    EXPECT_EQ(t.records(), 2);
+    fillAccount(r, 2, "", "");
+    ASSERT_EQ(t.get(0, r), 0);
+    EXPECT_EQ(r.getString(2), "two");
+}
+
+TEST_F(WritesInStreams, RewriteInsideATransactionStillSeesAnotherHandlesChange) {
+    ASSERT_EQ(Table(d_).create(), 0);
+    Table a(d_), b(d_);
+    ASSERT_EQ(a.open(), 0);
+    ASSERT_EQ(b.open(), 0);
+    Record r(d_);
+    fillAccount(r, 1, "Bank", "one");
+    ASSERT_EQ(a.add(r), 0);
+    Transaction tx;
+    ASSERT_EQ(tx.begin({&a, &b}, 2), 0);
+    Record ra(d_), rb(d_);
+    ASSERT_EQ(a.set(0), 0);
+    ASSERT_EQ(a.next(ra), 0);
+    ASSERT_EQ(b.set(0), 0);
+    ASSERT_EQ(b.next(rb), 0);
+    rb.set(2, std::string("by b"));
+    ASSERT_EQ(b.put(rb), 0);
+    ra.set(2, std::string("by a"));
+    EXPECT_EQ(a.put(ra), kChangedByOther);
+    ASSERT_EQ(tx.commit(), 0);
+    ASSERT_EQ(a.get(0, ra), 0);
+    EXPECT_EQ(ra.getString(2), "by b");
+}
+
+TEST(TableOwner, SetOwnerOverridesTheDeclarationsOwner) {
+    TableDecl d = accountDecl("X\\!Accounts", "from-declaration");
+    Table t(d);
+    EXPECT_EQ(t.owner(), "from-declaration");
+    t.setOwner("given");
+    EXPECT_EQ(t.owner(), "given");
+    t.setOwner("");
+    EXPECT_EQ(t.owner(), "");  // set explicitly to none: no longer the declaration's
+}
+
+}  // namespace
+}  // namespace corvix::storage
