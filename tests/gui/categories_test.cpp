@@ -411,6 +411,27 @@ TEST_F(CategoriesTest, EmptyListIgnoresDeleteAndInsertStillAdds) {
     EXPECT_EQ(shown(*b), std::vector<std::string>{"Personal"});
 }
 
+TEST_F(ListFixture, ViewOpensTheFormReadOnlyAndLeavesTheCounterAsItWas) {
+    BrowseCVCAT* b = openList();
+    ASSERT_NE(b, nullptr);
+    QString title;
+    bool enabled = true;
+    int counter = 0;
+    onOpen("UpdateCVCAT", [&](WindowManager& w) {
+        auto& f = static_cast<UpdateCVCAT&>(w);
+        title = f.window()->windowTitle();
+        enabled = f.entry()->isEnabled();
+        counter = ThreadRegistry::instance().viewRequests;
+        f.cancelButton()->click();
+    });
+    b->button("&View")->click();
+    EXPECT_EQ(title, "View Category");
+    EXPECT_FALSE(enabled);
+    EXPECT_EQ(counter, 1);
+    EXPECT_EQ(ThreadRegistry::instance().viewRequests, 0);
+    EXPECT_TRUE(prompt_.asked().empty());
+}
+
 TEST_F(ListFixture, RightClickOffersTheBrowseActionsOfItsControls) {
     BrowseCVCAT* b = openList();
     ASSERT_NE(b, nullptr);

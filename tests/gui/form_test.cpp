@@ -4,11 +4,14 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "accounts/browse_cvcat.h"
 #include "accounts/update_cvcat.h"
+#include "framework/browse_manager.h"
+#include "framework/file_manager.h"
 #include "framework/form.h"
 #include "framework/qt_prompt.h"
 #include "framework/resizer.h"
@@ -251,6 +254,51 @@ TEST_F(BrowseManagerTest, ToolbarInTheListMovesAndOffersOnlyItsControls) {
     ThreadRegistry::instance().postAccepted(list_->thread(), kToolTop);
     QApplication::processEvents();
     EXPECT_EQ(b.view().current()->record.getString(vault::cat::Category), "Banking");
+}
+
+// A list of categories with an entry locator instead of the incremental one.
+class EntryLocatorList : public WindowManager {
+  public:
+    explicit EntryLocatorList(FileManager& f) : WindowManager("TestEntryLocator"), file_(f) {}
+    std::unique_ptr<BrowseManager> browse;
+    QLineEdit* entry = nullptr;
+    QTableView* list = nullptr;
+
+  protected:
+    int init() override {
+        auto* w = new QWidget;
+        auto* layout = new QVBoxLayout(w);
+        entry = new QLineEdit(w);
+        list = new QTableView(w);
+        layout->addWidget(entry);
+        layout->addWidget(list);
+        w->resize(300, 400);
+        setWindow(w);
+        browse = std::make_unique<BrowseManager>(*this, file_);
+        browse->setList(list);
+        browse->addColumn(vault::cat::Category, "Category");
+        browse->addSortOrder(vault::cat::K_Category);
+        browse->addLocator(Locator::Kind::Entry, vault::cat::Category, entry);
+        return browse->init(kNoRequest);
+    }
+    void kill() override { browse->kill(); }
+
+  private:
+    FileManager& file_;
+};
+
+TEST_F(BrowseManagerTest, EntryLocatorTakesTheTypedKeyAndPositionsWhenAccepted) {
+    EntryLocatorList w(m_->cat);
+    onOpen("TestEntryLocator", [&](WindowManager&) {
+        QTest::keyClick(w.list, Qt::Key_G);  // forwarded to the entry
+        EXPECT_EQ(w.entry->text(), "g");
+        EXPECT_EQ(w.browse->view().current()->record.getString(vault::cat::Category), "Banking");
+        QTest::keyClick(w.entry, Qt::Key_Return);
+        EXPECT_EQ(w.browse->view().current()->record.getString(vault::cat::Category), "Games");
+        w.endWindow();
+    });
+    w.run();
+    EXPECT_EQ(opened("TestEntryLocator"), 1);
 }
 
 // ---- resizing and placement ----
