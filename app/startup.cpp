@@ -4,6 +4,7 @@
 #include "framework/settings_store.h"
 #include "framework/threads.h"
 #include "framework/vault_managers.h"
+#include "send/key_sender.h"
 #include "vault/upgrade_registration.h"
 #include "vault/vault_key.h"
 
@@ -48,6 +49,7 @@ void resetUpgradesRegisteredForTests() {
 StartupHooks programHooks() {
     StartupHooks h;
     h.createManagers = [] { framework::createVaultManagers(); };
+    h.initKeySender = [](std::string_view delimiters) { send::keySender().Init(delimiters); };
     h.registerUpgrades = [] { vault::registerTablesWithUpgradeLibrary(); };
     h.clearWindowLists = [] { framework::ThreadRegistry::instance().reset(); };
     h.destroyManagers = [] { framework::destroyVaultManagers(); };

@@ -30,9 +30,9 @@ struct StartupReport {
     int frameResult = 0;               // what the main frame returned
 };
 
-// The hooks of the pieces the program has: the vault's table managers, the upgrade
-// registration and the thread registry. The keystroke sender, the report wizard, the
-// query wizard's texts and the main frame are filled in by their owners.
+// The hooks of the pieces the program has: the vault's table managers, the keystroke
+// sender, the upgrade registration and the thread registry. The report wizard, the query
+// wizard's texts and the main frame are filled in by their owners.
 StartupHooks programHooks();
 
 // Runs the program from the vault key to the shutdown. Returns the process exit code

@@ -7,6 +7,7 @@
 #include "framework/error_manager.h"
 #include "framework/settings_store.h"
 #include "framework/vault_managers.h"
+#include "send/key_sender.h"
 #include "temp_dir.h"
 #include "vault/vault_key.h"
 
@@ -88,6 +89,7 @@ TEST(ProgramStart, TheProgramsOwnHooksCreateAndDestroyTheTableManagers) {
     corvix::testing::TempWorkDir dir;
     StartupHooks h = programHooks();
     EXPECT_TRUE(h.createManagers);
+    EXPECT_TRUE(h.initKeySender);
     EXPECT_TRUE(h.registerUpgrades);
     EXPECT_TRUE(h.clearWindowLists);
     EXPECT_TRUE(h.destroyManagers);
@@ -100,6 +102,9 @@ TEST(ProgramStart, TheProgramsOwnHooksCreateAndDestroyTheTableManagers) {
     EXPECT_EQ(runProgram(h), 0);
     EXPECT_TRUE(createdDuringFrame);
     EXPECT_FALSE(framework::vaultManagersCreated());
+    EXPECT_TRUE(send::keySender().initialised());
+    EXPECT_EQ(send::keySender().DELIMITERLEFT, U'[');
+    EXPECT_EQ(send::keySender().DELIMITERRIGHT, U']');
 }
 
 }  // namespace
