@@ -154,6 +154,23 @@ int removeImpl(std::string_view name, std::string_view owner, Error& err) {
     if (lock.acquire(h.c->path, entry.name, kReadWrite | kDenyAll, 0))
         return fail(err, kAccessDenied, std::string(name));
     std::vector<CatalogueEntry> rest;
+    // The file's only table, and nothing else in this process on the file: when no open
+    // anywhere has it either, the file goes at once. Dropping the table first would
+    // read, clear and journal every page of it only to delete them.
+    if (h.c->refs == 1 && !h.c->inTransaction && listTables(h.c->db, rest) == SQLITE_OK &&
+        rest.size() == 1 && rest[0].id == entry.id) {
+        std::string path = h.c->path;
+        lock.release();
+        if (!fileInUse(path)) {
+            releaseConnection(h.c);
+            h.c = nullptr;
+            removeFiles(path);
+            return succeed(err);
+        }
+        if (lock.acquire(path, entry.name, kReadWrite | kDenyAll, 0))
+            return fail(err, kAccessDenied, std::string(name));
+    }
+    rest.clear();
     {
         WriteScope w(h.c);
         rc = w.begin();
@@ -226,6 +243,8 @@ int renameTable(std::string_view from, std::string_view to, std::string_view own
         // the copy back so that the table exists exactly once.
         if (int copied = copyImpl(from, to, owner, false, err)) return copied;
         lock.release();
+        releaseConnection(h.c);  // so that a file left without tables can simply go
+        h.c = nullptr;
         if (int removed = removeImpl(from, owner, err)) {
             Error ignored;
             removeImpl(to, owner, ignored);

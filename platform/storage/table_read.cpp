@@ -151,13 +151,14 @@ int Table::Impl::fetchBatch(bool forward) {
 }
 
 void Table::Impl::take(size_t index, RecordBuffer& into) {
+    // Each row read ahead is taken once: its values move on rather than being copied.
     auto& [row, cells] = batch[index];
     current = row;
-    snapshot = cells;
     at = keyValues(order, cells);
     atRow = row;
     place = Place::After;
-    writeSlots(*shape, *decl, cells, into);
+    snapshot = std::move(cells);
+    writeSlots(*shape, *decl, snapshot, into);
 }
 
 int Table::Impl::read(bool forward, RecordBuffer& into) {

@@ -179,6 +179,47 @@ TEST_F(WritesInStreams, RewriteInsideATransactionStillSeesAnotherHandlesChange) 
     EXPECT_EQ(ra.getString(2), "by b");
 }
 
+class LastTable : public StorageTest {};
+
+TEST_F(LastTable, RemovingAFilesOnlyTableLeavesNoFilesAndANewTableStartsEmpty) {
+    TableDecl d = accountDecl("Solo\\!Accounts", "pw");
+    ASSERT_EQ(Table(d).create(), 0);
+    {
+        Table t(d);
+        ASSERT_EQ(t.open(), 0);
+        Record r(d);
+        for (int i = 1; i <= 30; ++i) {
+            fillAccount(r, i, "Bank", "a" + std::to_string(i));
+            ASSERT_EQ(t.add(r), 0);
+        }
+    }
+    // Moved out into a file of its own, as an upgrade does, then removed from there.
+    ASSERT_EQ(renameTable("Solo\\!Accounts", "Aside", "pw"), 0);
+    EXPECT_FALSE(std::filesystem::exists("Solo.TPS"));
+    ASSERT_EQ(Table(d).create(), 0);  // a new file under the old name
+    Table fresh(d);
+    ASSERT_EQ(fresh.open(), 0);
+    EXPECT_EQ(fresh.records(), 0);
+    fresh.close();
+    ASSERT_EQ(removeTable("Aside", "pw"), 0);
+    EXPECT_FALSE(std::filesystem::exists("Aside.TPS"));
+    EXPECT_FALSE(std::filesystem::exists("Aside.TPS.lck"));
+    EXPECT_FALSE(tableExists("Aside", "pw"));
+    ASSERT_EQ(Table(d).open(), 0);  // the other file is untouched
+}
+
+TEST_F(LastTable, AnOpenTableIsNotRemoved) {
+    TableDecl d = accountDecl("Held", "");
+    ASSERT_EQ(Table(d).create(), 0);
+    Table t(d);
+    ASSERT_EQ(t.open(kReadOnly | kDenyNone), 0);
+    EXPECT_EQ(removeTable("Held", ""), kAccessDenied);
+    EXPECT_EQ(t.records(), 0);
+    t.close();
+    EXPECT_EQ(removeTable("Held", ""), 0);
+    EXPECT_FALSE(std::filesystem::exists("Held.TPS"));
+}
+
 TEST(TableOwner, SetOwnerOverridesTheDeclarationsOwner) {
     TableDecl d = accountDecl("X\\!Accounts", "from-declaration");
     Table t(d);
