@@ -295,8 +295,10 @@ void Upgrade::copyRecords() {
         }
     }
     dest.flush();
-    if (!ended && !addRecords()) {
-        window_->setText(messageText(17));
+    if (!addRecords()) {
+        // Appended records have no keys until they are built: a copy stopped early
+        // gets them too, without the progress text.
+        if (!ended) window_->setText(messageText(17));
         dest.buildKeys();
     }
     dest.close();
