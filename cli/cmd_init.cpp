@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "runtime/date.h"
+#include "vault/access.h"
 #include "vault/prime.h"
 #include "vault/tables.h"
 
@@ -59,6 +60,11 @@ int runInit(const std::vector<std::string>& args) {
         return failWith("Record Insert Error",
                         "An error was experienced during the creation of a record. Error: " +
                             session.tables().mas.error().text + ".");
+    // Accounts start in the default category, which must exist for them to be saved.
+    if (vault::ensureDefaultCategory(session.tables().cat) != storage::kNoError)
+        return failWith("Record Insert Error",
+                        "An error was experienced during the creation of a record. Error: " +
+                            session.tables().cat.error().text + ".");
     std::printf("vault set up%s\n", master->Password.empty() ? " without a master password" : "");
     return kExitOk;
 }

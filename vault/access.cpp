@@ -1,5 +1,7 @@
 #include "vault/access.h"
 
+#include "vault/prime.h"
+
 #include <sys/stat.h>
 
 namespace corvix::vault {
@@ -84,6 +86,13 @@ bool categoryExists(storage::Table& categories, const std::string& name) {
     probe.set(cat::Category, probe->Category);
     if (probe->Category.empty()) return false;  // blank names are left out of the key
     return categories.get(cat::K_Category, probe) == storage::kNoError;
+}
+
+int ensureDefaultCategory(storage::Table& categories) {
+    if (categoryExists(categories, kDefaultCategory)) return storage::kNoError;
+    CatBuffer record;
+    record->Category = kDefaultCategory;
+    return categories.add(record);
 }
 
 }  // namespace corvix::vault

@@ -41,4 +41,8 @@ struct VaultTables {
 // `categories` must be open.
 bool categoryExists(storage::Table& categories, const std::string& name);
 
+// A new vault gets the category new accounts start in, so that an account saved with its
+// initial values is valid. Adds it when missing; `categories` must be open for writing.
+int ensureDefaultCategory(storage::Table& categories);
+
 }  // namespace corvix::vault

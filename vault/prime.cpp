@@ -25,7 +25,7 @@ std::string NetworkUserName() {
 
 void primeCVPAS(PasRecord& record, int32_t today) {
     record = PasRecord{};
-    record.Category = "Personal";
+    record.Category = kDefaultCategory;
     record.Description = "Enter your description here";
     record.Name = NetworkUserName();
     record.URL = "http://www.???.com";

@@ -14,6 +14,9 @@ namespace corvix::vault {
 // read. The default user name of a new account.
 std::string NetworkUserName();
 
+// The category a new account starts in.
+inline constexpr const char* kDefaultCategory = "Personal";
+
 // Initial values of a new account: category "Personal", a placeholder description and
 // URL, the user's login name, today's change date, the default action and a wait of 2.
 void primeCVPAS(PasRecord& record, int32_t today);

@@ -19,7 +19,7 @@ bool isWordCandidate(std::string_view word) {
 }
 
 int writeWordDatabase(const std::string& name, const std::vector<std::string>& words,
-                      size_t* written) {
+                      size_t* written, bool numbered) {
     if (written) *written = 0;
     const storage::TableName physical = storage::splitTableName(name);
     std::error_code ec;
@@ -41,7 +41,7 @@ int writeWordDatabase(const std::string& name, const std::vector<std::string>& w
     size_t count = 0;
     for (const std::string& w : words) {
         if (!isWordCandidate(w) || !seen.insert(w).second) continue;
-        record->WRD_ID = 0;
+        record->WRD_ID = numbered ? static_cast<int32_t>(count + 1) : 0;
         record->Word = w;
         rc = table.add(record);
         if (rc != storage::kNoError) return rc;  // the transaction rolls back

@@ -15,11 +15,11 @@ namespace corvix::vault {
 bool isWordCandidate(std::string_view word);
 
 // Writes a new word database at `name` ("dir/CVWRD" -> "dir/CVWRD.TPS") holding the
-// candidate words of `words` once each, in the order given, all with number 0 (the
-// program numbers them on its first start). An existing file is replaced.
-// *written receives the count of words stored.
+// candidate words of `words` once each, in the order given, numbered 1, 2, 3 ... so that
+// a first start has nothing to number (with `numbered` false all get number 0, which the
+// start-up numbers). An existing file is replaced. *written receives the count stored.
 int writeWordDatabase(const std::string& name, const std::vector<std::string>& words,
-                      size_t* written);
+                      size_t* written, bool numbered = true);
 
 // When the working directory has no word database, copies the one in `shippedDir`.
 // *copied tells whether a copy was made. Missing in both places is not an error here:

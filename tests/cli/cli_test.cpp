@@ -92,14 +92,19 @@ TEST(Cli, InitWithABlankPasswordStartsLoggedOnAndRefusesASecondInit) {
     EXPECT_NE(r.err.find("already set up"), std::string::npos);
     // No password asked: list works with nothing on standard input.
     EXPECT_EQ(cli.run({"list"}).exitCode, 0);
+    // The new vault has the category new accounts start in, so an account with the
+    // initial values can be saved at once.
+    EXPECT_EQ(cli.run({"categories", "list"}).out, "Personal\n");
+    r = cli.run({"add", "--description", "X"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.run({"list"});
+    EXPECT_NE(r.out.find("\tPersonal\tX\t"), std::string::npos) << r.out;
 }
 
 class CliWithPassword : public ::testing::Test {
   protected:
     void SetUp() override {
         CliResult r = cli.run({"init", "--master-password-stdin"}, "Secret\n");
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        r = cli.run({"categories", "add", "Personal"}, "Secret\n");
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     CliRunner cli;

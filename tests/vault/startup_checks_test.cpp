@@ -129,7 +129,8 @@ TEST(StartupChecks, IdentityTakesThePasswordAndKeepsAnEarlierOne) {
 
 TEST(StartupChecks, WordsNumberedFromOneWhenTheFirstHasNoNumber) {
     corvix::testing::TempWorkDir dir;
-    ASSERT_EQ(writeWordDatabase("CVWRD", {"delta", "alpha", "charlie", "bravo"}, nullptr), 0);
+    ASSERT_EQ(writeWordDatabase("CVWRD", {"delta", "alpha", "charlie", "bravo"}, nullptr, false),
+              0);
     StartupState s = check();
     EXPECT_EQ(s.renumberedWords, 4);
     EXPECT_EQ(wordsInPhysicalOrder(),
@@ -141,7 +142,7 @@ TEST(StartupChecks, WordsNumberedFromOneWhenTheFirstHasNoNumber) {
 
 TEST(StartupChecks, WordsWhoseFirstHasANumberAreLeftAlone) {
     corvix::testing::TempWorkDir dir;
-    ASSERT_EQ(writeWordDatabase("CVWRD", {"one", "two", "three"}, nullptr), 0);
+    ASSERT_EQ(writeWordDatabase("CVWRD", {"one", "two", "three"}, nullptr, false), 0);
     {
         storage::Table t(CVWRD());
         ASSERT_EQ(openTable(t), 0);
@@ -158,7 +159,7 @@ TEST(StartupChecks, WordsWhoseFirstHasANumberAreLeftAlone) {
 
 TEST(StartupChecks, RenumberingDoesNotCollideWithANumberFurtherOn) {
     corvix::testing::TempWorkDir dir;
-    ASSERT_EQ(writeWordDatabase("CVWRD", {"one", "two", "three"}, nullptr), 0);
+    ASSERT_EQ(writeWordDatabase("CVWRD", {"one", "two", "three"}, nullptr, false), 0);
     {
         storage::Table t(CVWRD());
         ASSERT_EQ(openTable(t), 0);
@@ -176,7 +177,7 @@ TEST(StartupChecks, RenumberingDoesNotCollideWithANumberFurtherOn) {
 
 TEST(StartupChecks, TheShippedWordDatabaseIsCopiedWhenMissing) {
     corvix::testing::TempWorkDir shipped;
-    ASSERT_EQ(writeWordDatabase("CVWRD", {"xenon", "argon"}, nullptr), 0);
+    ASSERT_EQ(writeWordDatabase("CVWRD", {"xenon", "argon"}, nullptr, false), 0);
     corvix::testing::TempWorkDir work;
     StartupState s = check(shipped.path());
     EXPECT_TRUE(s.wordsCopied);
@@ -190,6 +191,17 @@ TEST(StartupChecks, TheShippedWordDatabaseIsCopiedWhenMissing) {
     fs::current_path(work.path());
     // A word database already here is not replaced.
     EXPECT_FALSE(check(shipped.path()).wordsCopied);
+}
+
+TEST(StartupChecks, AShippedNumberedWordDatabaseNeedsNoNumbering) {
+    corvix::testing::TempWorkDir shipped;
+    ASSERT_EQ(writeWordDatabase("CVWRD", {"xenon", "argon"}, nullptr), 0);
+    corvix::testing::TempWorkDir work;
+    StartupState s = check(shipped.path());
+    EXPECT_TRUE(s.wordsCopied);
+    EXPECT_EQ(s.renumberedWords, 0);
+    EXPECT_EQ(wordsInPhysicalOrder(),
+              (std::vector<std::pair<int, std::string>>{{1, "xenon"}, {2, "argon"}}));
 }
 
 TEST(StartupChecks, AVaultWithAnotherKeyIsReportedNotTakenForANewOne) {
@@ -216,7 +228,7 @@ TEST(StartupChecks, NumberingReportsItsProgressToTheEnd) {
         many.push_back(w);
     }
     size_t written = 0;
-    ASSERT_EQ(writeWordDatabase("CVWRD", many, &written), 0);
+    ASSERT_EQ(writeWordDatabase("CVWRD", many, &written, false), 0);
     ASSERT_EQ(written, 5000u);
     std::vector<std::pair<int64_t, int64_t>> calls;
     VaultTables t;
