@@ -241,12 +241,29 @@ std::string Shape::selectList() const {
     return out;
 }
 
-std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r) {
+std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r,
+                              bool* normalised) {
     std::vector<Scalar> cells;
     cells.reserve(s.columns.size());
     for (size_t f = 0; f < d.fields.size(); ++f)
-        for (uint32_t e = 0; e < d.fields[f].elements(); ++e)
-            cells.push_back(normalise(d.fields[f], r.get(static_cast<int>(f), e)));
+        for (uint32_t e = 0; e < d.fields[f].elements(); ++e) {
+            Scalar v = r.get(static_cast<int>(f), e);
+            // Normalising keeps the type and only ever shortens a text or changes a
+            // number, so type, length and integer value tell whether it did anything.
+            size_t type = v.index();
+            auto text = std::get_if<std::string>(&v);
+            size_t length = text ? text->size() : 0;
+            auto integer = std::get_if<int64_t>(&v);
+            int64_t number = integer ? *integer : 0;
+            cells.push_back(normalise(d.fields[f], std::move(v)));
+            if (normalised && !*normalised) {
+                const Scalar& n = cells.back();
+                auto t = std::get_if<std::string>(&n);
+                auto i = std::get_if<int64_t>(&n);
+                *normalised =
+                    n.index() != type || (t && t->size() != length) || (i && *i != number);
+            }
+        }
     return cells;
 }
 

@@ -159,7 +159,10 @@ std::string indexSql(const Shape& shape, int64_t id, size_t key, bool ifMissing)
 int missingIndex(sqlite3* db, const Shape& shape, int64_t id);
 bool indexExists(sqlite3* db, const std::string& index);
 
-std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r);
+// The record's values as stored; *normalised (when given) tells whether any of them had
+// to be cut or brought into range on the way.
+std::vector<Scalar> readSlots(const Shape& s, const TableDecl& d, const RecordBuffer& r,
+                              bool* normalised = nullptr);
 void writeSlots(const Shape& s, const TableDecl& d, const std::vector<Scalar>& cells,
                 RecordBuffer& r);
 bool isBlank(const Scalar& v);

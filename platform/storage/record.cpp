@@ -52,15 +52,29 @@ double toReal(const Scalar& v) {
     return std::strtod(std::get<std::string>(v).c_str(), nullptr);
 }
 
+// Cut to `chars` characters (no longer than that many bytes needs no counting), then
+// without trailing blanks.
+void fitString(std::string& s, uint32_t chars) {
+    if (s.size() > chars) s.resize(prefixBytes(s, chars));
+    size_t end = s.find_last_not_of(' ');
+    s.resize(end == std::string::npos ? 0 : end + 1);
+}
+
 }  // namespace
+
+Scalar normalise(const FieldDecl& field, Scalar&& value) {
+    if (auto s = std::get_if<std::string>(&value); s && field.type == FieldType::String) {
+        fitString(*s, field.size);
+        return std::move(*s);
+    }
+    return normalise(field, static_cast<const Scalar&>(value));
+}
 
 Scalar normalise(const FieldDecl& field, const Scalar& value) {
     switch (field.type) {
         case FieldType::String: {
             std::string s = numberText(value);
-            s.resize(prefixBytes(s, field.size));
-            size_t end = s.find_last_not_of(' ');
-            s.resize(end == std::string::npos ? 0 : end + 1);
+            fitString(s, field.size);
             return s;
         }
         case FieldType::Real:

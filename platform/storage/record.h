@@ -51,5 +51,6 @@ class Record final : public RecordBuffer {
 // Brings a value into the shape of a field: strings cut to size (whole characters),
 // trailing blanks dropped, integers wrapped into the type's range.
 Scalar normalise(const FieldDecl& field, const Scalar& value);
+Scalar normalise(const FieldDecl& field, Scalar&& value);  // the same, reusing the text
 
 }  // namespace corvix::storage

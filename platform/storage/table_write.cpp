@@ -134,9 +134,10 @@ int Table::add(RecordBuffer& record) {
     Impl& d = *impl_;
     if (!d.isOpen()) return d.notOpen();
     if (!d.canWrite()) return fail(d.err, kAccessDenied, name());
-    std::vector<Scalar> cells = readSlots(*d.shape, *d.decl, record);
+    bool normalised = false;
+    std::vector<Scalar> cells = readSlots(*d.shape, *d.decl, record, &normalised);
     if (int rc = d.insert(cells)) return rc;
-    writeSlots(*d.shape, *d.decl, cells, record);
+    if (normalised) writeSlots(*d.shape, *d.decl, cells, record);  // as it is now stored
     d.snapshot = std::move(cells);
     return succeed(d.err);
 }

@@ -179,6 +179,51 @@ TEST_F(WritesInStreams, RewriteInsideATransactionStillSeesAnotherHandlesChange) 
     EXPECT_EQ(ra.getString(2), "by b");
 }
 
+// A buffer that keeps whatever it is given, as a typed record's members would.
+class RawBuffer final : public RecordBuffer {
+  public:
+    explicit RawBuffer(const TableDecl& d) : d_(d), values_(d.fields.size(), int64_t{0}) {}
+    const TableDecl& decl() const override { return d_; }
+    Scalar get(int field, uint32_t) const override { return values_[field]; }
+    void set(int field, const Scalar& value, uint32_t) override { values_[field] = value; }
+    void clear() override {
+        for (size_t f = 0; f < values_.size(); ++f)
+            values_[f] =
+                d_.fields[f].type == FieldType::String ? Scalar(std::string()) : int64_t{0};
+    }
+
+  private:
+    const TableDecl& d_;
+    std::vector<Scalar> values_;
+};
+
+TEST_F(WritesInStreams, AddHandsBackTheValuesAsStored) {
+    ASSERT_EQ(Table(d_).create(), 0);
+    Table t(d_);
+    ASSERT_EQ(t.open(), 0);
+    RawBuffer raw(d_);
+    raw.clear();
+    raw.set(0, int64_t{1}, 0);
+    raw.set(1, std::string(40, 'c'), 0);      // Category holds 30 characters
+    raw.set(2, std::string("padded   "), 0);  // trailing blanks never count
+    raw.set(5, int64_t{258}, 0);              // a BYTE wraps
+    ASSERT_EQ(t.add(raw), 0);
+    EXPECT_EQ(std::get<std::string>(raw.get(1, 0)), std::string(30, 'c'));
+    EXPECT_EQ(std::get<std::string>(raw.get(2, 0)), "padded");
+    EXPECT_EQ(std::get<int64_t>(raw.get(5, 0)), 2);
+    // A value given in another type comes back in the field's type.
+    raw.set(0, int64_t{2}, 0);
+    raw.set(2, int64_t{77}, 0);
+    raw.set(5, int64_t{1}, 0);
+    ASSERT_EQ(t.add(raw), 0);
+    EXPECT_EQ(std::get<std::string>(raw.get(2, 0)), "77");
+    Record back(d_);
+    back.set(0, int64_t{1});
+    ASSERT_EQ(t.get(0, back), 0);
+    EXPECT_EQ(back.getString(1), std::string(30, 'c'));
+    EXPECT_EQ(back.getInt(5), 2);
+}
+
 class LastTable : public StorageTest {};
 
 TEST_F(LastTable, RemovingAFilesOnlyTableLeavesNoFilesAndANewTableStartsEmpty) {
