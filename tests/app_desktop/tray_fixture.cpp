@@ -1,0 +1,248 @@
+#include "tray_fixture.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace corvix::app::desktop_testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+DisplayLock::DisplayLock(const std::string& display) {
+    std::string name = display;
+    for (char& c : name) {
+        if (c == '/' || c == ':') c = '_';
+    }
+    // The same lock file as the other desktop tests of this display.
+    fd_ = open(("/tmp/corvix-desktop-test" + name + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC,
+               0600);
+    if (fd_ >= 0) flock(fd_, LOCK_EX);
+}
+
+DisplayLock::~DisplayLock() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void TrayProgramTest::SetUp() {
+    if (usesSharedDisplay()) {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display) GTEST_SKIP() << "needs an X display (scripts/test starts one)";
+        lock_ = std::make_unique<DisplayLock>(display);
+        x_ = std::make_unique<XDisplay>();
+        ASSERT_TRUE(x_->ok()) << "cannot open " << display;
+        ASSERT_NE(x_->trayOwner(), 0u) << "no tray host on " << display;
+    }
+    char dir[] = "/tmp/corvix-tray-vault-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    vault_ = dir;
+}
+
+void TrayProgramTest::TearDown() {
+    if (!vault_.empty()) {
+        std::error_code ec;
+        fs::remove_all(vault_, ec);
+    }
+}
+
+namespace {
+
+// Setting a vault up numbers its word database, which takes seconds: each kind of vault
+// is made once with corvix-cli and copied for every further test.
+class VaultTemplates {
+  public:
+    ~VaultTemplates() {
+        std::error_code ec;
+        for (const auto& [password, dir] : dirs_) fs::remove_all(dir, ec);
+    }
+    // The folder of a vault set up with this master password ("" after a failure).
+    std::string get(const std::string& masterPassword) {
+        auto it = dirs_.find(masterPassword);
+        if (it != dirs_.end()) return it->second;
+        char dir[] = "/tmp/corvix-tray-template-XXXXXX";
+        if (!mkdtemp(dir)) return "";
+        ChildOptions o;
+        o.workingDirectory = dir;
+        o.stdinText = masterPassword + "\n";
+        ToolResult r = runTool({CORVIX_CLI_PROGRAM, "init", "--master-password-stdin"}, o, 60s);
+        EXPECT_FALSE(r.timedOut) << "corvix-cli init did not finish";
+        EXPECT_TRUE(r.exit.exited && r.exit.code == 0) << r.output;
+        if (r.timedOut || !r.exit.exited || r.exit.code != 0) {
+            std::error_code ec;
+            fs::remove_all(dir, ec);
+            return "";
+        }
+        dirs_[masterPassword] = dir;
+        return dir;
+    }
+
+  private:
+    std::map<std::string, std::string> dirs_;
+};
+
+VaultTemplates& vaultTemplates() {
+    static VaultTemplates templates;
+    return templates;
+}
+
+}  // namespace
+
+bool TrayProgramTest::makeVault(const std::string& masterPassword) {
+    const std::string from = vaultTemplates().get(masterPassword);
+    if (from.empty()) return false;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(from)) {
+        if (e.path().extension() == ".lck") continue;  // lock files belong to their opener
+        fs::copy(e.path(), fs::path(vault_) / e.path().filename(), ec);
+        EXPECT_FALSE(ec) << e.path() << ": " << ec.message();
+        if (ec) return false;
+    }
+    return true;
+}
+
+ToolResult TrayProgramTest::cli(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{CORVIX_CLI_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildOptions o;
+    o.workingDirectory = vault_;
+    return runTool(argv, o, 60s);
+}
+
+Program TrayProgramTest::start(const std::string& display) {
+    Program p;
+    p.logPath = vault_ + "/corvix-output.log";
+    ChildOptions o;
+    o.workingDirectory = vault_;
+    o.outputFile = p.logPath;
+    o.setEnv = {"QT_QPA_PLATFORM=xcb"};
+    if (!display.empty()) o.setEnv.push_back("DISPLAY=" + display);
+    p.child = std::make_unique<Child>(std::vector<std::string>{CORVIX_TRAY_PROGRAM}, o);
+    EXPECT_TRUE(p.child->started()) << CORVIX_TRAY_PROGRAM;
+    return p;
+}
+
+std::string TrayProgramTest::log(const Program& p) const {
+    return "program output:\n" + readFile(p.logPath);
+}
+
+std::string TrayProgramTest::describe(XDisplay& x, const Program& p) const {
+    std::ostringstream s;
+    s << "windows of process " << p.pid() << ":\n";
+    for (const XWindowInfo& w : x.windowsOf(p.pid())) {
+        s << "  0x" << std::hex << w.id << std::dec << " \"" << w.title << "\" " << w.width << "x"
+          << w.height << "+" << w.x << "+" << w.y << (w.viewable ? " viewable" : " unmapped")
+          << (w.overrideRedirect ? " override-redirect" : "") << " ancestors:";
+        for (XWindowId a : x.ancestors(w.id)) s << " 0x" << std::hex << a << std::dec;
+        for (const std::string& t : w.types) s << " " << t;
+        s << "\n";
+    }
+    s << "tray owner 0x" << std::hex << x.trayOwner() << std::dec << "\n" << log(p);
+    return s.str();
+}
+
+pid_t TrayProgramTest::trayHostPid() {
+    if (const char* env = std::getenv("CORVIX_TRAYER_PID")) {
+        pid_t pid = static_cast<pid_t>(std::atoi(env));
+        if (pid > 0 && kill(pid, 0) == 0) return pid;
+    }
+    return x_ ? x_->info(x_->trayOwner()).pid : 0;
+}
+
+int TrayProgramTest::xdotool(const std::vector<std::string>& args, const std::string& display) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildOptions o;
+    if (!display.empty()) o.setEnv = {"DISPLAY=" + display};
+    ToolResult r = runTool(argv, o, 20s);
+    EXPECT_FALSE(r.timedOut) << "xdotool hangs";
+    EXPECT_TRUE(r.exit.exited && r.exit.code == 0) << r.output;
+    return r.exit.exited ? r.exit.code : -1;
+}
+
+bool TrayProgramTest::screenshot(const std::string& window, const std::string& fileName) {
+    std::error_code ec;
+    fs::create_directories(CORVIX_SCREENSHOT_DIR, ec);
+    const std::string path = std::string(CORVIX_SCREENSHOT_DIR) + "/" + fileName;
+    fs::remove(path, ec);
+    ToolResult r = runTool({"import", "-window", window, path}, {}, 30s);
+    EXPECT_TRUE(r.exit.exited && r.exit.code == 0) << r.output;
+    // A PNG begins with its eight-byte signature.
+    return readFile(path).rfind("\x89PNG\r\n\x1a\n", 0) == 0;
+}
+
+XWindowInfo embeddedIcon(XDisplay& x, const Program& p, pid_t hostPid) {
+    for (const XWindowInfo& w : x.windowsOf(p.pid())) {
+        if (!w.viewable || w.width > 64 || w.height > 64) continue;
+        for (XWindowId a : x.ancestors(w.id)) {
+            pid_t owner = x.info(a).pid;
+            if (owner != 0 && owner != p.pid() && (hostPid == 0 || owner == hostPid)) return w;
+        }
+    }
+    return {};
+}
+
+XWindowInfo waitForIcon(XDisplay& x, const Program& p, pid_t hostPid,
+                        std::chrono::milliseconds limit) {
+    XWindowInfo icon;
+    waitUntil(
+        [&] {
+            icon = embeddedIcon(x, p, hostPid);
+            return icon.id != 0;
+        },
+        limit);
+    return icon;
+}
+
+XWindowInfo windowTitled(XDisplay& x, const Program& p, const std::string& title) {
+    XWindowInfo found;
+    for (const XWindowInfo& w : x.windowsOf(p.pid())) {
+        if (w.title != title || w.overrideRedirect) continue;
+        if (!found.id || (w.viewable && !found.viewable)) found = w;
+    }
+    return found;
+}
+
+XWindowInfo frameOf(XDisplay& x, const Program& p) {
+    return windowTitled(x, p, kFrameTitle);
+}
+
+bool frameShown(XDisplay& x, const Program& p) {
+    return frameOf(x, p).viewable;
+}
+
+bool inTaskList(XDisplay& x, XWindowId w) {
+    std::vector<XWindowId> list = x.clientList();
+    return std::find(list.begin(), list.end(), w) != list.end();
+}
+
+XWindowInfo popupOf(XDisplay& x, const Program& p, XWindowId icon) {
+    // Pop-ups bypass the window manager and sit straight on the root; the icon sits
+    // inside the tray host.
+    for (const XWindowInfo& w : x.windowsOf(p.pid())) {
+        if (w.id == icon || !w.viewable || !w.overrideRedirect) continue;
+        if (x.ancestors(w.id).empty()) return w;
+    }
+    return {};
+}
+
+int distanceToRect(int px, int py, const XWindowInfo& w) {
+    int dx = std::max({w.x - px, 0, px - (w.x + w.width - 1)});
+    int dy = std::max({w.y - py, 0, py - (w.y + w.height - 1)});
+    return std::max(dx, dy);
+}
+
+int unusedDisplayNumber() {
+    int n = 250 + getpid() % 50;
+    while (access(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), F_OK) == 0 ||
+           access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0)
+        ++n;
+    return n;
+}
+
+}  // namespace corvix::app::desktop_testing
