@@ -59,15 +59,6 @@ int runList(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-bool parseNumber(const std::string& text, long low, long high, long* out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || v < low || v > high) return false;
-    *out = v;
-    return true;
-}
-
 int runShow(const std::vector<std::string>& args) {
     Options o;
     std::string error;
@@ -78,14 +69,9 @@ int runShow(const std::vector<std::string>& args) {
     VaultSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
-    storage::Table& pas = session.tables().pas;
     vault::PasBuffer r;
-    r->PAS_ID = static_cast<int32_t>(id);
-    rc = pas.get(vault::pas::K_PAS_ID, r);
-    if (rc == storage::kRecordNotFound)
-        return failWith("Record Retrieval Error",
-                        "There is no account with ID " + std::to_string(id) + ".");
-    if (rc != storage::kNoError) return failWithStorage(pas.error(), vault::kVaultFile);
+    rc = fetchAccount(session, id, r);
+    if (rc != kExitOk) return rc;
     const bool reveal = revealing(session, o);
     const auto& m = session.state().master;
     auto line = [](const char* label, const std::string& value) {

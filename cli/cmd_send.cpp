@@ -19,15 +19,6 @@
 namespace corvix::cli {
 namespace {
 
-bool parseCount(const std::string& text, long low, long high, long* out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || v < low || v > high) return false;
-    *out = v;
-    return true;
-}
-
 // The X11 desktop as the current one for the life of a command; messages to stderr.
 class DesktopSession {
   public:
@@ -69,19 +60,14 @@ void letKeysArrive() {
 
 int runSend(const std::vector<std::string>& args) {
     long id = 0;
-    if (args.size() != 1 || !parseCount(args[0], 1, 2147483647L, &id))
+    if (args.size() != 1 || !parseNumber(args[0], 1, 2147483647L, &id))
         return usageError("send", "send needs one account ID (a number)");
     VaultSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
-    storage::Table& pas = session.tables().pas;
     vault::PasBuffer r;
-    r->PAS_ID = static_cast<int32_t>(id);
-    rc = pas.get(vault::pas::K_PAS_ID, r);
-    if (rc == storage::kRecordNotFound)
-        return failWith("Record Retrieval Error",
-                        "There is no account with ID " + std::to_string(id) + ".");
-    if (rc != storage::kNoError) return failWithStorage(pas.error(), vault::kVaultFile);
+    rc = fetchAccount(session, id, r);
+    if (rc != kExitOk) return rc;
 
     DesktopSession desk;
     if (!desk.open()) return kExitError;
@@ -106,7 +92,7 @@ int runWatch(const std::vector<std::string>& args) {
     if (!parseOptions(args, {}, {"--seconds"}, o, &error)) return usageError("watch", error);
     if (!o.positional.empty()) return usageError("watch", "watch takes no arguments");
     long seconds = -1;
-    if (o.hasValue("--seconds") && !parseCount(o.value("--seconds"), 0, 100000000L, &seconds))
+    if (o.hasValue("--seconds") && !parseNumber(o.value("--seconds"), 0, 100000000L, &seconds))
         return usageError("watch", "--seconds takes a whole number of seconds");
 
     VaultSession session;

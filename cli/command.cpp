@@ -252,4 +252,24 @@ int VaultSession::openAndLogOn() {
     return rc != kExitOk ? rc : logOn();
 }
 
+bool parseNumber(const std::string& text, long low, long high, long* out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < low || v > high) return false;
+    *out = v;
+    return true;
+}
+
+int fetchAccount(VaultSession& session, long id, vault::PasBuffer& into) {
+    storage::Table& pas = session.tables().pas;
+    into->PAS_ID = static_cast<int32_t>(id);
+    const int rc = pas.get(vault::pas::K_PAS_ID, into);
+    if (rc == storage::kRecordNotFound)
+        return failWith("Record Retrieval Error",
+                        "There is no account with ID " + std::to_string(id) + ".");
+    if (rc != storage::kNoError) return failWithStorage(pas.error(), vault::kVaultFile);
+    return kExitOk;
+}
+
 }  // namespace corvix::cli

@@ -109,4 +109,11 @@ class VaultSession {
 // The directory of the running executable (where the shipped word database lies).
 std::string executableDirectory();
 
+// A whole decimal number from low to high; false for anything else.
+bool parseNumber(const std::string& text, long low, long high, long* out);
+
+// Reads the account with this PAS:PAS_ID from the open vault; prints the error and
+// returns its exit code when there is none or it cannot be read, else kExitOk.
+int fetchAccount(VaultSession& session, long id, vault::PasBuffer& into);
+
 }  // namespace corvix::cli
