@@ -142,6 +142,49 @@ int copyImpl(std::string_view from, std::string_view to, std::string_view owner,
     return succeed(err);
 }
 
+constexpr int kNotMoved = -1;
+
+// A file's only table renamed into a file that does not exist yet: the file itself takes
+// the new name (a hard link, then the old name goes) instead of every record being copied.
+// kNotMoved, with nothing changed, when that does not apply (another table in the file,
+// other opens of it, the target exists, no hard links across file systems); the share
+// lock and the connection may have been let go then.
+int moveWholeFile(Held& h, const CatalogueEntry& entry, ShareLock& lock, const TableName& dst,
+                  std::string_view owner, Error& err) {
+    std::vector<CatalogueEntry> all;
+    std::string dstPath = absolutePath(dst.file);
+    if (h.c->refs != 1 || h.c->inTransaction || listTables(h.c->db, all) != SQLITE_OK ||
+        all.size() != 1 || exists(dstPath))
+        return kNotMoved;
+    std::string path = h.c->path;
+    lock.release();
+    if (fileInUse(path)) return kNotMoved;
+    releaseConnection(h.c);
+    h.c = nullptr;
+    if (::link(path.c_str(), dstPath.c_str()) != 0) return kNotMoved;
+    ::unlink(path.c_str());
+    ::unlink(lockPath(path).c_str());
+    // The table takes the name it was given inside its new file.
+    Held t;
+    int rc = acquireConnection(dst.file, owner, &t.c, err);
+    if (rc == kNoError) {
+        Stmt up(t.c->db, std::string("UPDATE ") + kCatalogue + " SET name = ? WHERE id = ?;");
+        if (up.ok()) {
+            up.bindText(1, dst.table);
+            up.bindInt(2, entry.id);
+        }
+        if (!up.ok() || up.step() != SQLITE_DONE) rc = failSql(err, t.c->db, dstPath);
+    }
+    if (rc != kNoError) {
+        // Back under its old name, as it was.
+        releaseConnection(t.c);
+        t.c = nullptr;
+        if (::link(dstPath.c_str(), path.c_str()) == 0) ::unlink(dstPath.c_str());
+        return rc;
+    }
+    return succeed(err);
+}
+
 int removeImpl(std::string_view name, std::string_view owner, Error& err) {
     TableName tn = splitTableName(name);
     Held h;
@@ -239,6 +282,13 @@ int renameTable(std::string_view from, std::string_view to, std::string_view own
         return fail(err, kAccessDenied, std::string(from));
 
     if (absolutePath(dst.file) != h.c->path) {
+        if (int moved = moveWholeFile(h, entry, lock, dst, owner, err); moved != kNotMoved)
+            return moved;
+        if (!h.c) {
+            if (int rc2 = acquireConnection(src.file, owner, &h.c, err)) return rc2;
+        }
+        if (!lock.held() && lock.acquire(h.c->path, entry.name, kReadWrite | kDenyAll, 0))
+            return fail(err, kAccessDenied, std::string(from));
         // Into another file: copy, then remove the original; a failed removal takes
         // the copy back so that the table exists exactly once.
         if (int copied = copyImpl(from, to, owner, false, err)) return copied;

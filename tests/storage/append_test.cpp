@@ -265,6 +265,56 @@ TEST_F(LastTable, AnOpenTableIsNotRemoved) {
     EXPECT_FALSE(std::filesystem::exists("Held.TPS"));
 }
 
+TEST_F(LastTable, RenamingAFilesOnlyTableIntoANewFileMovesTheFileWithItsName) {
+    TableDecl d = accountDecl("Solo\\!Accounts", "pw");
+    ASSERT_EQ(Table(d).create(), 0);
+    {
+        Table t(d);
+        ASSERT_EQ(t.open(), 0);
+        Record r(d);
+        for (int i = 1; i <= 5; ++i) {
+            fillAccount(r, i, "Bank", "a" + std::to_string(i));
+            ASSERT_EQ(t.add(r), 0);
+        }
+        ASSERT_EQ(t.set(kPhysicalOrder), 0);
+        ASSERT_EQ(t.next(r), 0);
+        ASSERT_EQ(t.erase(), 0);  // record numbers 2..5 remain
+    }
+    ASSERT_EQ(renameTable("Solo\\!Accounts", "Moved\\!Renamed", "pw"), 0);
+    EXPECT_FALSE(std::filesystem::exists("Solo.TPS"));
+    EXPECT_FALSE(tableExists("Moved\\!Accounts", "pw"));  // it answers to its new name only
+    TableDecl moved = accountDecl("Moved\\!Renamed", "pw");
+    Table t(moved);
+    ASSERT_EQ(t.open(), 0);
+    EXPECT_EQ(t.records(), 4);
+    Record r(moved);
+    r.set(0, int64_t{3});
+    ASSERT_EQ(t.get(0, r), 0);
+    EXPECT_EQ(t.position(), "3");
+    EXPECT_EQ(r.getString(2), "a3");
+    EXPECT_EQ(Table(accountDecl("Moved\\!Renamed", "wrong")).open(), kDriverError);
+}
+
+TEST_F(LastTable, RenamingIntoAnExistingFileCopiesBesideItsTables) {
+    TableDecl solo = accountDecl("Solo", "");
+    ASSERT_EQ(Table(solo).create(), 0);
+    {
+        Table t(solo);
+        ASSERT_EQ(t.open(), 0);
+        Record r(solo);
+        fillAccount(r, 1, "Bank", "one");
+        ASSERT_EQ(t.add(r), 0);
+    }
+    ASSERT_EQ(Table(testing::categoryDecl("Vault\\!Category", "")).create(), 0);
+    ASSERT_EQ(renameTable("Solo", "Vault\\!Accounts", ""), 0);
+    EXPECT_FALSE(std::filesystem::exists("Solo.TPS"));
+    EXPECT_TRUE(tableExists("Vault\\!Category", ""));
+    TableDecl inVault = accountDecl("Vault\\!Accounts", "");
+    Table t(inVault);
+    ASSERT_EQ(t.open(), 0);
+    EXPECT_EQ(t.records(), 1);
+}
+
 TEST(TableOwner, SetOwnerOverridesTheDeclarationsOwner) {
     TableDecl d = accountDecl("X\\!Accounts", "from-declaration");
     Table t(d);
