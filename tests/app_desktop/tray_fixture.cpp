@@ -122,6 +122,16 @@ Program TrayProgramTest::start(const std::string& display) {
     o.outputFile = p.logPath;
     o.setEnv = {"QT_QPA_PLATFORM=xcb"};
     if (!display.empty()) o.setEnv.push_back("DISPLAY=" + display);
+    // glibc's heap checks: a double free or a write into freed memory ends the program
+    // there and then, instead of passing unseen or crashing only now and then.
+    for (const char* lib : {"/lib/x86_64-linux-gnu/libc_malloc_debug.so.0",
+                            "/usr/lib/x86_64-linux-gnu/libc_malloc_debug.so.0"}) {
+        if (access(lib, R_OK) != 0) continue;
+        o.setEnv.push_back(std::string("LD_PRELOAD=") + lib);
+        o.setEnv.push_back("MALLOC_CHECK_=3");
+        break;
+    }
+    o.setEnv.push_back("MALLOC_PERTURB_=165");
     p.child = std::make_unique<Child>(std::vector<std::string>{CORVIX_TRAY_PROGRAM}, o);
     EXPECT_TRUE(p.child->started()) << CORVIX_TRAY_PROGRAM;
     return p;

@@ -150,6 +150,104 @@ TEST_F(TrayProgramTest, WinSRestoresTheFrameAndStartsTheLogonWhenLoggedOff) {
     EXPECT_TRUE(corvix.child->running()) << log(corvix);
 }
 
+TEST_F(TrayProgramTest, WithWinSHeldByAnotherProgramItStartsSilentlyAndTheIconWorks) {
+    ASSERT_TRUE(makeVault(""));
+    XDisplay other;  // the other program: holds Win+S before corvix starts
+    ASSERT_TRUE(other.grabSuperKey("s"));
+    Program corvix = start();
+    XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
+    ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    std::this_thread::sleep_for(1s);
+    // No message about the hot key: nothing of the program is on the screen but the icon.
+    for (const XWindowInfo& w : x_->windowsOf(corvix.pid()))
+        EXPECT_FALSE(w.viewable && w.id != icon.id) << "\"" << w.title << "\" is showing";
+    EXPECT_TRUE(corvix.child->running()) << log(corvix);
+
+    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
+    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "--repeat",
+                       "2", "--delay", "80", "1"}),
+              0);
+    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s))
+        << "the icon no longer restores the frame\n"
+        << describe(*x_, corvix);
+}
+
+TEST_F(TrayProgramTest, MinimizingTheFrameHidesItIntoTheTray) {
+    ASSERT_TRUE(makeVault(""));
+    Program corvix = start();
+    XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
+    ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_EQ(xdotool({"key", "super+s"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s)) << describe(*x_, corvix);
+    const XWindowId frame = frameOf(*x_, corvix).id;
+    ASSERT_TRUE(waitUntil([&] { return inTaskList(*x_, frame); }, 3s));
+
+    ASSERT_EQ(xdotool({"windowminimize", std::to_string(frame)}), 0);
+    // Not an icon in the task list: gone from the screen and from the list.
+    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix) && !inTaskList(*x_, frame); }, 5s))
+        << describe(*x_, corvix);
+
+    // The icon brings it back, in front.
+    ASSERT_EQ(xdotool({"mousemove", std::to_string(icon.x + icon.width / 2),
+                       std::to_string(icon.y + icon.height / 2), "click", "--repeat", "2",
+                       "--delay", "80", "1"}),
+              0);
+    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix) && inTaskList(*x_, frame); }, 5s))
+        << describe(*x_, corvix);
+    EXPECT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
+}
+
+TEST_F(TrayProgramTest, RestoreInTheTrayMenuWhileLoggedOffStartsTheLogon) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    Program corvix = start();
+    XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
+    ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+
+    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
+    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return popupOf(*x_, corvix, icon.id).id != 0; }, 5s))
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(xdotool({"key", "r"}), 0);  // "&Restore"
+    XWindowInfo logon;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            logon = windowTitled(*x_, corvix, kLogonWindowTitle);
+            return logon.viewable;
+        },
+        10s))
+        << describe(*x_, corvix);
+    EXPECT_TRUE(frameShown(*x_, corvix));
+    ASSERT_EQ(xdotool({"key", "Escape"}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 5s));
+    EXPECT_TRUE(corvix.child->running()) << log(corvix);
+}
+
+TEST_F(TrayProgramTest, DoubleClickWhileLoggedOffStartsTheLogon) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    Program corvix = start();
+    XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
+    ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+
+    ASSERT_EQ(xdotool({"mousemove", std::to_string(icon.x + icon.width / 2),
+                       std::to_string(icon.y + icon.height / 2), "click", "--repeat", "2",
+                       "--delay", "80", "1"}),
+              0);
+    EXPECT_TRUE(
+        waitUntil([&] { return windowTitled(*x_, corvix, kLogonWindowTitle).viewable; }, 10s))
+        << describe(*x_, corvix);
+    EXPECT_TRUE(frameShown(*x_, corvix));
+    ASSERT_EQ(xdotool({"key", "Escape"}), 0);
+}
+
 // --- The tray host goes and comes back -------------------------------------------------
 
 TEST_F(OwnDisplayTest, IconComesBackWhenTheTrayHostIsRestarted) {

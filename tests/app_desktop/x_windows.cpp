@@ -151,6 +151,17 @@ bool XDisplay::windowManagerRunning() {
     return !self.empty() && self[0] == check[0];
 }
 
+bool XDisplay::grabSuperKey(const char* keysym) {
+    if (!display_) return false;
+    KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+    if (!code) return false;
+    for (unsigned locks :
+         {0u, unsigned(LockMask), unsigned(Mod2Mask), unsigned(LockMask | Mod2Mask)})
+        XGrabKey(display_, code, Mod4Mask | locks, root(), False, GrabModeAsync, GrabModeAsync);
+    XSync(display_, False);
+    return true;
+}
+
 void XDisplay::requestClose(XWindowId w) {
     if (!display_) return;
     XEvent e;

@@ -48,6 +48,9 @@ class XDisplay {
     XWindowId activeWindow();
     // Whether a window manager announces itself (_NET_SUPPORTING_WM_CHECK).
     bool windowManagerRunning();
+    // Holds the key `keysym` with the Super modifier on the root window, as another
+    // program holding that hot key would (every Num Lock / Caps Lock combination).
+    bool grabSuperKey(const char* keysym);
     // Asks the window manager to close w, as its close box does (_NET_CLOSE_WINDOW).
     void requestClose(XWindowId w);
 
