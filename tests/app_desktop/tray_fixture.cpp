@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <sstream>
 
 namespace corvix::app::desktop_testing {
@@ -51,59 +50,14 @@ void TrayProgramTest::TearDown() {
     }
 }
 
-namespace {
-
-// Setting a vault up numbers its word database, which takes seconds: each kind of vault
-// is made once with corvix-cli and copied for every further test.
-class VaultTemplates {
-  public:
-    ~VaultTemplates() {
-        std::error_code ec;
-        for (const auto& [password, dir] : dirs_) fs::remove_all(dir, ec);
-    }
-    // The folder of a vault set up with this master password ("" after a failure).
-    std::string get(const std::string& masterPassword) {
-        auto it = dirs_.find(masterPassword);
-        if (it != dirs_.end()) return it->second;
-        char dir[] = "/tmp/corvix-tray-template-XXXXXX";
-        if (!mkdtemp(dir)) return "";
-        ChildOptions o;
-        o.workingDirectory = dir;
-        o.stdinText = masterPassword + "\n";
-        ToolResult r = runTool({CORVIX_CLI_PROGRAM, "init", "--master-password-stdin"}, o, 60s);
-        EXPECT_FALSE(r.timedOut) << "corvix-cli init did not finish";
-        EXPECT_TRUE(r.exit.exited && r.exit.code == 0) << r.output;
-        if (r.timedOut || !r.exit.exited || r.exit.code != 0) {
-            std::error_code ec;
-            fs::remove_all(dir, ec);
-            return "";
-        }
-        dirs_[masterPassword] = dir;
-        return dir;
-    }
-
-  private:
-    std::map<std::string, std::string> dirs_;
-};
-
-VaultTemplates& vaultTemplates() {
-    static VaultTemplates templates;
-    return templates;
-}
-
-}  // namespace
-
 bool TrayProgramTest::makeVault(const std::string& masterPassword) {
-    const std::string from = vaultTemplates().get(masterPassword);
-    if (from.empty()) return false;
-    std::error_code ec;
-    for (const fs::directory_entry& e : fs::directory_iterator(from)) {
-        if (e.path().extension() == ".lck") continue;  // lock files belong to their opener
-        fs::copy(e.path(), fs::path(vault_) / e.path().filename(), ec);
-        EXPECT_FALSE(ec) << e.path() << ": " << ec.message();
-        if (ec) return false;
-    }
-    return true;
+    ChildOptions o;
+    o.workingDirectory = vault_;
+    o.stdinText = masterPassword + "\n";
+    ToolResult r = runTool({CORVIX_CLI_PROGRAM, "init", "--master-password-stdin"}, o, 60s);
+    EXPECT_FALSE(r.timedOut) << "corvix-cli init did not finish";
+    EXPECT_TRUE(r.exit.exited && r.exit.code == 0) << r.output;
+    return !r.timedOut && r.exit.exited && r.exit.code == 0;
 }
 
 ToolResult TrayProgramTest::cli(const std::vector<std::string>& args) {

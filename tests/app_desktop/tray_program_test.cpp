@@ -32,7 +32,7 @@ TEST_F(TrayProgramTest, StartsHiddenInTheTrayWithABlankMasterPassword) {
     // The frame was created and went into the tray: not mapped, not in the task list.
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s))
         << describe(*x_, corvix);
-    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s)) << describe(*x_, corvix);
+    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     std::this_thread::sleep_for(500ms);  // and it stays there
     EXPECT_FALSE(frameShown(*x_, corvix)) << describe(*x_, corvix);
     EXPECT_FALSE(inTaskList(*x_, frameOf(*x_, corvix).id));
@@ -46,7 +46,7 @@ TEST_F(TrayProgramTest, RightClickOnTheIconOpensTheTrayMenuAtTheMouse) {
     Program corvix = start();
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
     ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
@@ -68,7 +68,7 @@ TEST_F(TrayProgramTest, RightClickOnTheIconOpensTheTrayMenuAtTheMouse) {
     EXPECT_TRUE(screenshot("root", "tray-menu.png"));
 
     ASSERT_EQ(xdotool({"key", "Escape"}), 0);
-    EXPECT_TRUE(waitUntil([&] { return !x_->info(menu.id).viewable; }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(menu.id).viewable; }, 10s))
         << "Escape leaves the menu open";
     // Nothing was chosen: the program runs on, still hidden.
     std::this_thread::sleep_for(300ms);
@@ -82,13 +82,13 @@ TEST_F(TrayProgramTest, DoubleClickOnTheIconRestoresTheFrameAndItsCloseBoxHidesI
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
     ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "--repeat",
                        "2", "--delay", "80", "1"}),
               0);
-    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s)) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     const XWindowInfo frame = frameOf(*x_, corvix);
     // In front: the window manager made it the active window.
     EXPECT_TRUE(waitUntil([&] { return x_->activeWindow() == frame.id; }, 3s))
@@ -100,7 +100,7 @@ TEST_F(TrayProgramTest, DoubleClickOnTheIconRestoresTheFrameAndItsCloseBoxHidesI
 
     // The close box only hides the frame into the tray; the program and its icon stay.
     x_->requestClose(frame.id);
-    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s)) << describe(*x_, corvix);
+    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(corvix.child->running()) << log(corvix);
     EXPECT_NE(waitForIcon(*x_, corvix, trayHostPid(), 2s).id, 0u);
@@ -113,10 +113,10 @@ TEST_F(TrayProgramTest, WinSRestoresTheFrameWithoutALogonWhenLoggedOn) {
     Program corvix = start();
     ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     ASSERT_EQ(xdotool({"key", "super+s"}), 0);
-    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s))
         << "Win+S did not bring the frame back\n"
         << describe(*x_, corvix);
     std::this_thread::sleep_for(500ms);
@@ -128,7 +128,7 @@ TEST_F(TrayProgramTest, WinSRestoresTheFrameAndStartsTheLogonWhenLoggedOff) {
     Program corvix = start();
     ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s))
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s))
         << "a set-up vault starts in the tray also when logged off\n"
         << describe(*x_, corvix);
     EXPECT_EQ(windowTitled(*x_, corvix, kLogonWindowTitle).id, 0u) << "no logon before Win+S";
@@ -146,7 +146,7 @@ TEST_F(TrayProgramTest, WinSRestoresTheFrameAndStartsTheLogonWhenLoggedOff) {
 
     // Cancelling the logon leaves the program logged off and running.
     ASSERT_EQ(xdotool({"key", "Escape"}), 0);
-    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s));
     EXPECT_TRUE(corvix.child->running()) << log(corvix);
 }
 
@@ -158,7 +158,7 @@ TEST_F(TrayProgramTest, WithWinSHeldByAnotherProgramItStartsSilentlyAndTheIconWo
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
     std::this_thread::sleep_for(1s);
     // No message about the hot key: nothing of the program is on the screen but the icon.
     for (const XWindowInfo& w : x_->windowsOf(corvix.pid()))
@@ -169,7 +169,7 @@ TEST_F(TrayProgramTest, WithWinSHeldByAnotherProgramItStartsSilentlyAndTheIconWo
     ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "--repeat",
                        "2", "--delay", "80", "1"}),
               0);
-    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s))
         << "the icon no longer restores the frame\n"
         << describe(*x_, corvix);
 }
@@ -180,15 +180,15 @@ TEST_F(TrayProgramTest, MinimizingTheFrameHidesItIntoTheTray) {
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
     ASSERT_EQ(xdotool({"key", "super+s"}), 0);
-    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s)) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     const XWindowId frame = frameOf(*x_, corvix).id;
     ASSERT_TRUE(waitUntil([&] { return inTaskList(*x_, frame); }, 3s));
 
     ASSERT_EQ(xdotool({"windowminimize", std::to_string(frame)}), 0);
     // Not an icon in the task list: gone from the screen and from the list.
-    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix) && !inTaskList(*x_, frame); }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix) && !inTaskList(*x_, frame); }, 10s))
         << describe(*x_, corvix);
 
     // The icon brings it back, in front.
@@ -196,7 +196,7 @@ TEST_F(TrayProgramTest, MinimizingTheFrameHidesItIntoTheTray) {
                        std::to_string(icon.y + icon.height / 2), "click", "--repeat", "2",
                        "--delay", "80", "1"}),
               0);
-    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix) && inTaskList(*x_, frame); }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix) && inTaskList(*x_, frame); }, 10s))
         << describe(*x_, corvix);
     EXPECT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
 }
@@ -207,11 +207,11 @@ TEST_F(TrayProgramTest, RestoreInTheTrayMenuWhileLoggedOffStartsTheLogon) {
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
     ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
-    ASSERT_TRUE(waitUntil([&] { return popupOf(*x_, corvix, icon.id).id != 0; }, 5s))
+    ASSERT_TRUE(waitUntil([&] { return popupOf(*x_, corvix, icon.id).id != 0; }, 10s))
         << describe(*x_, corvix);
     std::this_thread::sleep_for(300ms);
     ASSERT_EQ(xdotool({"key", "r"}), 0);  // "&Restore"
@@ -225,7 +225,7 @@ TEST_F(TrayProgramTest, RestoreInTheTrayMenuWhileLoggedOffStartsTheLogon) {
         << describe(*x_, corvix);
     EXPECT_TRUE(frameShown(*x_, corvix));
     ASSERT_EQ(xdotool({"key", "Escape"}), 0);
-    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s));
     EXPECT_TRUE(corvix.child->running()) << log(corvix);
 }
 
@@ -235,7 +235,7 @@ TEST_F(TrayProgramTest, DoubleClickWhileLoggedOffStartsTheLogon) {
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     ASSERT_EQ(xdotool({"mousemove", std::to_string(icon.x + icon.width / 2),
                        std::to_string(icon.y + icon.height / 2), "click", "--repeat", "2",
@@ -262,7 +262,7 @@ TEST_F(OwnDisplayTest, IconComesBackWhenTheTrayHostIsRestarted) {
 
     ASSERT_TRUE(session.killTrayHost());
     // The old icon is out of the dead host before the new one starts.
-    EXPECT_TRUE(waitUntil([&] { return embeddedIcon(x, corvix, 0).id == 0; }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return embeddedIcon(x, corvix, 0).id == 0; }, 10s))
         << describe(x, corvix);
     EXPECT_TRUE(corvix.child->running()) << "losing the tray host ended the program\n"
                                          << log(corvix);
@@ -281,12 +281,12 @@ TEST_F(OwnDisplayTest, WithoutATrayHostTheHotKeyStillRestoresAndTheIconDocksLate
     XDisplay x(session.display());
     Program corvix = start(session.display());
     ASSERT_TRUE(waitUntil([&] { return frameOf(x, corvix).id != 0; }, 15s)) << describe(x, corvix);
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(x, corvix); }, 5s)) << describe(x, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(x, corvix); }, 10s)) << describe(x, corvix);
     std::this_thread::sleep_for(500ms);
     ASSERT_TRUE(corvix.child->running()) << "no tray host ended the program\n" << log(corvix);
 
     EXPECT_EQ(xdotool({"key", "super+s"}, session.display()), 0);
-    EXPECT_TRUE(waitUntil([&] { return frameShown(x, corvix); }, 5s))
+    EXPECT_TRUE(waitUntil([&] { return frameShown(x, corvix); }, 10s))
         << "Win+S did not restore the frame without a tray\n"
         << describe(x, corvix);
 
@@ -303,7 +303,7 @@ TEST_F(TrayProgramTest, ExitInTheTrayMenuEndsTheProgramWithCodeZero) {
     Program corvix = start();
     XWindowInfo icon = waitForIcon(*x_, corvix, trayHostPid());
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
     ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
@@ -334,9 +334,9 @@ TEST_F(TrayProgramTest, ExitInTheFramesFileMenuEndsTheProgramWithCodeZero) {
     Program corvix = start();
     ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
-    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
     ASSERT_EQ(xdotool({"key", "super+s"}), 0);
-    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 5s)) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     const XWindowId frame = frameOf(*x_, corvix).id;
     ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
 
