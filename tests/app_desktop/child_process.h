@@ -8,6 +8,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace corvix::app::desktop_testing {
@@ -62,15 +63,6 @@ ToolResult runTool(const std::vector<std::string>& argv, const ChildOptions& opt
 std::string readFile(const std::string& path);
 
 // Polls `ready` every 50 ms until it holds or the limit passes; returns its last answer.
-template <typename Pred>
-bool waitUntil(Pred ready, std::chrono::milliseconds limit);
-
-}  // namespace corvix::app::desktop_testing
-
-#include <thread>
-
-namespace corvix::app::desktop_testing {
-
 template <typename Pred>
 bool waitUntil(Pred ready, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

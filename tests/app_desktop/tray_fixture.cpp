@@ -1,6 +1,7 @@
 #include "tray_fixture.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
