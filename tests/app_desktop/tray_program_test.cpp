@@ -164,6 +164,10 @@ TEST_F(TrayProgramTest, WithWinSHeldByAnotherProgramItStartsSilentlyAndTheIconWo
     for (const XWindowInfo& w : x_->windowsOf(corvix.pid()))
         EXPECT_FALSE(w.viewable && w.id != icon.id) << "\"" << w.title << "\" is showing";
     EXPECT_TRUE(corvix.child->running()) << log(corvix);
+    // The press goes to the program holding the key, not to corvix.
+    ASSERT_EQ(xdotool({"key", "super+s"}), 0);
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(frameShown(*x_, corvix));
 
     const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
     ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "--repeat",
