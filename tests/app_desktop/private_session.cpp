@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "x_windows.h"
@@ -60,6 +61,8 @@ PrivateSession::~PrivateSession() {
     trayer_.reset();
     openbox_.reset();
     xvfb_.reset();
+    std::error_code ec;
+    if (logDir_ != "/tmp") std::filesystem::remove_all(logDir_, ec);
 }
 
 ChildOptions PrivateSession::options() const {
