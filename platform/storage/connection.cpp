@@ -179,12 +179,14 @@ void retainConnection(Connection* c) {
 
 namespace {
 
-const std::string kBegin = "BEGIN IMMEDIATE;";
-const std::string kCommit = "COMMIT;";
-const std::string kRollback = "ROLLBACK;";
-const std::string kSavepoint = "SAVEPOINT corvix_write;";
-const std::string kRelease = "RELEASE corvix_write;";
-const std::string kRollbackTo = "ROLLBACK TO corvix_write;";
+// Plain texts, not string objects: a write section may still run while the process
+// ends, after this file's static objects are gone.
+constexpr const char* kBegin = "BEGIN IMMEDIATE;";
+constexpr const char* kCommit = "COMMIT;";
+constexpr const char* kRollback = "ROLLBACK;";
+constexpr const char* kSavepoint = "SAVEPOINT corvix_write;";
+constexpr const char* kRelease = "RELEASE corvix_write;";
+constexpr const char* kRollbackTo = "ROLLBACK TO corvix_write;";
 
 }  // namespace
 
