@@ -9,7 +9,9 @@
 namespace corvix::app {
 
 TrayIcon::TrayIcon() {
-    connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
+    // Queued: what a click starts (the tray menu's Exit, say) may remove the icon, which
+    // must not happen inside the icon's own mouse handling.
+    connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated, Qt::QueuedConnection);
 }
 
 TrayIcon::~TrayIcon() {

@@ -16,9 +16,11 @@ namespace corvix::storage::detail {
 namespace {
 
 std::mutex gRegistryMutex;
+// Never destroyed: a table held by a static object (the upgrade library keeps its own
+// open) may be closed while the process ends, after this file's statics would be gone.
 std::map<std::string, std::unique_ptr<Connection>>& registry() {
-    static std::map<std::string, std::unique_ptr<Connection>> r;
-    return r;
+    static auto* r = new std::map<std::string, std::unique_ptr<Connection>>;
+    return *r;
 }
 
 // Letters compare without regard to case (beyond ASCII too); trailing blanks never count.

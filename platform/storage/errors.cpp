@@ -44,16 +44,21 @@ std::string errorText(int code) {
 }
 
 namespace {
-thread_local Error tLastError;
+// Never destroyed: tables that static objects close while the process ends (after the
+// thread's own objects are gone) still record their result somewhere valid.
+Error& lastErrorSlot() {
+    thread_local Error* slot = new Error();
+    return *slot;
 }
+}  // namespace
 
 const Error& lastError() {
-    return tLastError;
+    return lastErrorSlot();
 }
 
 void setLastError(Error e) {
     if (e.code != kNoError && e.text.empty()) e.text = errorText(e.code);
-    tLastError = std::move(e);
+    lastErrorSlot() = std::move(e);
 }
 
 }  // namespace corvix::storage
