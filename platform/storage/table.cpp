@@ -327,16 +327,18 @@ int Table::buildKeys() {
     if (!d.canWrite()) {
         result = fail(d.err, kAccessDenied, name());
     } else {
-        // Missing indexes are made; those in place are rebuilt. Rebuilding one just
-        // made would only do the same work twice.
+        // Missing indexes are made; those in place are rebuilt, unless they are the
+        // unique keys that append() kept up to date. Rebuilding one just made would only
+        // do the same work twice.
         WriteScope w(d.conn);
         int rc = w.begin();
         for (size_t k = 0; rc == SQLITE_OK && k < d.shape->keys.size(); ++k) {
             if (d.shape->keys[k].terms.empty()) continue;
             std::string index = indexName(d.id, k);
-            rc = exec(d.conn->db, indexExists(d.conn->db, index)
-                                      ? "REINDEX " + index + ";"
-                                      : indexSql(*d.shape, d.id, k, false));
+            if (!indexExists(d.conn->db, index))
+                rc = exec(d.conn->db, indexSql(*d.shape, d.id, k, false));
+            else if (!d.keysSetAside)
+                rc = exec(d.conn->db, "REINDEX " + index + ";");
             if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
                 // The records hold duplicates of a unique key: it cannot be built.
                 result = fail(d.err, kDuplicateKey, name());
