@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "child_process.h"
@@ -380,6 +382,38 @@ TEST_F(OwnDisplayTest, AnUnreachableDisplayEndsTheProgramWithAFailure) {
     ASSERT_FALSE(r.timedOut) << "hangs on a display it cannot reach";
     EXPECT_FALSE(r.exit.exited && r.exit.code == 0) << r.output;
     EXPECT_NE(r.output.find("display"), std::string::npos) << r.output;
+}
+
+// --- The categories list in the program --------------------------------------------------
+
+TEST_F(TrayProgramTest, ListsCategoriesOpensTheCategoriesListInTheFrame) {
+    ASSERT_TRUE(makeVault(""));
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+    ASSERT_EQ(xdotool({"key", "super+s"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
+    const XWindowId frame = frameOf(*x_, corvix).id;
+    ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
+
+    ASSERT_EQ(xdotool({"key", "alt+l"}), 0);  // "&Lists"
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(xdotool({"key", "c"}), 0);  // "&Categories"
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(screenshot(std::to_string(frame), "categories.png"));
+
+    // Exit closes the list, which keeps its place under its procedure name.
+    ASSERT_EQ(xdotool({"key", "alt+f"}), 0);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(xdotool({"key", "x"}), 0);
+    std::optional<ChildExit> end = corvix.child->waitExit(15s);
+    ASSERT_TRUE(end.has_value()) << describe(*x_, corvix);
+    EXPECT_EQ(end->code, 0) << log(corvix);
+    std::ifstream ini(vault_ + "/corvix.INI");
+    std::stringstream text;
+    text << ini.rdbuf();
+    EXPECT_NE(text.str().find("[BrowseCVCAT]"), std::string::npos) << text.str();
 }
 
 }  // namespace
