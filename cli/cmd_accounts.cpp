@@ -5,7 +5,6 @@
 #include "cli/command.h"
 #include "runtime/date.h"
 #include "runtime/picture.h"
-#include "vault/prime.h"
 #include "vault/tables.h"
 
 namespace corvix::cli {
@@ -27,7 +26,7 @@ std::string caption(const std::string& label) {
     return out;
 }
 
-bool revealing(const VaultSession& session, const Options& o) {
+bool revealing(const ManagedSession& session, const Options& o) {
     return o.has("--reveal") || session.state().master.RevealPasswords != 0;
 }
 
@@ -44,19 +43,18 @@ int runList(const std::vector<std::string>& args) {
     std::string error;
     if (!parseOptions(args, {"--reveal"}, {}, o, &error)) return usageError("list", error);
     if (!o.positional.empty()) return usageError("list", "list takes no arguments");
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     const bool reveal = revealing(session, o);
-    storage::Table& pas = session.tables().pas;
-    vault::PasBuffer r;
-    rc = pas.set(vault::pas::K_Category);
-    while (rc == storage::kNoError && (rc = pas.next(r)) == storage::kNoError)
+    framework::VaultManagers& m = session.managers();
+    if (m.pas.SetOrder(vault::pas::K_Category) != framework::kLevelBenign) return kExitError;
+    const vault::PasBuffer& r = m.pasRecord;
+    while (readNext(m.pas, &rc))
         std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r->PAS_ID, r->Category.c_str(),
                     r->Description.c_str(), r->Name.c_str(),
                     shownPassword(r->Password, reveal).c_str(), r->URL.c_str());
-    if (rc != storage::kRecordNotAvailable) return failWithStorage(pas.error(), vault::kVaultFile);
-    return kExitOk;
+    return rc;
 }
 
 int runShow(const std::vector<std::string>& args) {
@@ -66,12 +64,12 @@ int runShow(const std::vector<std::string>& args) {
     long id = 0;
     if (o.positional.size() != 1 || !parseNumber(o.positional[0], 1, 2147483647L, &id))
         return usageError("show", "show needs one account ID (a number)");
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
-    vault::PasBuffer r;
-    rc = fetchAccount(session, id, r);
+    rc = fetchAccount(session, id);
     if (rc != kExitOk) return rc;
+    const vault::PasBuffer& r = session.managers().pasRecord;
     const bool reveal = revealing(session, o);
     const auto& m = session.state().master;
     auto line = [](const char* label, const std::string& value) {
@@ -112,12 +110,16 @@ int runAdd(const std::vector<std::string>& args) {
     if (o.hasValue("--wait") && !parseNumber(o.value("--wait"), 0, 255, &wait))
         return usageError("add", "--wait takes seconds from 0 to 255");
 
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
 
-    vault::PasBuffer r;
-    vault::primeCVPAS(r.record(), runtime::today());
+    // The new account starts with the values a new account gets in the form; the number
+    // is given (and the record added) by the insert, so a refused add leaves nothing.
+    framework::VaultManagers& m = session.managers();
+    vault::PasBuffer& r = m.pasRecord;
+    r.clear();
+    if (m.pas.primeFields) m.pas.primeFields(r);
     auto put = [&](const char* option, int field) {
         if (o.hasValue(option)) r.set(field, o.value(option));
     };
@@ -138,21 +140,11 @@ int runAdd(const std::vector<std::string>& args) {
         std::fill(password.begin(), password.end(), '\0');
     }
 
-    const vault::FieldCheck check = vault::validateCVPAS(r.record(), session.tables().cat);
-    if (!check.ok) return failWith(check.title, check.text);
-
-    storage::Table& pas = session.tables().pas;
-    rc = vault::insertNumbered(pas, r);
-    if (rc == storage::kDuplicateKey) {
-        const int k = pas.decl().keyIndex(pas.error().key);
-        const std::string key = k >= 0 ? pas.decl().keys[k].description : pas.error().key;
-        return failWith("Duplicate Key Error",
-                        "Adding this record creates a duplicate entry for the key: " + key);
-    }
-    if (rc != storage::kNoError)
-        return failWith("Record Insert Error",
-                        "An error was experienced during the creation of a record. Error: " +
-                            pas.error().text + ".");
+    // The field rules (the category must exist), the numbering and a duplicate key are
+    // the file manager's; it prints its own message.
+    rc = m.pas.Insert();
+    std::fill(r->Password.begin(), r->Password.end(), '\0');
+    if (rc != framework::kLevelBenign) return kExitError;
     std::printf("%d\n", r->PAS_ID);
     return kExitOk;
 }

@@ -10,36 +10,28 @@ namespace {
 
 int runList(const std::vector<std::string>& args) {
     if (!args.empty()) return usageError("categories list", "categories list takes no arguments");
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
-    storage::Table& cat = session.tables().cat;
-    vault::CatBuffer record;
-    rc = cat.set(vault::cat::K_Category);
-    while (rc == storage::kNoError && (rc = cat.next(record)) == storage::kNoError)
-        std::printf("%s\n", record->Category.c_str());
-    if (rc != storage::kRecordNotAvailable) return failWithStorage(cat.error(), vault::kVaultFile);
-    return kExitOk;
+    framework::VaultManagers& m = session.managers();
+    if (m.cat.SetOrder(vault::cat::K_Category) != framework::kLevelBenign) return kExitError;
+    while (readNext(m.cat, &rc)) std::printf("%s\n", m.catRecord->Category.c_str());
+    return rc;
 }
 
 int runAdd(const std::vector<std::string>& args) {
     if (args.size() != 1) return usageError("categories add", "categories add needs one NAME");
     const std::string name = runtime::rightTrim(runtime::cutToChars(args[0], 30));
     if (name.empty()) return usageError("categories add", "a category name cannot be blank");
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
-    storage::Table& cat = session.tables().cat;
-    vault::CatBuffer record;
-    record->Category = name;
-    rc = cat.add(record);
-    if (rc == storage::kDuplicateKey)
-        return failWith("Duplicate Key Error",
-                        "Adding this record creates a duplicate entry for the key: Category");
-    if (rc != storage::kNoError)
-        return failWith("Record Insert Error",
-                        "An error was experienced during the creation of a record. Error: " +
-                            cat.error().text + ".");
+    framework::VaultManagers& m = session.managers();
+    m.catRecord.clear();
+    m.catRecord->Category = name;
+    // A name that differs from an existing one only in letter case or trailing blanks is
+    // the same key: the manager refuses it with its duplicate-key message.
+    if (m.cat.Insert() != framework::kLevelBenign) return kExitError;
     std::printf("%s\n", name.c_str());
     return kExitOk;
 }

@@ -4,48 +4,10 @@
 #include <cstdio>
 
 #include "cli/command.h"
-#include "framework/error_manager.h"
-#include "framework/prompt.h"
-#include "framework/vault_managers.h"
 #include "runtime/picture.h"
 
 namespace corvix::cli {
 namespace {
-
-// Messages of the managers go to standard error as "title: text". Nobody is there to
-// answer a question ("Try again?"), so it is answered No: a failure is never retried
-// for ever.
-class NoPrompt : public framework::StderrPrompt {
-  public:
-    framework::Button ask(const std::string& title, const std::string& text, framework::Icon icon,
-                          unsigned buttons, framework::Button defaultButton) override {
-        framework::Button b = StderrPrompt::ask(title, text, icon, buttons, defaultButton);
-        return (buttons & framework::kButtonNo) ? framework::kButtonNo : b;
-    }
-};
-
-class ManagedSession {
-  public:
-    ManagedSession() : previous_(framework::setPrompt(&prompt_)) {}
-    ~ManagedSession() {
-        if (opened_) framework::vaultManagers().catRelations.Close();
-        framework::setPrompt(previous_);
-    }
-    int open() {
-        int rc = session_.openAndLogOn();
-        if (rc != kExitOk) return rc;
-        if (framework::vaultManagers().catRelations.Open() != framework::kLevelBenign)
-            return kExitError;
-        opened_ = true;
-        return kExitOk;
-    }
-
-  private:
-    NoPrompt prompt_;
-    framework::Prompt* previous_;
-    VaultSession session_;
-    bool opened_ = false;
-};
 
 std::string categoryName(const std::string& arg) {
     return runtime::rightTrim(runtime::cutToChars(arg, 30));
@@ -71,7 +33,7 @@ int runRename(const std::vector<std::string>& args) {
     if (from.empty() || to.empty())
         return usageError("categories rename", "a category name cannot be blank");
     ManagedSession session;
-    int rc = session.open();
+    int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = framework::vaultManagers();
     if (!fetchCategory(m, from)) return kExitError;
@@ -86,7 +48,7 @@ int runDelete(const std::vector<std::string>& args) {
     const std::string name = categoryName(args[0]);
     if (name.empty()) return usageError("categories delete", "a category name cannot be blank");
     ManagedSession session;
-    int rc = session.open();
+    int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = framework::vaultManagers();
     if (!fetchCategory(m, name)) return kExitError;

@@ -5,7 +5,6 @@
 
 #include "cli/command.h"
 #include "runtime/date.h"
-#include "vault/access.h"
 #include "vault/prime.h"
 #include "vault/tables.h"
 
@@ -34,6 +33,21 @@ bool newMasterPassword(bool fromStdin, std::string& password, int* rc) {
     return true;
 }
 
+// Accounts start in the default category, which must exist for them to be saved: added
+// through the categories' manager unless it is there already.
+int ensureDefaultCategory(framework::VaultManagers& m) {
+    m.catRecord.clear();
+    m.catRecord->Category = vault::kDefaultCategory;
+    if (m.cat.TryFetch(vault::cat::K_Category) == framework::kLevelBenign) return kExitOk;
+    if (m.cat.PendingError() != 0) {
+        m.cat.RaisePending();
+        return kExitError;
+    }
+    m.catRecord.clear();
+    m.catRecord->Category = vault::kDefaultCategory;
+    return m.cat.Insert() == framework::kLevelBenign ? kExitOk : kExitError;
+}
+
 int runInit(const std::vector<std::string>& args) {
     Options o;
     std::string error;
@@ -41,13 +55,15 @@ int runInit(const std::vector<std::string>& args) {
         return usageError("init", error);
     if (!o.positional.empty()) return usageError("init", "init takes no arguments");
 
-    VaultSession session;
+    ManagedSession session;
     int rc = session.open();
     if (rc != kExitOk) return rc;
     if (session.state().setUp) return failWith("Error", "The vault is already set up.");
 
     const int32_t today = runtime::today();
-    vault::MasBuffer master;
+    framework::VaultManagers& m = session.managers();
+    vault::MasBuffer& master = m.masRecord;
+    master.clear();
     vault::primeNewVaultMaster(master.record(), today);
     std::string password;
     rc = kExitError;
@@ -55,17 +71,14 @@ int runInit(const std::vector<std::string>& args) {
     master.set(vault::mas::Password, password);  // cut to the field's 128 characters
     std::fill(password.begin(), password.end(), '\0');
     master->EncPassword = vault::installationIdentity(master.record(), today);
+    const bool blank = master->Password.empty();
 
-    if (session.tables().mas.add(master) != storage::kNoError)
-        return failWith("Record Insert Error",
-                        "An error was experienced during the creation of a record. Error: " +
-                            session.tables().mas.error().text + ".");
-    // Accounts start in the default category, which must exist for them to be saved.
-    if (vault::ensureDefaultCategory(session.tables().cat) != storage::kNoError)
-        return failWith("Record Insert Error",
-                        "An error was experienced during the creation of a record. Error: " +
-                            session.tables().cat.error().text + ".");
-    std::printf("vault set up%s\n", master->Password.empty() ? " without a master password" : "");
+    rc = m.mas.Insert();
+    std::fill(master->Password.begin(), master->Password.end(), '\0');
+    if (rc != framework::kLevelBenign) return kExitError;
+    rc = ensureDefaultCategory(m);
+    if (rc != kExitOk) return rc;
+    std::printf("vault set up%s\n", blank ? " without a master password" : "");
     return kExitOk;
 }
 

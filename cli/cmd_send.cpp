@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "cli/command.h"
+#include "cli/managed_accounts.h"
 #include "framework/prompt.h"
 #include "platform/desktop/desktop.h"
 #include "send/send_account.h"
-#include "send/vault_accounts.h"
 #include "send/watch.h"
 #include "send/windows.h"
 #include "vault/tables.h"
@@ -62,18 +62,18 @@ int runSend(const std::vector<std::string>& args) {
     long id = 0;
     if (args.size() != 1 || !parseNumber(args[0], 1, 2147483647L, &id))
         return usageError("send", "send needs one account ID (a number)");
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
-    vault::PasBuffer r;
-    rc = fetchAccount(session, id, r);
+    rc = fetchAccount(session, id);
     if (rc != kExitOk) return rc;
+    const vault::PasRecord account = session.managers().pasRecord.record();
 
     DesktopSession desk;
     if (!desk.open()) return kExitError;
     // No frame here: the window the user works in is the one in front now.
     send::SampleForegroundWindow(desk.desktop(), 0);
-    const send::SendResult result = send::SendAccount(r.record());
+    const send::SendResult result = send::SendAccount(account);
     switch (result) {
         case send::SendResult::Sent:
             letKeysArrive();
@@ -95,13 +95,13 @@ int runWatch(const std::vector<std::string>& args) {
     if (o.hasValue("--seconds") && !parseNumber(o.value("--seconds"), 0, 100000000L, &seconds))
         return usageError("watch", "--seconds takes a whole number of seconds");
 
-    VaultSession session;
+    ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     DesktopSession desk;
     if (!desk.open()) return kExitError;
 
-    send::VaultAccounts accounts(session.tables().pas);
+    ManagedAccounts accounts(session.managers().pas, session.managers().pasRecord);
     send::Watcher watcher(&accounts);
     bool typedAny = false;
     watcher.onServed = [&](const send::WatchEntry& e, const send::ServedWindow& w, bool typed) {
@@ -111,8 +111,7 @@ int runWatch(const std::vector<std::string>& args) {
         typedAny = typedAny || typed;
     };
     watcher.BuildWatchList();
-    if (accounts.lastError() != 0)
-        return failWithStorage(session.tables().pas.error(), vault::kVaultFile);
+    if (accounts.failed()) return kExitError;  // the message has been printed
     std::fprintf(stderr, "corvix-cli: watching %zu account(s)\n", watcher.WatchList.size());
 
     stopRequested = 0;

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -252,6 +253,61 @@ int VaultSession::openAndLogOn() {
     return rc != kExitOk ? rc : logOn();
 }
 
+// ---- the vault through the managers ----
+
+framework::Button CliPrompt::ask(const std::string& title, const std::string& text,
+                                 framework::Icon icon, unsigned buttons,
+                                 framework::Button defaultButton) {
+    const framework::Button b = StderrPrompt::ask(title, text, icon, buttons, defaultButton);
+    return (buttons & framework::kButtonNo) ? framework::kButtonNo : b;
+}
+
+int CliErrorManager::OnFatal(const framework::MessageEntry& m, const std::string& text) {
+    framework::prompt().ask(m.title, text, framework::Icon::Information, framework::kButtonOk,
+                            framework::kButtonOk);
+    // Not a normal end: leave at once with the error code. A change under way is rolled
+    // back by the storage when the vault is opened next.
+    std::fflush(nullptr);
+    std::_Exit(kExitError);
+}
+
+ManagedSession::ManagedSession()
+    : previousPrompt_(framework::setPrompt(&prompt_)),
+      previousErrors_(framework::setErrorManager(&errors_)) {}
+
+ManagedSession::~ManagedSession() {
+    if (opened_) {
+        framework::VaultManagers& m = framework::vaultManagers();
+        m.catRelations.Close();
+        m.masRelations.Close();
+    }
+    framework::destroyVaultManagers();
+    framework::setErrorManager(previousErrors_);
+    framework::setPrompt(previousPrompt_);
+}
+
+int ManagedSession::open() {
+    const int rc = session_.open();
+    return rc != kExitOk ? rc : handOver();
+}
+
+int ManagedSession::openAndLogOn() {
+    const int rc = session_.openAndLogOn();
+    return rc != kExitOk ? rc : handOver();
+}
+
+// The direct handles of the start-up checks are closed first, so that no table is open
+// twice and every record goes through the managers' own handles.
+int ManagedSession::handOver() {
+    session_.tables().closeAll();
+    framework::VaultManagers& m = framework::vaultManagers();
+    opened_ = true;
+    // The categories bring their accounts along (the relation opens both).
+    if (m.catRelations.Open() != framework::kLevelBenign) return kExitError;
+    if (m.masRelations.Open() != framework::kLevelBenign) return kExitError;
+    return kExitOk;
+}
+
 bool parseNumber(const std::string& text, long low, long high, long* out) {
     if (text.empty()) return false;
     char* end = nullptr;
@@ -261,15 +317,27 @@ bool parseNumber(const std::string& text, long low, long high, long* out) {
     return true;
 }
 
-int fetchAccount(VaultSession& session, long id, vault::PasBuffer& into) {
-    storage::Table& pas = session.tables().pas;
-    into->PAS_ID = static_cast<int32_t>(id);
-    const int rc = pas.get(vault::pas::K_PAS_ID, into);
-    if (rc == storage::kRecordNotFound)
-        return failWith("Record Retrieval Error",
-                        "There is no account with ID " + std::to_string(id) + ".");
-    if (rc != storage::kNoError) return failWithStorage(pas.error(), vault::kVaultFile);
-    return kExitOk;
+int fetchAccount(ManagedSession& session, long id) {
+    framework::VaultManagers& m = session.managers();
+    m.pasRecord.clear();
+    m.pasRecord->PAS_ID = static_cast<int32_t>(id);
+    if (m.pas.TryFetch(vault::pas::K_PAS_ID) == framework::kLevelBenign) return kExitOk;
+    if (m.pas.PendingError() != 0) {
+        m.pas.RaisePending();
+        return kExitError;
+    }
+    return failWith("Record Retrieval Error",
+                    "There is no account with ID " + std::to_string(id) + ".");
+}
+
+bool readNext(framework::FileManager& file, int* rc) {
+    *rc = kExitOk;
+    if (file.TryNext() == framework::kLevelBenign) return true;
+    if (!file.EndOfFile()) {
+        file.RaisePending();
+        *rc = kExitError;
+    }
+    return false;
 }
 
 }  // namespace corvix::cli

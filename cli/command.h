@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/error_manager.h"
+#include "framework/prompt.h"
+#include "framework/vault_managers.h"
 #include "vault/access.h"
 #include "vault/startup_checks.h"
 
@@ -82,6 +85,8 @@ int failWith(const std::string& title, const std::string& text);
 int failWithStorage(const storage::Error& error, const std::string& file);
 
 // ---- the vault in the working directory ----
+// Opens the vault's tables directly for the start-up checks and for counting records
+// (status); everything that reads or writes records goes through ManagedSession.
 class VaultSession {
   public:
     VaultSession();
@@ -106,14 +111,65 @@ class VaultSession {
     vault::StartupState state_;
 };
 
+// Messages of the managers go to standard error as "title: text". Nobody is there to
+// answer a question ("Try again?"), so it is answered No when No is offered: a failure is
+// never retried for ever.
+class CliPrompt : public framework::StderrPrompt {
+  public:
+    framework::Button ask(const std::string& title, const std::string& text, framework::Icon icon,
+                          unsigned buttons, framework::Button defaultButton) override;
+};
+
+// A failure that ends the program is printed like every other message ("title: text",
+// without the box's "Press OK" line) and ends the command with exit code 1.
+class CliErrorManager : public framework::ErrorManager {
+  protected:
+    int OnFatal(const framework::MessageEntry& m, const std::string& text) override;
+};
+
+// The vault reached the way the program's windows reach it: the start-up checks run over
+// the directly opened tables, which are then closed, and every record is read and written
+// through the framework's file and relation managers (prime values, field rules,
+// numbering, duplicate keys and their messages). While a session lives, the managers'
+// messages go to standard error.
+class ManagedSession {
+  public:
+    ManagedSession();
+    ~ManagedSession();
+    ManagedSession(const ManagedSession&) = delete;
+    ManagedSession& operator=(const ManagedSession&) = delete;
+    // The start-up checks only (a vault that is not set up yet); returns an exit code.
+    int open();
+    // The start-up checks and the master password; returns an exit code.
+    int openAndLogOn();
+
+    const vault::StartupState& state() const { return session_.state(); }
+    framework::VaultManagers& managers() { return framework::vaultManagers(); }
+
+  private:
+    int handOver();
+
+    CliPrompt prompt_;
+    CliErrorManager errors_;
+    framework::Prompt* previousPrompt_;
+    framework::ErrorManager* previousErrors_;
+    VaultSession session_;
+    bool opened_ = false;
+};
+
 // The directory of the running executable (where the shipped word database lies).
 std::string executableDirectory();
 
 // A whole decimal number from low to high; false for anything else.
 bool parseNumber(const std::string& text, long low, long high, long* out);
 
-// Reads the account with this PAS:PAS_ID from the open vault; prints the error and
-// returns its exit code when there is none or it cannot be read, else kExitOk.
-int fetchAccount(VaultSession& session, long id, vault::PasBuffer& into);
+// Reads the account with this PAS:PAS_ID through the accounts' file manager into its
+// shared buffer (managers().pasRecord); prints the error and returns its exit code when
+// there is none or it cannot be read, else kExitOk.
+int fetchAccount(ManagedSession& session, long id);
+
+// Reads on in the manager's current order into its buffer: true for a record; false at
+// the end (*rc = kExitOk) or on a failure, which is printed (*rc = kExitError).
+bool readNext(framework::FileManager& file, int* rc);
 
 }  // namespace corvix::cli
