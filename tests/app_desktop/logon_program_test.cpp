@@ -1,0 +1,321 @@
+// The master-password logon in the running program: Win+S while logged off asks for the
+// password, typed into the plain window, or given by clicking the cells of a grid picture
+// or exact places on a picture. A right password logs on (the Lists menu then opens the
+// categories list, which keeps its place in corvix.INI on Exit); a wrong one is refused
+// and leaves the program logged off.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "child_process.h"
+#include "tray_fixture.h"
+#include "x_windows.h"
+
+namespace corvix::app::desktop_testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kAccessDeniedTitle = "Access Denied";
+// The blue every pixel of the helper's picture carries; red and green are its x and y.
+constexpr int kPictureTagBlue = 0x5A;
+
+struct PicturePassword {
+    int width = 0, height = 0;
+    std::vector<std::pair<int, int>> clicks;  // picture coordinates, in order
+};
+
+class LogonProgramTest : public TrayProgramTest {
+  protected:
+    // Gives the vault set up by makeVault a picture master password (helper program).
+    std::optional<PicturePassword> makeImageVault(const std::string& basis) {
+        ChildOptions o;
+        ToolResult r = runTool({CORVIX_IMAGE_VAULT_TOOL, vault_, basis}, o, 60s);
+        EXPECT_TRUE(!r.timedOut && r.exit.exited && r.exit.code == 0) << r.output;
+        if (r.timedOut || !r.exit.exited || r.exit.code != 0) return std::nullopt;
+        PicturePassword p;
+        std::istringstream lines(r.output);
+        std::string word;
+        while (lines >> word) {
+            int a = 0, b = 0;
+            lines >> a >> b;
+            if (word == "picture") {
+                p.width = a;
+                p.height = b;
+            } else if (word == "click") {
+                p.clicks.emplace_back(a, b);
+            }
+        }
+        EXPECT_GT(p.width, 0) << r.output;
+        EXPECT_FALSE(p.clicks.empty()) << r.output;
+        return p;
+    }
+
+    // Starts the program, waits until it sits in the tray, and presses Win+S: the logon
+    // window, in front.
+    XWindowInfo startAndAskForLogon(Program& corvix) {
+        corvix = start();
+        EXPECT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+        EXPECT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
+        EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+        return pressWinSForLogon(corvix);
+    }
+
+    XWindowInfo pressWinSForLogon(Program& corvix) {
+        EXPECT_EQ(xdotool({"key", "super+s"}), 0);
+        XWindowInfo logon;
+        const bool shown = waitUntil(
+            [&] {
+                logon = windowTitled(*x_, corvix, kLogonWindowTitle);
+                return logon.viewable && x_->activeWindow() == logon.id;
+            },
+            10s);
+        EXPECT_TRUE(shown) << "no logon window in front after Win+S\n" << describe(*x_, corvix);
+        std::this_thread::sleep_for(500ms);  // drawn
+        return shown ? x_->info(logon.id) : XWindowInfo{};
+    }
+
+    // Lists -> Categories, then File -> Exit: true when the program ended with code 0 and
+    // the categories list (open only when logged on) kept its place in corvix.INI.
+    bool categoriesListOpensAndExitSavesIt(Program& corvix) {
+        const bool front = waitUntil(
+            [&] {
+                XWindowInfo f = frameOf(*x_, corvix);
+                return f.viewable && x_->activeWindow() == f.id;
+            },
+            10s);
+        EXPECT_TRUE(front) << "the frame is not in front after the logon\n"
+                           << describe(*x_, corvix);
+        std::this_thread::sleep_for(500ms);
+        xdotool({"key", "alt+l"});  // "&Lists"
+        std::this_thread::sleep_for(300ms);
+        xdotool({"key", "c"});  // "&Categories"
+        std::this_thread::sleep_for(1s);
+        exitByFileMenu(corvix);
+        return iniText().find("[BrowseCVCAT]") != std::string::npos;
+    }
+
+    void exitByFileMenu(Program& corvix) {
+        xdotool({"key", "alt+f"});
+        std::this_thread::sleep_for(300ms);
+        xdotool({"key", "x"});  // "E&xit"
+        std::optional<ChildExit> end = corvix.child->waitExit(15s);
+        ASSERT_TRUE(end.has_value()) << "still running after Exit\n" << describe(*x_, corvix);
+        EXPECT_TRUE(end->exited && end->code == 0) << log(corvix);
+    }
+
+    std::string iniText() const { return readFile(vault_ + "/corvix.INI"); }
+
+    // Where the helper's picture lies in a window: every picture pixel names its own
+    // coordinates, so each one votes for an origin; grid lines and marks do not vote.
+    std::optional<std::pair<int, int>> pictureOrigin(const XWindowInfo& w, const PicturePassword& p,
+                                                     const std::string& fileName) {
+        if (!screenshot(std::to_string(w.id), fileName)) return std::nullopt;
+        QImage shot(QString(CORVIX_SCREENSHOT_DIR) + "/" + QString::fromStdString(fileName));
+        if (shot.isNull()) return std::nullopt;
+        std::map<std::pair<int, int>, int> votes;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb c = shot.pixel(x, y);
+                if (qBlue(c) != kPictureTagBlue || qRed(c) >= p.width || qGreen(c) >= p.height)
+                    continue;
+                ++votes[{x - qRed(c), y - qGreen(c)}];
+            }
+        }
+        auto best = votes.begin();
+        for (auto it = votes.begin(); it != votes.end(); ++it)
+            if (it->second > best->second) best = it;
+        // Most of the picture must be on the screen, unscaled.
+        if (best == votes.end() || best->second < p.width * p.height / 2) return std::nullopt;
+        return best->first;
+    }
+
+    void clickAt(const XWindowInfo& w, std::pair<int, int> origin, std::pair<int, int> point) {
+        EXPECT_EQ(xdotool({"mousemove", std::to_string(w.x + origin.first + point.first),
+                           std::to_string(w.y + origin.second + point.second), "click", "1"}),
+                  0);
+        std::this_thread::sleep_for(300ms);
+    }
+
+    // Clicks the password on the picture window: the window stays open until the last
+    // click completes the password, then closes by itself.
+    void clickPassword(Program& corvix, const PicturePassword& p, const std::string& shotName) {
+        XWindowInfo logon = pressWinSForLogon(corvix);
+        ASSERT_NE(logon.id, 0u);
+        EXPECT_GE(logon.width, p.width) << "the window is sized around the picture";
+        EXPECT_GE(logon.height, p.height);
+        std::optional<std::pair<int, int>> origin = pictureOrigin(logon, p, shotName);
+        ASSERT_TRUE(origin.has_value())
+            << "the picture is not on the logon window (" << shotName << ")";
+        for (size_t i = 0; i < p.clicks.size(); ++i) {
+            EXPECT_TRUE(x_->info(logon.id).viewable)
+                << "closed after " << i << " of " << p.clicks.size() << " clicks";
+            clickAt(logon, *origin, p.clicks[i]);
+        }
+        EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s))
+            << "the completed password did not close the window\n"
+            << describe(*x_, corvix);
+        EXPECT_EQ(windowTitled(*x_, corvix, kAccessDeniedTitle).id, 0u);
+    }
+};
+
+// --- Typed ---------------------------------------------------------------------------
+
+TEST_F(LogonProgramTest, TypedMasterPasswordLogsOn) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    Program corvix;
+    XWindowInfo logon = startAndAskForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+    EXPECT_TRUE(screenshot(std::to_string(logon.id), "logon-normal-program.png"));
+
+    ASSERT_EQ(xdotool({"type", "--delay", "40", "tray secret"}), 0);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s))
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(windowTitled(*x_, corvix, kAccessDeniedTitle).id, 0u) << describe(*x_, corvix);
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+    // The typed window kept its place under its own name.
+    EXPECT_NE(iniText().find("[Logon:Normal]"), std::string::npos) << iniText();
+}
+
+TEST_F(LogonProgramTest, WrongTypedPasswordIsRefusedAndLeavesTheProgramLoggedOff) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    Program corvix;
+    XWindowInfo logon = startAndAskForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+
+    // Letter case counts.
+    ASSERT_EQ(xdotool({"type", "--delay", "40", "Tray secret"}), 0);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    XWindowInfo denied;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            denied = windowTitled(*x_, corvix, kAccessDeniedTitle);
+            return denied.viewable;
+        },
+        10s))
+        << "no \"Access Denied\" message\n"
+        << describe(*x_, corvix);
+    EXPECT_FALSE(x_->info(logon.id).viewable) << "the logon window stays behind the message";
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(screenshot(std::to_string(denied.id), "logon-access-denied-program.png"));
+    ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == denied.id; }, 5s));
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);  // OK
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(denied.id).viewable; }, 10s));
+    EXPECT_TRUE(corvix.child->running()) << log(corvix);
+
+    // Still logged off: Win+S asks again, and this time the right password gets in.
+    XWindowInfo again = pressWinSForLogon(corvix);
+    ASSERT_NE(again.id, 0u) << "Win+S did not ask again: logged on by a wrong password?";
+    ASSERT_EQ(xdotool({"type", "--delay", "40", "tray secret"}), 0);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(again.id).viewable; }, 10s));
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+}
+
+TEST_F(LogonProgramTest, CancelledLogonKeepsTheListsClosed) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    Program corvix;
+    XWindowInfo logon = startAndAskForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+    ASSERT_EQ(xdotool({"type", "--delay", "40", "tray secret"}), 0);
+    ASSERT_EQ(xdotool({"key", "Escape"}), 0);  // typed, but not confirmed
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(windowTitled(*x_, corvix, kAccessDeniedTitle).id, 0u) << "a cancel is no error";
+    EXPECT_FALSE(categoriesListOpensAndExitSavesIt(corvix))
+        << "the categories list opened while logged off\n"
+        << iniText();
+}
+
+// --- Grid clicks on a picture ----------------------------------------------------------
+
+TEST_F(LogonProgramTest, ClickingTheGridCellsOfThePasswordLogsOn) {
+    ASSERT_TRUE(makeVault("typed is not used"));
+    std::optional<PicturePassword> password = makeImageVault("grid");
+    ASSERT_TRUE(password.has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    clickPassword(corvix, *password, "logon-image-program.png");
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+    EXPECT_NE(iniText().find("[Logon:Image]"), std::string::npos) << "not the grid window\n"
+                                                                  << iniText();
+}
+
+// --- Exact-location clicks on a picture ------------------------------------------------
+
+TEST_F(LogonProgramTest, ClickingThePlacesOfThePasswordLogsOn) {
+    ASSERT_TRUE(makeVault("typed is not used"));
+    std::optional<PicturePassword> password = makeImageVault("location");
+    ASSERT_TRUE(password.has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    clickPassword(corvix, *password, "logon-location-program.png");
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+    EXPECT_NE(iniText().find("[Logon:ImageByLocation]"), std::string::npos)
+        << "not the exact-location window\n"
+        << iniText();
+}
+
+TEST_F(LogonProgramTest, PlacesNearThePicturesFarEdgesLogOn) {
+    // Their codes lie beyond ASCII: the stored password and the clicked one must agree
+    // character for character, not byte for byte.
+    ASSERT_TRUE(makeVault("typed is not used"));
+    std::optional<PicturePassword> password = makeImageVault("location-far");
+    ASSERT_TRUE(password.has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    clickPassword(corvix, *password, "logon-location-far-program.png");
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+}
+
+TEST_F(LogonProgramTest, ClicksAwayFromThePlacesAreRefused) {
+    ASSERT_TRUE(makeVault("typed is not used"));
+    std::optional<PicturePassword> password = makeImageVault("location");
+    ASSERT_TRUE(password.has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    XWindowInfo logon = pressWinSForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+    std::optional<std::pair<int, int>> origin = pictureOrigin(logon, *password, "logon-loc-a.png");
+    ASSERT_TRUE(origin.has_value());
+    // The right places but the last one far off: the window stays open; OK then refuses.
+    for (size_t i = 0; i + 1 < password->clicks.size(); ++i)
+        clickAt(logon, *origin, password->clicks[i]);
+    auto [lx, ly] = password->clicks.back();
+    clickAt(logon, *origin, {(lx + password->width / 2) % password->width, ly});
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(x_->info(logon.id).viewable) << "a wrong place completed the password";
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);  // OK has the focus after a click
+    XWindowInfo denied;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            denied = windowTitled(*x_, corvix, kAccessDeniedTitle);
+            return denied.viewable;
+        },
+        10s))
+        << describe(*x_, corvix);
+    if (denied.viewable) {
+        ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == denied.id; }, 5s));
+        ASSERT_EQ(xdotool({"key", "Return"}), 0);
+        EXPECT_TRUE(waitUntil([&] { return !x_->info(denied.id).viewable; }, 10s));
+    }
+    EXPECT_FALSE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+}
+
+}  // namespace
+}  // namespace corvix::app::desktop_testing
