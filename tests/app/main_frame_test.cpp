@@ -339,8 +339,10 @@ TEST_F(FrameTest, NavigationButtonsFollowTheActiveWindow) {
     };
     MainFrame& f = open(o);
     EXPECT_EQ(f.toolAction(2003), nullptr);  // the frame has no Select button
-    for (int control = 2001; control <= 2012; ++control)
-        if (control != 2003) EXPECT_FALSE(f.toolAction(control)->isEnabled()) << control;
+    for (int control = 2001; control <= 2012; ++control) {
+        if (control == 2003) continue;
+        EXPECT_FALSE(f.toolAction(control)->isEnabled()) << control;
+    }
     framework::createVaultManagers();
     int thread = accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
     ASSERT_GE(thread, 2);
