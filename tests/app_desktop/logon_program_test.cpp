@@ -250,6 +250,34 @@ TEST_F(LogonProgramTest, ClickingTheGridCellsOfThePasswordLogsOn) {
                                                                   << iniText();
 }
 
+TEST_F(LogonProgramTest, GridCellsInAnotherOrderAreNotThePasswordUntilResetAndRedone) {
+    ASSERT_TRUE(makeVault("typed is not used"));
+    std::optional<PicturePassword> password = makeImageVault("grid");
+    ASSERT_TRUE(password.has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    XWindowInfo logon = pressWinSForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+    std::optional<std::pair<int, int>> origin = pictureOrigin(logon, *password, "logon-grid-a.png");
+    ASSERT_TRUE(origin.has_value());
+    // The same cells backwards: not the password, so the window waits.
+    for (auto it = password->clicks.rbegin(); it != password->clicks.rend(); ++it)
+        clickAt(logon, *origin, *it);
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(x_->info(logon.id).viewable) << "the cells in another order logged on";
+
+    // "&Reset" empties the entry; the right order then completes it.
+    ASSERT_EQ(xdotool({"key", "alt+r"}), 0);
+    std::this_thread::sleep_for(300ms);
+    for (const auto& click : password->clicks) clickAt(logon, *origin, click);
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s))
+        << "the right cells after Reset did not log on\n"
+        << describe(*x_, corvix);
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+}
+
 // --- Exact-location clicks on a picture ------------------------------------------------
 
 TEST_F(LogonProgramTest, ClickingThePlacesOfThePasswordLogsOn) {

@@ -70,6 +70,21 @@ int main(int argc, char** argv) {
     theme->ShowHint = 0;
     theme->GridColor = 0x0000FF;  // red
     theme->Password = security::makeSymbolString("ABCDEFGHJKLMNPQRSTUVWXYZ23456789");
+    // Tests also click the cells in another order and expect a different entry: the
+    // three cells clicked must read three different symbols (drawn again until they do).
+    const std::vector<std::pair<int, int>> cellsClicked{{3, 1}, {1, 2}, {2, 3}, {3, 1}};
+    auto distinct = [&] {
+        const std::u32string symbols = security::toChars(theme->Password);
+        std::u32string seen;
+        for (auto [c, r] : cellsClicked) {
+            const char32_t s = security::symbolAt(symbols, security::symbolIndex(c, r, 3));
+            if (seen.find(s) == std::u32string::npos) seen.push_back(s);
+        }
+        return seen.size() == 3;  // (3, 1) is clicked twice
+    };
+    for (int draw = 0; grid && !distinct() && draw < 1000; ++draw) {
+        theme->Password = security::makeSymbolString("ABCDEFGHJKLMNPQRSTUVWXYZ23456789");
+    }
     if (int rc = vault::insertNumbered(tables.gsd, theme); rc != 0)
         return fail("cannot add the theme", rc);
 
@@ -80,7 +95,7 @@ int main(int argc, char** argv) {
         // Four clicks, one cell twice, in an order unlike the cells' own.
         vault::GsdRecord shown = theme.record();
         const std::vector<security::ThemeCell> cells = security::buildCells(shown, area);
-        for (auto [c, r] : {std::pair{3, 1}, std::pair{1, 2}, std::pair{2, 3}, std::pair{3, 1}}) {
+        for (auto [c, r] : cellsClicked) {
             for (const security::ThemeCell& cell : cells) {
                 if (cell.c != c || cell.r != r) continue;
                 clicks.push_back({cell.box.x + cell.box.w / 2, cell.box.y + cell.box.h / 2});
