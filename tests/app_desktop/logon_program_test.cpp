@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -52,7 +54,7 @@ class LogonProgramTest : public TrayProgramTest {
             }
         }
         EXPECT_GT(p.width, 0) << r.output;
-        EXPECT_FALSE(p.clicks.empty()) << r.output;
+        if (basis != "missing-theme") EXPECT_FALSE(p.clicks.empty()) << r.output;
         return p;
     }
 
@@ -133,6 +135,45 @@ class LogonProgramTest : public TrayProgramTest {
         // Most of the picture must be on the screen, unscaled.
         if (best == votes.end() || best->second < p.width * p.height / 2) return std::nullopt;
         return best->first;
+    }
+
+    // Where the helper's picture lies in a window when it is shown scaled: the box of the
+    // pixels carrying its tag, most of which must be picture.
+    struct ShownPicture {
+        int x = 0, y = 0, w = 0, h = 0;
+    };
+    std::optional<ShownPicture> scaledPicture(const XWindowInfo& w, const PicturePassword& p,
+                                              const std::string& fileName) {
+        if (!screenshot(std::to_string(w.id), fileName)) return std::nullopt;
+        QImage shot(QString(CORVIX_SCREENSHOT_DIR) + "/" + QString::fromStdString(fileName));
+        int left = shot.width(), top = shot.height(), right = -1, bottom = -1;
+        long count = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb c = shot.pixel(x, y);
+                if (qBlue(c) != kPictureTagBlue || qRed(c) >= p.width || qGreen(c) >= p.height)
+                    continue;
+                // Greys of the window's text can carry the tag too; the picture has just
+                // one grey pixel.
+                if (std::abs(qRed(c) - qBlue(c)) < 4 && std::abs(qGreen(c) - qBlue(c)) < 4)
+                    continue;
+                ++count;
+                left = std::min(left, x);
+                top = std::min(top, y);
+                right = std::max(right, x);
+                bottom = std::max(bottom, y);
+            }
+        }
+        if (right < left + 16 || bottom < top + 16) return std::nullopt;
+        ShownPicture s{left, top, right - left + 1, bottom - top + 1};
+        if (count < static_cast<long>(s.w) * s.h / 2) return std::nullopt;
+        return s;
+    }
+
+    // A click at a point given in the picture's own units on the scaled picture.
+    void clickScaled(const XWindowInfo& w, const ShownPicture& s, const PicturePassword& p,
+                     std::pair<int, int> point) {
+        clickAt(w, {s.x, s.y}, {point.first * s.w / p.width, point.second * s.h / p.height});
     }
 
     void clickAt(const XWindowInfo& w, std::pair<int, int> origin, std::pair<int, int> point) {
@@ -276,6 +317,64 @@ TEST_F(LogonProgramTest, GridCellsInAnotherOrderAreNotThePasswordUntilResetAndRe
         << "the right cells after Reset did not log on\n"
         << describe(*x_, corvix);
     EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+}
+
+TEST_F(LogonProgramTest, GridCellsOfAPictureScaledToTheWindowLogOn) {
+    ASSERT_TRUE(makeVault("typed is not used"));
+    std::optional<PicturePassword> password = makeImageVault("grid-best-fit");
+    ASSERT_TRUE(password.has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    XWindowInfo logon = pressWinSForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+    std::optional<ShownPicture> shown =
+        scaledPicture(logon, *password, "logon-image-best-fit-program.png");
+    ASSERT_TRUE(shown.has_value()) << "the picture is not on the logon window";
+    // Scaled, its proportions kept (within a pixel of rounding).
+    EXPECT_NE(shown->w, password->width);
+    EXPECT_NEAR(shown->w * password->height, shown->h * password->width,
+                std::max(password->width, password->height));
+    for (size_t i = 0; i < password->clicks.size(); ++i) {
+        EXPECT_TRUE(x_->info(logon.id).viewable) << "closed after " << i << " clicks";
+        clickScaled(logon, *shown, *password, password->clicks[i]);
+    }
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s))
+        << "the cells of the scaled picture did not log on\n"
+        << describe(*x_, corvix);
+    EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
+}
+
+// --- A theme the vault does not have -----------------------------------------------------
+
+TEST_F(LogonProgramTest, AMissingPictureThemeIsReportedAndNoLogonWindowOpens) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    ASSERT_TRUE(makeImageVault("missing-theme").has_value());
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
+
+    ASSERT_EQ(xdotool({"key", "super+s"}), 0);
+    XWindowInfo error;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            error = windowTitled(*x_, corvix, "Error");
+            return error.viewable;
+        },
+        10s))
+        << "no \"Invalid theme selected.\" message\n"
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(screenshot(std::to_string(error.id), "logon-invalid-theme-program.png"));
+    EXPECT_FALSE(windowTitled(*x_, corvix, kLogonWindowTitle).viewable)
+        << "a logon window opened without its theme";
+    ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == error.id; }, 5s));
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !x_->info(error.id).viewable; }, 10s));
+    EXPECT_TRUE(corvix.child->running()) << log(corvix);
+    // Still logged off; the typed password is no way round the picture.
+    EXPECT_FALSE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
 }
 
 // --- Exact-location clicks on a picture ------------------------------------------------

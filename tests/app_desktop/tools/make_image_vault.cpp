@@ -4,8 +4,12 @@
 // needs to give that password by mouse:
 //   picture <width> <height>
 //   click <x> <y>        (one line per click, in picture coordinates, in order)
-// Usage: make_image_vault <vault folder> grid|location|location-far
-// (location-far: places near the right and bottom edges, whose codes lie beyond ASCII)
+// Usage: make_image_vault <vault folder> <kind>, kind one of
+//   grid            a 3x3 grid theme shown at the picture's actual size
+//   grid-best-fit   the same shown scaled to the window (clicks stay in picture units)
+//   location        an exact-location theme, places whose codes lie within ASCII
+//   location-far    places near the right and bottom edges, whose codes lie beyond ASCII
+//   missing-theme   the master record asks for a picture theme the vault does not have
 #include <unistd.h>
 
 #include <QColor>
@@ -46,12 +50,15 @@ int fail(const char* what, int rc) {
 
 int main(int argc, char** argv) {
     const std::string kind = argc == 3 ? argv[2] : "";
-    if (kind != "grid" && kind != "location" && kind != "location-far") {
-        std::fprintf(stderr, "usage: make_image_vault <vault folder> grid|location|location-far\n");
+    if (kind != "grid" && kind != "grid-best-fit" && kind != "location" && kind != "location-far" &&
+        kind != "missing-theme") {
+        std::fprintf(stderr,
+                     "usage: make_image_vault <vault folder> "
+                     "grid|grid-best-fit|location|location-far|missing-theme\n");
         return 2;
     }
     const std::string folder = argv[1];
-    const bool grid = kind == "grid";
+    const bool grid = kind.rfind("grid", 0) == 0;
     if (chdir(folder.c_str()) != 0) return fail("cannot enter the vault folder", -1);
     const std::string picture = folder + "/logon-picture.png";
     if (!drawPicture(picture)) return fail("cannot write the picture", -1);
@@ -65,7 +72,7 @@ int main(int argc, char** argv) {
     theme->Rows = 3;
     theme->Image = picture;
     theme->Basis = grid ? "Grid" : "Location";
-    theme->Style = "Actual Size";
+    theme->Style = kind == "grid-best-fit" ? "Best Fit" : "Actual Size";
     theme->ShowGrid = 1;
     theme->ShowHint = 0;
     theme->GridColor = 0x0000FF;  // red
@@ -85,8 +92,11 @@ int main(int argc, char** argv) {
     for (int draw = 0; grid && !distinct() && draw < 1000; ++draw) {
         theme->Password = security::makeSymbolString("ABCDEFGHJKLMNPQRSTUVWXYZ23456789");
     }
-    if (int rc = vault::insertNumbered(tables.gsd, theme); rc != 0)
+    if (kind == "missing-theme") {
+        theme->GSD_ID = 4242;  // no theme has it
+    } else if (int rc = vault::insertNumbered(tables.gsd, theme); rc != 0) {
         return fail("cannot add the theme", rc);
+    }
 
     const security::Rect area{0, 0, kWidth, kHeight};
     std::vector<security::Point> clicks;
@@ -102,7 +112,7 @@ int main(int argc, char** argv) {
                 password.push_back(cell.symbol);
             }
         }
-    } else {
+    } else if (kind != "missing-theme") {
         // Near places: codes within ASCII; far ones: codes up to 160.
         const std::vector<security::Point> near{{30, 40}, {150, 20}, {90, 110}, {20, 100}};
         const std::vector<security::Point> far{{230, 170}, {200, 150}, {234, 12}, {12, 174}};
@@ -119,7 +129,7 @@ int main(int argc, char** argv) {
         return fail("the vault has no master record", rc);
     master->UseMasterPasswordImage = 1;
     master->GSD_ID = theme->GSD_ID;
-    master->Password = security::toUtf8(password);
+    if (!password.empty()) master->Password = security::toUtf8(password);
     if (int rc = tables.mas.put(master); rc != 0) return fail("cannot save the master record", rc);
     tables.closeAll();
 
