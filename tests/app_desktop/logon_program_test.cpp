@@ -170,6 +170,18 @@ class LogonProgramTest : public TrayProgramTest {
         return s;
     }
 
+    // Pixels of the theme's grid colour (red: 0x0000FF as 0x00BBGGRR) on a screenshot.
+    static long gridColouredPixels(const std::string& fileName) {
+        QImage shot(QString(CORVIX_SCREENSHOT_DIR) + "/" + QString::fromStdString(fileName));
+        long n = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb c = shot.pixel(x, y);
+                if (qRed(c) > 220 && qGreen(c) < 30 && qBlue(c) < 30) ++n;
+            }
+        return n;
+    }
+
     // A click at a point given in the picture's own units on the scaled picture.
     void clickScaled(const XWindowInfo& w, const ShownPicture& s, const PicturePassword& p,
                      std::pair<int, int> point) {
@@ -286,6 +298,8 @@ TEST_F(LogonProgramTest, ClickingTheGridCellsOfThePasswordLogsOn) {
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     clickPassword(corvix, *password, "logon-image-program.png");
+    // The grid is shown: nine cell outlines in the theme's colour (over 200 pixels each).
+    EXPECT_GT(gridColouredPixels("logon-image-program.png"), 9 * 200);
     EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
     EXPECT_NE(iniText().find("[Logon:Image]"), std::string::npos) << "not the grid window\n"
                                                                   << iniText();
@@ -388,6 +402,8 @@ TEST_F(LogonProgramTest, ClickingThePlacesOfThePasswordLogsOn) {
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
     clickPassword(corvix, *password, "logon-location-program.png");
+    // An exact-location picture has no cells, so no grid, even with ShowGrid set.
+    EXPECT_EQ(gridColouredPixels("logon-location-program.png"), 0);
     EXPECT_TRUE(categoriesListOpensAndExitSavesIt(corvix)) << iniText();
     EXPECT_NE(iniText().find("[Logon:ImageByLocation]"), std::string::npos)
         << "not the exact-location window\n"
