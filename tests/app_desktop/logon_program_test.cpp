@@ -287,6 +287,47 @@ TEST_F(LogonProgramTest, CancelledLogonKeepsTheListsClosed) {
         << iniText();
 }
 
+TEST_F(LogonProgramTest, TheLogonWindowComesBackWhereItWasLeftAlsoAfterARestart) {
+    ASSERT_TRUE(makeVault("tray secret"));
+    Program corvix;
+    XWindowInfo logon = startAndAskForLogon(corvix);
+    ASSERT_NE(logon.id, 0u);
+    const int startX = logon.x, startY = logon.y;
+    ASSERT_EQ(xdotool({"windowmove", std::to_string(logon.id), "317", "263"}), 0);
+    XWindowInfo moved;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            moved = x_->info(logon.id);
+            return moved.x != startX || moved.y != startY;
+        },
+        5s))
+        << "the window manager did not move the logon window";
+    std::this_thread::sleep_for(500ms);
+    moved = x_->info(logon.id);
+    ASSERT_EQ(xdotool({"key", "Escape"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return !x_->info(logon.id).viewable; }, 10s));
+
+    auto near = [](const XWindowInfo& a, const XWindowInfo& b) {
+        return std::abs(a.x - b.x) <= 2 && std::abs(a.y - b.y) <= 2;
+    };
+    XWindowInfo again = pressWinSForLogon(corvix);
+    ASSERT_NE(again.id, 0u);
+    EXPECT_TRUE(near(again, moved)) << "left at " << moved.x << "," << moved.y << ", came back at "
+                                    << again.x << "," << again.y;
+    ASSERT_EQ(xdotool({"key", "Escape"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return !x_->info(again.id).viewable; }, 10s));
+    exitByFileMenu(corvix);
+    EXPECT_NE(iniText().find("[Logon:Normal]"), std::string::npos) << iniText();
+
+    XWindowInfo restarted = startAndAskForLogon(corvix);
+    ASSERT_NE(restarted.id, 0u);
+    EXPECT_TRUE(near(restarted, moved))
+        << "left at " << moved.x << "," << moved.y << ", after a restart at " << restarted.x << ","
+        << restarted.y << "\n"
+        << iniText();
+    ASSERT_EQ(xdotool({"key", "Escape"}), 0);
+}
+
 // --- Grid clicks on a picture ----------------------------------------------------------
 
 TEST_F(LogonProgramTest, ClickingTheGridCellsOfThePasswordLogsOn) {
