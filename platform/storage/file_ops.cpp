@@ -185,17 +185,26 @@ int moveWholeFile(Held& h, const CatalogueEntry& entry, ShareLock& lock, const T
     return succeed(err);
 }
 
-int removeImpl(std::string_view name, std::string_view owner, Error& err) {
-    TableName tn = splitTableName(name);
-    Held h;
+// Takes a table for a whole-table operation: its file's connection, its catalogue entry
+// and an exclusive share lock (5 when another open holds it).
+int takeExclusively(const TableName& tn, std::string_view name, std::string_view owner, Held& h,
+                    CatalogueEntry& entry, ShareLock& lock, Error& err) {
     if (int rc = acquireConnection(tn.file, owner, &h.c, err)) return rc;
-    CatalogueEntry entry;
     int rc = findTable(h.c->db, tn.table, entry);
     if (rc == SQLITE_NOTFOUND) return fail(err, kFileNotFound, std::string(name));
     if (rc != SQLITE_OK) return failSql(err, h.c->db, std::string(name));
-    ShareLock lock;
     if (lock.acquire(h.c->path, entry.name, kReadWrite | kDenyAll, 0))
         return fail(err, kAccessDenied, std::string(name));
+    return kNoError;
+}
+
+int removeImpl(std::string_view name, std::string_view owner, Error& err) {
+    TableName tn = splitTableName(name);
+    Held h;
+    CatalogueEntry entry;
+    ShareLock lock;
+    int rc = takeExclusively(tn, name, owner, h, entry, lock, err);
+    if (rc != kNoError) return rc;
     std::vector<CatalogueEntry> rest;
     // The file's only table, and nothing else in this process on the file: when no open
     // anywhere has it either, the file goes at once. Dropping the table first would
@@ -272,14 +281,10 @@ int renameTable(std::string_view from, std::string_view to, std::string_view own
     TableName src = splitTableName(from);
     TableName dst = splitTableName(to);
     Held h;
-    if (int rc = acquireConnection(src.file, owner, &h.c, err)) return rc;
     CatalogueEntry entry;
-    int rc = findTable(h.c->db, src.table, entry);
-    if (rc == SQLITE_NOTFOUND) return fail(err, kFileNotFound, std::string(from));
-    if (rc != SQLITE_OK) return failSql(err, h.c->db, std::string(from));
     ShareLock lock;
-    if (lock.acquire(h.c->path, entry.name, kReadWrite | kDenyAll, 0))
-        return fail(err, kAccessDenied, std::string(from));
+    int rc = takeExclusively(src, from, owner, h, entry, lock, err);
+    if (rc != kNoError) return rc;
 
     if (absolutePath(dst.file) != h.c->path) {
         if (int moved = moveWholeFile(h, entry, lock, dst, owner, err); moved != kNotMoved)
