@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include "runtime/utf8.h"
+
 namespace corvix::vault {
 
 const char SymbolAlphabet[kSymbolAlphabetSize + 1] =
@@ -28,11 +30,12 @@ std::string WordDatabaseOwner() {
     return owner;
 }
 
-std::string makeSymbolString() {
-    if (sodium_init() < 0) return {};
-    std::string symbols(128, ' ');
-    for (char& c : symbols) c = SymbolAlphabet[randombytes_uniform(kSymbolAlphabetSize)];
-    return symbols;
+std::string makeSymbolString(std::string_view alphabet) {
+    const std::u32string chars = runtime::decodeUtf8(alphabet);
+    if (chars.empty() || sodium_init() < 0) return {};
+    std::u32string symbols(128, U' ');
+    for (char32_t& c : symbols) c = chars[randombytes_uniform(static_cast<uint32_t>(chars.size()))];
+    return runtime::encodeUtf8(symbols);
 }
 
 }  // namespace corvix::vault

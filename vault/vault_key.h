@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace corvix::vault {
 
@@ -26,8 +27,9 @@ const std::string& BuildVaultKey();
 // The word database's own owner password: 29 lower-case letters.
 std::string WordDatabaseOwner();
 
-// 128 symbols, each drawn independently and uniformly from SymbolAlphabet: a fresh
-// image theme's symbol string.
-std::string makeSymbolString();
+// 128 symbols, each drawn independently and uniformly from the alphabet (UTF-8; by
+// default SymbolAlphabet): a fresh image theme's symbol string. Blank for an empty
+// alphabet.
+std::string makeSymbolString(std::string_view alphabet = SymbolAlphabet);
 
 }  // namespace corvix::vault

@@ -135,6 +135,8 @@ class Transaction {
     bool active() const { return active_; }
 
   private:
+    void finish(void* connection);
+
     void* connection_ = nullptr;
     bool active_ = false;
 };

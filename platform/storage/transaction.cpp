@@ -53,17 +53,24 @@ int Transaction::begin(const std::vector<Table*>& tables, int timeoutSeconds) {
     return transactionError(kNoError, {});
 }
 
-int Transaction::commit() {
-    if (!active_) return transactionError(kDriverError, "no transaction is active");
-    auto* c = static_cast<Connection*>(connection_);
-    int rc = exec(c->db, "COMMIT;");
-    if (rc != SQLITE_OK) return transactionError(kDriverError, sqlite3_errmsg(c->db), rc);
+// After COMMIT or ROLLBACK: the connection is shared again with its usual busy timeout,
+// and readers know the file may have changed.
+void Transaction::finish(void* connection) {
+    auto* c = static_cast<Connection*>(connection);
     c->inTransaction = false;
     ++c->generation;
     sqlite3_busy_timeout(c->db, kDefaultBusyMillis);
     active_ = false;
     connection_ = nullptr;
     releaseConnection(c);
+}
+
+int Transaction::commit() {
+    if (!active_) return transactionError(kDriverError, "no transaction is active");
+    auto* c = static_cast<Connection*>(connection_);
+    int rc = exec(c->db, "COMMIT;");
+    if (rc != SQLITE_OK) return transactionError(kDriverError, sqlite3_errmsg(c->db), rc);
+    finish(c);
     return transactionError(kNoError, {});
 }
 
@@ -71,12 +78,7 @@ int Transaction::rollback() {
     if (!active_) return transactionError(kDriverError, "no transaction is active");
     auto* c = static_cast<Connection*>(connection_);
     exec(c->db, "ROLLBACK;");
-    c->inTransaction = false;
-    ++c->generation;
-    sqlite3_busy_timeout(c->db, kDefaultBusyMillis);
-    active_ = false;
-    connection_ = nullptr;
-    releaseConnection(c);
+    finish(c);
     return transactionError(kNoError, {});
 }
 
