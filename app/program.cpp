@@ -13,6 +13,8 @@
 #include "accounts/browse_cvcat.h"
 #include "app/main_frame.h"
 #include "app/startup.h"
+#include "framework/error_manager.h"
+#include "framework/prompt.h"
 #include "framework/qt_prompt.h"
 #include "framework/threads.h"
 #include "framework/vault_managers.h"
@@ -73,6 +75,14 @@ bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
                                 progress.setMaximum(static_cast<int>(total));
                                 progress.setValue(static_cast<int>(done));
                             });
+    // A vault that cannot be read is never taken for a new one: the user learns what
+    // failed and the program ends, leaving the files as they are.
+    const std::string failure = vault::startupFailureText(state);
+    if (!failure.empty() && !state.masterReadable)
+        framework::errorManager().RaiseFatal("File Access Error", failure);
+    else if (!failure.empty())
+        framework::prompt().ask("File Access Error", failure, framework::Icon::Exclamation,
+                                framework::kButtonOk, framework::kButtonOk);
     if (state.setUp) {
         security::MasterCopy() = state.master;
         security::InstallationId() = state.installationId;

@@ -10,7 +10,10 @@
 #include <optional>
 
 #include "framework/prompt.h"
+#include "vault/upgrade_registration.h"
 #include "runtime/date.h"
+#include "runtime/secret.h"
+#include "runtime/utf8.h"
 #include "security/cli_logon.h"
 #include "security/session.h"
 
@@ -132,15 +135,26 @@ bool stdinIsTerminal() {
 }
 
 bool readInputLine(std::string& line) {
-    line.clear();
+    ::runtime::wipe(line);
+    // The line may be a password: it grows in a Secret, which wipes every buffer it
+    // leaves behind, and is copied out once at its final size.
+    ::runtime::Secret read;
     int c;
     bool any = false;
     while ((c = std::fgetc(stdin)) != EOF) {
         any = true;
         if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
+        read.append(static_cast<char>(c));
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!read.empty() && read.view().back() == '\r') read.truncate(read.size() - 1);
+    if (!runtime::isValidUtf8(read.view())) {
+        // Refused at the boundary: a value that is not UTF-8 is never stored.
+        std::fputs("corvix-cli: standard input is not valid UTF-8 text\n", stderr);
+        std::fflush(nullptr);
+        std::_Exit(kExitUsage);
+    }
+    line.reserve(read.size());
+    line.assign(read.view());
     return any;
 }
 
@@ -196,6 +210,9 @@ VaultSession::~VaultSession() {
 }
 
 int VaultSession::open() {
+    // Tables written by an earlier version are converted on the way in, as in the program.
+    static const bool registered = (vault::registerTablesWithUpgradeLibrary(), true);
+    (void)registered;
     std::vector<storage::Error> failures;
     tables_->openAll(&failures);
     for (const storage::Error& e : failures)

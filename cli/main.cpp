@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "runtime/utf8.h"
 
 namespace {
 
@@ -26,6 +27,13 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_CORE, &none);
 
     std::vector<std::string> args(argv + 1, argv + argc);
+    // Text is UTF-8 throughout: bytes that are not are refused here, never stored.
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!corvix::runtime::isValidUtf8(args[i])) {
+            std::fprintf(stderr, "corvix-cli: argument %zu is not valid UTF-8 text\n", i + 1);
+            return corvix::cli::kExitUsage;
+        }
+    }
     if (args.empty()) {
         printUsage(stderr);
         return corvix::cli::kExitUsage;

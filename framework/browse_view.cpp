@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "runtime/collate.h"
+
 namespace corvix::framework {
 
 namespace {
@@ -11,10 +13,7 @@ namespace {
 int compareScalars(const storage::Scalar& a, const storage::Scalar& b) {
     if (const auto* sa = std::get_if<std::string>(&a)) {
         const auto* sb = std::get_if<std::string>(&b);
-        QString qa = QString::fromStdString(*sa), qb = QString::fromStdString(sb ? *sb : "");
-        while (qa.endsWith(' ')) qa.chop(1);
-        while (qb.endsWith(' ')) qb.chop(1);
-        return qa.compare(qb, Qt::CaseInsensitive);
+        return runtime::compareNoCase(*sa, sb ? std::string_view(*sb) : std::string_view());
     }
     auto asReal = [](const storage::Scalar& s) {
         if (const auto* i = std::get_if<int64_t>(&s)) return static_cast<double>(*i);

@@ -1,10 +1,10 @@
 #include "framework/file_manager.h"
 
-#include <strings.h>
 #include <climits>
 
 #include "framework/relation_manager.h"
 #include "libs/ferrule/ferrule.h"
+#include "runtime/collate.h"
 
 namespace corvix::framework {
 
@@ -40,10 +40,7 @@ int64_t maxValue(storage::FieldType type) {
 
 // Key values compare as the keys do: no letter case, no trailing blanks.
 bool sameKeyValue(const storage::RecordBuffer& a, const storage::RecordBuffer& b, int field) {
-    std::string x = a.getString(field), y = b.getString(field);
-    while (!x.empty() && x.back() == ' ') x.pop_back();
-    while (!y.empty() && y.back() == ' ') y.pop_back();
-    return x.size() == y.size() && strncasecmp(x.data(), y.data(), x.size()) == 0;
+    return runtime::sameNoCase(a.getString(field), b.getString(field));
 }
 
 }  // namespace
@@ -220,6 +217,7 @@ void FileManager::Close() {
     if (s.openCount > 0) --s.openCount;
     if (s.openCount == 0 && s.opened) {
         s.table->close();
+        s.lastRead->clear();  // it may hold a password
         s.opened = false;
         s.readOnly = false;
         s.primed = false;
@@ -576,18 +574,39 @@ int FileManager::DuplicateKeyMessage(bool report, const storage::Error& e) {
 }
 
 int FileManager::InsertOn(bool report) {
-    int level = ValidateRecordOn(report);
-    if (level != kLevelBenign) return level;
     storage::Table* t = UseOn(report);
     if (!t) return kLevelNotify;
+    // The rules and the write run under one write lock: no other process can change what
+    // the rules saw in between (delete the category an account is being added to).
+    // Inside a caller's transaction, that one holds the lock already.
+    storage::Transaction tx;
+    if (!t->inTransaction() && tx.begin({t}, kWriteWaitSeconds) != storage::kNoError)
+        return Fail(report, 4);
+    int level = InsertChecked(*t, report);
+    if (!tx.active()) return level;
+    if (level != kLevelBenign) {
+        tx.rollback();
+        return level;
+    }
+    if (tx.commit() != storage::kNoError) {
+        tx.rollback();
+        StateForThread().primed = false;
+        return Fail(report, 4);
+    }
+    return kLevelBenign;
+}
+
+int FileManager::InsertChecked(storage::Table& t, bool report) {
+    int level = ValidateRecordOn(report);
+    if (level != kLevelBenign) return level;
     ThreadState& s = StateForThread();
     int rc;
     if (!HasAutoNumber()) {
-        rc = t->add(buffer_);
+        rc = t.add(buffer_);
     } else if (s.primed) {
         storage::Record reserved(decl_);
-        rc = t->reget(s.primedPosition, reserved);
-        if (rc == storage::kNoError) rc = t->put(buffer_);
+        rc = t.reget(s.primedPosition, reserved);
+        if (rc == storage::kNoError) rc = t.put(buffer_);
     } else {
         level = PrimeOn(report);  // numbering adds the record
         if (level == kLevelBenign) s.primed = false;
@@ -598,7 +617,7 @@ int FileManager::InsertOn(bool report) {
         RememberRead(s);
         return kLevelBenign;
     }
-    if (rc == storage::kDuplicateKey) return DuplicateKeyMessage(report, t->error());
+    if (rc == storage::kDuplicateKey) return DuplicateKeyMessage(report, t.error());
     return Fail(report, 4);
 }
 

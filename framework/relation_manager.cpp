@@ -1,11 +1,11 @@
 #include "framework/relation_manager.h"
 
-#include <strings.h>
-
 #include <optional>
 
 #include <QCursor>
 #include <QGuiApplication>
+
+#include "runtime/collate.h"
 
 namespace corvix::framework {
 
@@ -16,14 +16,11 @@ std::string trimmed(std::string s) {
     return s;
 }
 
-// As the keys compare: without letter case and trailing blanks.
+// As the keys compare: one comparison for keys, links and rules.
 bool sameLink(const storage::Scalar& a, const storage::Scalar& b) {
     const auto* sa = std::get_if<std::string>(&a);
     const auto* sb = std::get_if<std::string>(&b);
-    if (sa && sb) {
-        std::string x = trimmed(*sa), y = trimmed(*sb);
-        return x.size() == y.size() && strncasecmp(x.data(), y.data(), x.size()) == 0;
-    }
+    if (sa && sb) return runtime::sameNoCase(*sa, *sb);
     return a == b;
 }
 
@@ -156,7 +153,7 @@ bool RelationManager::FindChildren(const Relation& r, const storage::RecordBuffe
     }
     if (rc != storage::kNoError && rc != storage::kRecordNotAvailable) {
         failure.file = &c;
-        c.TryReget("");  // records the read failure against the child
+        c.NoteReadFailure();  // with the error of the read that failed
         return false;
     }
     return true;

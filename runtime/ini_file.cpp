@@ -1,9 +1,12 @@
 #include "runtime/ini_file.h"
 
 #include <strings.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 namespace corvix::runtime {
 
@@ -155,18 +158,21 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
 
 bool IniFile::save() {
     if (path_.empty()) return false;
-    std::string temp = path_ + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        for (const Line& l : lines_) out << l.text << '\n';
-        out.flush();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
+    // A temporary name of its own, so that two writers never write into one file; the
+    // rename puts one whole version in place.
+    std::string temp = path_ + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    std::string text;
+    for (const Line& l : lines_) text += l.text + '\n';
+    bool ok = true;
+    for (size_t done = 0; ok && done < text.size();) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
-    if (std::rename(temp.c_str(), path_.c_str()) != 0) {
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), path_.c_str()) != 0) {
         std::remove(temp.c_str());
         return false;
     }

@@ -1,4 +1,5 @@
 #include "runtime/picture.h"
+#include "runtime/utf8.h"
 
 namespace corvix::runtime {
 
@@ -15,14 +16,7 @@ size_t charCount(std::string_view text) {
 }
 
 std::string cutToChars(std::string_view text, size_t n) {
-    size_t chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (!isContinuation(static_cast<unsigned char>(text[i]))) {
-            if (chars == n) return std::string(text.substr(0, i));
-            ++chars;
-        }
-    }
-    return std::string(text);
+    return std::string(text.substr(0, graphemePrefixBytes(text, n)));
 }
 
 std::string rightTrim(std::string_view text) {

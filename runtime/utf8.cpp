@@ -1,5 +1,8 @@
 #include "runtime/utf8.h"
 
+#include <QString>
+#include <QTextBoundaryFinder>
+
 namespace corvix::runtime {
 
 std::u32string decodeUtf8(std::string_view s) {
@@ -73,6 +76,50 @@ std::string encodeUtf8(std::u32string_view text) {
         }
     }
     return out;
+}
+
+bool isValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3
+                                 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        if (len == 0 || i + len > text.size()) return false;
+        char32_t c = len == 1 ? b : b & (0x7F >> len);
+        for (size_t k = 1; k < len; ++k) {
+            const auto cb = static_cast<unsigned char>(text[i + k]);
+            if ((cb & 0xC0) != 0x80) return false;
+            c = (c << 6) | (cb & 0x3F);
+        }
+        static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < kLeast[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+size_t graphemePrefixBytes(std::string_view text, size_t chars) {
+    if (text.size() <= chars) return text.size();  // no more characters than bytes
+    if (!isValidUtf8(text)) {
+        size_t i = 0, seen = 0;
+        while (i < text.size() && seen < chars) {
+            ++i;
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+            ++seen;
+        }
+        return i;
+    }
+    const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, q);
+    qsizetype fits = 0, at = 0;
+    size_t seen = 0;
+    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+        for (; at < next; ++at)
+            if (!q.at(at).isLowSurrogate()) ++seen;
+        if (seen > chars) break;
+        fits = next;
+    }
+    return static_cast<size_t>(QStringView(q).left(fits).toUtf8().size());
 }
 
 }  // namespace corvix::runtime

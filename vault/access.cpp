@@ -1,5 +1,6 @@
 #include "vault/access.h"
 
+#include "libs/ferrule/ferrule.h"
 #include "vault/prime.h"
 
 #include <sys/stat.h>
@@ -9,7 +10,9 @@ namespace corvix::vault {
 int openTable(storage::Table& table, int mode) {
     const storage::TableDecl& decl = table.decl();
     if (usesVaultKey(decl)) table.setOwner(BuildVaultKey());
-    int rc = table.open(mode);
+    // Through the upgrade library, as the file managers open: a table written under an
+    // older declaration is converted, not refused.
+    int rc = fu_FileOpen(table, mode);
     if (rc == storage::kFileNotFound) {
         rc = table.create();
         if (rc != storage::kNoError) return rc;

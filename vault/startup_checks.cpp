@@ -85,4 +85,20 @@ int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32
     return first;
 }
 
+std::string startupFailureText(const StartupState& state) {
+    std::string text;
+    for (const storage::Error& e : state.failures) {
+        const std::string why = e.code == storage::kDriverError
+                                    ? e.driverText + " (" + std::to_string(e.driverCode) + ")"
+                                    : e.text + " (" + std::to_string(e.code) + ")";
+        text += "File (" + (e.file.empty() ? std::string(kVaultFile) : e.file) +
+                ") could not be opened.  Error: " + why + ".\n";
+    }
+    if (text.empty()) return text;
+    return text +
+           "Nothing was changed.  Check that no other program holds the vault and that its "
+           "folder can be read and written, or put back the vault from a backup, then start "
+           "Corvix again.";
+}
+
 }  // namespace corvix::vault

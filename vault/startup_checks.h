@@ -34,4 +34,8 @@ struct StartupState {
 int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32_t today,
                      StartupState& state, const WordProgress& progress = {});
 
+// What failed at the start (each file with its error) and what the user can do, for the
+// message the program shows before it ends; "" when nothing failed.
+std::string startupFailureText(const StartupState& state);
+
 }  // namespace corvix::vault

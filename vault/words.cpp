@@ -1,5 +1,8 @@
 #include "vault/words.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <unordered_set>
@@ -61,9 +64,17 @@ int installShippedWords(const std::string& shippedDir, bool* copied) {
     if (!fs::exists(source, ec)) return storage::kNoError;
     // Copy under a temporary name first, so an interrupted copy never leaves a broken
     // database behind that the next start would take for a good one.
-    const fs::path partial = std::string(kWordFile) + ".partial";
+    // A name of its own and a link that never replaces: another process starting at the
+    // same moment may be copying too, and the first complete copy stays.
+    const fs::path partial = std::string(kWordFile) + ".partial-" + std::to_string(::getpid());
     fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(partial, kWordFile, ec);
+    if (!ec) {
+        if (::link(partial.c_str(), kWordFile) != 0 && errno != EEXIST)
+            ec = std::error_code(errno, std::generic_category());
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        if (!ec && !fs::exists(kWordFile, ignored)) ec = std::make_error_code(std::errc::io_error);
+    }
     if (ec) {
         fs::remove(partial, ec);
         storage::Error e;

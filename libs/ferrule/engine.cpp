@@ -1,15 +1,11 @@
 #include "libs/ferrule/engine.h"
 
-#include <unistd.h>
-
-#include <climits>
-#include <cstdio>
-
 #include "libs/ferrule/image.h"
 #include "libs/ferrule/messages.h"
 #include "libs/ferrule/old_format.h"
 #include "libs/ferrule/record_copy.h"
 #include "libs/ferrule/settings.h"
+#include "libs/ferrule/swap.h"
 #include "libs/ferrule/upgrade_file.h"
 
 namespace corvix::ferrule {
@@ -36,8 +32,9 @@ class Upgrade {
     SearchResult search();
     SearchResult versionWalk(const std::string& trialName);
     SearchResult oldFormatSearch();
-    bool moveAside(int64_t* records);
+    bool plan();
     void copyRecords();
+    void abandon(const std::string& why);
     bool refresh() const { return options_ & kRefreshOption; }
     bool addRecords() const { return refresh() || hasSwitch("/AddRecords"); }
 
@@ -48,11 +45,12 @@ class Upgrade {
     bool copyMode_ = false;
     bool downgradeWarned_ = false;
     Trial trial_;
-    std::string temp_;
+    SwapPlan plan_;
     std::unique_ptr<ProgressWindow> window_;
 };
 
 void Upgrade::run() {
+    recoverInterruptedUpgrade(file_.name, file_.owner);
     if (hasSwitch("/Profile")) fu_GetProfile(1);
     debugMessage("About to attempt upgrading file " + file_.name);
     copyMode_ = false;
@@ -85,8 +83,7 @@ void Upgrade::run() {
         closeUpg2();
         return;
     }
-    int64_t records = trial_.records;
-    if (!moveAside(&records)) {
+    if (!plan()) {
         closeUpg2();
         return;
     }
@@ -208,68 +205,67 @@ SearchResult Upgrade::oldFormatSearch() {
     return openTrial(&trial_);
 }
 
-// Moves (or copies) the file found to the first free "futmp" name of the current
-// directory. An existing futmp file is never overwritten: it may hold an earlier
+// Names the places of the run: the temporary table the new one is built under, and the
+// first free "futmp" name beside the file, where the old data go once the new table is
+// complete. A futmp file already there is never overwritten: it may hold an earlier
 // upgrade's data.
-bool Upgrade::moveAside(int64_t* records) {
-    window_ = std::make_unique<ProgressWindow>(messageText(16), file_.name, *records);
-    char cwd[PATH_MAX];
-    bool withDir = getcwd(cwd, sizeof cwd) != nullptr;
-    bool copy = copyMode_ || hasSwitch("/FRLCOPY");
-    for (int n = 1; n <= 999; ++n) {
-        char base[16];
-        std::snprintf(base, sizeof base, "futmp%03d", n);
-        std::string temp = withDir ? std::string(cwd) + "/" + base : std::string(base);
-        if (storage::tableExists(temp, trial_.owner)) continue;
-        int err = copy ? storage::copyTable(trial_.name, temp, trial_.owner)
-                       : storage::renameTable(trial_.name, temp, trial_.owner);
-        if (err == 0) {
-            temp_ = temp;
-            return true;
-        }
-        debugMessage(errorLine(storage::lastError()) + " " + temp);
-        if (err == 3) withDir = false;
+bool Upgrade::plan() {
+    window_ = std::make_unique<ProgressWindow>(messageText(16), file_.name, trial_.records);
+    plan_.target = file_.name;
+    plan_.source = trial_.name;
+    plan_.owner = file_.owner;
+    plan_.sourceOwner = trial_.owner;
+    plan_.building = buildingNameFor(file_.name);
+    plan_.aside = freeAsideName(file_.name);
+    // Copying leaves the old data where they are, unless they stand under the very name
+    // the new table takes.
+    const bool sameName = buildingNameFor(trial_.name) == plan_.building;
+    plan_.moveSource = sameName || !(copyMode_ || hasSwitch("/FRLCOPY"));
+    if (plan_.aside.empty()) {
+        window_.reset();
+        stopMessage(messageText(5));
+        return false;
     }
+    // Something else under the new table's name would be lost by the swap.
+    if (!sameName && storage::tableExists(file_.name, file_.owner)) {
+        window_.reset();
+        stopMessage(messageText(6) + file_.name + " : the name is taken by another table");
+        return false;
+    }
+    if (storage::tableExists(plan_.building, file_.owner))
+        storage::removeTable(plan_.building, file_.owner);
+    if (!writeJournal(plan_, "building")) {
+        window_.reset();
+        stopMessage(messageText(6) + file_.name + " : the upgrade journal cannot be written");
+        return false;
+    }
+    return true;
+}
+
+// Stops the run before the swap: the unfinished new table goes, the old data stay where
+// they are, and the user learns why.
+void Upgrade::abandon(const std::string& why) {
+    abandonBuild(plan_);
     window_.reset();
-    stopMessage(messageText(5));
-    return false;
+    stopMessage(why + " - The file " + plan_.source + " was left as it was.");
 }
 
 void Upgrade::copyRecords() {
-    const bool moved = !(copyMode_ || hasSwitch("/FRLCOPY"));
     storage::Table dest(*file_.decl);
-    dest.setName(file_.name);
+    dest.setName(plan_.building);
     dest.setOwner(file_.owner);
-    // When the new file cannot be made, the old one goes back where it was.
-    auto putBack = [&] {
-        if (moved && !storage::tableExists(trial_.name, trial_.owner))
-            storage::renameTable(temp_, trial_.name, trial_.owner);
-    };
-    int err = dest.create();
-    if (err != 0) {
-        window_.reset();
-        stopMessage(messageText(6) + file_.name + " " + dest.error().text);
-        putBack();
-        return;
-    }
-    err = dest.open(storage::kReadWrite | storage::kDenyAll);
-    if (err != 0) {
-        window_.reset();
-        stopMessage(messageText(6, Form::Second) + file_.name + " " + dest.error().text);
-        storage::removeTable(file_.name, file_.owner);
-        putBack();
-        return;
-    }
-    trial_.decl->name = temp_;
+    if (dest.create() != 0)
+        return abandon(messageText(6) + file_.name + " " + dest.error().text);
+    if (dest.open(storage::kReadWrite | storage::kDenyAll) != 0)
+        return abandon(messageText(6, Form::Second) + file_.name + " " + dest.error().text);
     storage::Table source(*trial_.decl);
-    source.setName(temp_);
+    source.setName(trial_.name);
     source.setOwner(trial_.owner);
-    err = source.open(storage::kReadWrite | storage::kDenyAll);
+    int err = source.open(storage::kReadWrite | storage::kDenyAll);
     if (err != 0 && err != storage::kBadKey) {
-        window_.reset();
-        stopMessage(messageText(7) + " " + source.error().text + " " + temp_);
+        std::string why = messageText(7) + " " + source.error().text + " " + trial_.name;
         dest.close();
-        return;
+        return abandon(why);
     }
 
     dest.stream();
@@ -279,32 +275,58 @@ void Upgrade::copyRecords() {
     storage::Record from(*trial_.decl);
     storage::Record into(*file_.decl);
     int64_t done = 0, failed = 0;
-    bool ended = false;
     source.set(storage::kPhysicalOrder);
-    while (!ended && source.next(from) == 0) {
+    while ((err = source.next(from)) == 0) {
         window_->setValue(++done);
         copier.copy(from, into);
         // Keys that are built afterwards are not kept up to date record by record.
-        err = addRecords() ? dest.add(into) : dest.append(into);
-        if (err == 0) err = copier.copyBlobs(source, dest);
-        if (err != 0) {
+        int wrote = addRecords() ? dest.add(into) : dest.append(into);
+        if (wrote == 0) wrote = copier.copyBlobs(source, dest);
+        if (wrote != 0) {
             ++failed;
             const storage::Error& e = dest.error();
-            ended = !stopMessage(messageText(8) + " " + std::to_string(err) + " " +
-                                 storage::errorText(err) + " File Driver Error : " + e.driverText);
+            if (!stopMessage(messageText(8) + " " + std::to_string(wrote) + " " +
+                             storage::errorText(wrote) + " File Driver Error : " + e.driverText)) {
+                // Ended by the user: nothing of the new table is put in place.
+                dest.close();
+                source.close();
+                abandonBuild(plan_);
+                window_.reset();
+                return;
+            }
         }
     }
-    dest.flush();
-    if (!addRecords()) {
-        // Appended records have no keys until they are built: a copy stopped early
-        // gets them too, without the progress text.
-        if (!ended) window_->setText(messageText(17));
-        dest.buildKeys();
+    // Every result counts from here on: a failed commit, read, key build or a count that
+    // does not add up leaves the old data where they are.
+    std::string why;
+    if (err != storage::kRecordNotAvailable) {
+        why = messageText(7) + " " + errorLine(source.error()) + " " + trial_.name;
+    } else if (dest.flush() != 0) {
+        why = messageText(8) + " " + errorLine(dest.error()) + " " + dest.error().driverText;
+    } else if (!addRecords()) {
+        window_->setText(messageText(17));
+        if (dest.buildKeys() != 0)
+            why = "Unable to upgrade file - Error building keys : " + file_.name + " " +
+                  errorLine(dest.error()) + " " + dest.error().key;
     }
+    const int64_t written = why.empty() ? dest.records() : -1;
+    if (why.empty() && written != done - failed)
+        why = "Unable to upgrade file - " + std::to_string(done) + " records read but " +
+              std::to_string(written) + " written : " + file_.name;
     dest.close();
     source.close();
-    // A record that could not be written still lives in the copy: keep it then.
-    if (!ended && failed == 0) storage::removeTable(temp_, trial_.owner);
+    if (!why.empty()) return abandon(why);
+
+    // A record that could not be written still lives in the futmp copy: keep it then.
+    plan_.removeAside = failed == 0;
+    if (!writeJournal(plan_, "built")) return abandon(messageText(8) + " the upgrade journal");
+    if (!swapIn(plan_, &why)) {
+        window_.reset();
+        std::string where = storage::tableExists(plan_.source, plan_.sourceOwner)
+                                ? "The file " + plan_.source + " was left as it was."
+                                : "Its data are kept in " + plan_.aside + ".";
+        stopMessage("Unable to upgrade file " + file_.name + " : " + why + " - " + where);
+    }
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // Opening a host file through the library: the open is marked in the default INI file
 // (so a crash during it leaves the file's name behind), and a file whose structure on disk
 // differs is upgraded and opened again.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "libs/ferrule/engine.h"
 #include "libs/ferrule/ferrule.h"
 #include "libs/ferrule/messages.h"
 #include "libs/ferrule/settings.h"
+#include "libs/ferrule/swap.h"
 #include "runtime/ini_file.h"
 
 namespace corvix::ferrule {
@@ -28,8 +32,17 @@ std::string defaultIniFile() {
     return dir + "/corvix/win.ini";
 }
 
+// The folders of the default INI file are made on first use, private to the user.
+void makeFoldersOf(const std::string& file) {
+    for (size_t slash = file.find('/', 1); slash != std::string::npos;
+         slash = file.find('/', slash + 1))
+        ::mkdir(file.substr(0, slash).c_str(), 0700);
+}
+
 void markBadFile(const std::string& name) {
-    runtime::IniFile ini(defaultIniFile());
+    const std::string path = defaultIniFile();
+    if (::access(path.c_str(), F_OK) != 0) makeFoldersOf(path);
+    runtime::IniFile ini(path);
     ini.write(fu_AppName(), "BadFile", name);
 }
 
@@ -46,9 +59,13 @@ bool needsUpgrade(int err) {
            err == storage::kKeyLengthMismatch;
 }
 
-// What is left after the open: 90 ends the program, anything else goes to the caller.
+// The driver's code for a damaged file ("database disk image is malformed").
+constexpr int kDriverCorrupt = 11;
+
+// What is left after the open: a damaged file ends the program, anything else (a wrong
+// key, a file another process holds) goes to the caller, who reports it.
 void afterOpen(int err, const std::string& name) {
-    if (err == storage::kDriverError) {
+    if (err == storage::kDriverError && (storage::lastError().driverCode & 0xFF) == kDriverCorrupt) {
         haltMessage(messageText(19) + " Name : " + name);
     } else if (err != 0) {
         debugMessage("This caused an error : " + std::to_string(err) + " " +
@@ -69,6 +86,7 @@ using namespace corvix::ferrule;
 int fu_FileOpen(corvix::storage::Table& file, int32_t mode) {
     const std::string name = file.name();
     debugMessage("About to open file : " + name);
+    recoverInterruptedUpgrade(name, file.owner());
     int err = markedOpen(name, [&] { return file.open(mode); });
     if (needsUpgrade(err)) {
         debugMessage("About to upgrade file : reason " + corvix::storage::errorText(err) + " " +

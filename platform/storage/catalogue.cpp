@@ -1,9 +1,9 @@
 // The catalogue every file keeps: each table's name, SQL id and declaration, and the
 // SQL shape (columns, key indexes) a declaration turns into.
-#include <QString>
 #include <sstream>
 
 #include "platform/storage/internal.h"
+#include "runtime/collate.h"
 
 namespace corvix::storage::detail {
 
@@ -187,10 +187,7 @@ int findTable(sqlite3* db, std::string_view name, CatalogueEntry& out) {
     int rc = listTables(db, all);
     if (rc != SQLITE_OK) return rc;
     for (CatalogueEntry& e : all) {
-        if (e.name.size() == name.size() &&
-            QStringView(QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size())))
-                    .compare(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())),
-                             Qt::CaseInsensitive) == 0) {
+        if (runtime::sameNoCase(e.name, name)) {
             out = std::move(e);
             return SQLITE_OK;
         }

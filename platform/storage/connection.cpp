@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QString>
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "platform/storage/internal.h"
+#include "runtime/collate.h"
 
 namespace corvix::storage::detail {
 
@@ -23,32 +23,11 @@ std::map<std::string, std::unique_ptr<Connection>>& registry() {
     return *r;
 }
 
-// Letters compare without regard to case (beyond ASCII too); trailing blanks never count.
+// Key order: the one comparison of the whole program (runtime/collate.h).
 int compareNoCase(void*, int lenA, const void* a, int lenB, const void* b) {
-    auto pa = static_cast<const unsigned char*>(a);
-    auto pb = static_cast<const unsigned char*>(b);
-    while (lenA > 0 && pa[lenA - 1] == ' ') --lenA;
-    while (lenB > 0 && pb[lenB - 1] == ' ') --lenB;
-    bool ascii = true;
-    int n = std::min(lenA, lenB);
-    for (int i = 0; i < n; ++i) {
-        if ((pa[i] | pb[i]) & 0x80) {
-            ascii = false;
-            break;
-        }
-        int ca = (pa[i] >= 'A' && pa[i] <= 'Z') ? pa[i] + 32 : pa[i];
-        int cb = (pb[i] >= 'A' && pb[i] <= 'Z') ? pb[i] + 32 : pb[i];
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    if (ascii) {
-        // The shorter one may still continue with non-ASCII text: that sorts after
-        // every ASCII character in both paths, so length decides.
-        return lenA == lenB ? 0 : (lenA < lenB ? -1 : 1);
-    }
-    QString qa = QString::fromUtf8(reinterpret_cast<const char*>(pa), lenA);
-    QString qb = QString::fromUtf8(reinterpret_cast<const char*>(pb), lenB);
-    int r = qa.compare(qb, Qt::CaseInsensitive);
-    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    return runtime::compareNoCase(
+        std::string_view(static_cast<const char*>(a), static_cast<size_t>(lenA)),
+        std::string_view(static_cast<const char*>(b), static_cast<size_t>(lenB)));
 }
 
 }  // namespace

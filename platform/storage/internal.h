@@ -262,6 +262,16 @@ struct Table::Impl {
     int fetchBatch(bool forward);
     void take(size_t index, RecordBuffer& into);
     int read(bool forward, RecordBuffer& into);
+    // The record last read is kept to check rewrites against, and rows are read ahead:
+    // either may hold a password, so their texts are overwritten before they go.
+    void keepSnapshot(std::vector<Scalar>&& cells) {
+        wipeCells(snapshot);
+        snapshot = std::move(cells);
+    }
+    void clearBatch() {
+        for (auto& row : batch) wipeCells(row.second);
+        batch.clear();
+    }
     std::vector<Scalar> keyValues(int key, const std::vector<Scalar>& cells) const;
     void makeWriteSql();
     int insert(std::vector<Scalar>& cells);

@@ -1,27 +1,17 @@
 // The generic record buffer and the normalisation every stored value goes through.
 #include "platform/storage/record.h"
 
+#include <sodium.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
 
+#include "runtime/utf8.h"
+
 namespace corvix::storage {
 
 namespace {
-
-// Bytes of the first `chars` code points of s; a cut never splits a character.
-size_t prefixBytes(const std::string& s, uint32_t chars) {
-    size_t i = 0;
-    uint32_t seen = 0;
-    while (i < s.size()) {
-        if (seen == chars) return i;
-        ++i;
-        // Continuation bytes belong to the character that started before them.
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-        ++seen;
-    }
-    return s.size();
-}
 
 std::string numberText(const Scalar& v) {
     if (auto i = std::get_if<int64_t>(&v)) return std::to_string(*i);
@@ -52,10 +42,10 @@ double toReal(const Scalar& v) {
     return std::strtod(std::get<std::string>(v).c_str(), nullptr);
 }
 
-// Cut to `chars` characters (no longer than that many bytes needs no counting), then
-// without trailing blanks.
+// Cut to `chars` characters, never inside a user-perceived one, then without trailing
+// blanks.
 void fitString(std::string& s, uint32_t chars) {
-    if (s.size() > chars) s.resize(prefixBytes(s, chars));
+    if (s.size() > chars) s.resize(runtime::graphemePrefixBytes(s, chars));
     size_t end = s.find_last_not_of(' ');
     s.resize(end == std::string::npos ? 0 : end + 1);
 }
@@ -132,11 +122,30 @@ Scalar Record::get(int field, uint32_t element) const {
     return slots_[first_[field] + element];
 }
 
+Record::~Record() {
+    for (Scalar& v : slots_) wipe(v);
+}
+
 void Record::set(int field, const Scalar& value, uint32_t element) {
     if (field < 0 || static_cast<size_t>(field) >= first_.size() ||
         element >= decl_->fields[field].elements())
         return;
-    slots_[first_[field] + element] = normalise(decl_->fields[field], value);
+    Scalar& slot = slots_[first_[field] + element];
+    Scalar next = normalise(decl_->fields[field], value);
+    wipe(slot);
+    slot = std::move(next);
+}
+
+void wipe(Scalar& value) {
+    if (auto* s = std::get_if<std::string>(&value)) {
+        if (s->capacity() > 0) sodium_memzero(s->data(), s->capacity());
+        s->clear();
+    }
+}
+
+void wipeCells(std::vector<Scalar>& cells) {
+    for (Scalar& v : cells) wipe(v);
+    cells.clear();
 }
 
 void Record::clear() {
@@ -145,7 +154,10 @@ void Record::clear() {
         Scalar blank = fd.type == FieldType::String ? Scalar(std::string())
                        : fd.type == FieldType::Real ? Scalar(0.0)
                                                     : Scalar(int64_t{0});
-        for (uint32_t e = 0; e < fd.elements(); ++e) slots_[first_[f] + e] = blank;
+        for (uint32_t e = 0; e < fd.elements(); ++e) {
+            wipe(slots_[first_[f] + e]);
+            slots_[first_[f] + e] = blank;
+        }
     }
 }
 

@@ -6,6 +6,11 @@
 namespace corvix::storage::detail {
 
 int fail(Error& e, int code, std::string file, int driverCode, std::string driverText) {
+    // A file another process holds (busy or locked past the wait) is the runtime's "access
+    // denied", which callers wait on and retry; a driver error means the file itself.
+    if (code == kDriverError &&
+        ((driverCode & 0xFF) == SQLITE_BUSY || (driverCode & 0xFF) == SQLITE_LOCKED))
+        code = kAccessDenied;
     e = Error{};
     e.code = code;
     e.text = errorText(code);

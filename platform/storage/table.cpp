@@ -102,7 +102,7 @@ void Table::Impl::resetReading() {
     fromValues.clear();
     at.clear();
     atRow = 0;
-    batch.clear();
+    clearBatch();
     batchPos = 0;
 }
 
@@ -147,6 +147,9 @@ int Table::mode() const {
     return impl_->mode;
 }
 
+// How long a create waits for another process that is making the same table.
+constexpr int kCreateWaitSeconds = 10;
+
 int Table::create() {
     Impl& d = *impl_;
     std::string shown = name();
@@ -154,8 +157,13 @@ int Table::create() {
     std::string path = absolutePath(tn.file);
     const std::string& owner = d.ownerSet ? d.owner : d.decl->owner;
 
+    // A table that does not exist yet may be in the making by another process (two first
+    // starts at once): wait for that creator, then keep what it made. Re-creating a table
+    // that exists is refused at once while anybody has it open.
+    const bool hadTable = fileExists(path) && tableExists(shown, owner);
     ShareLock exclusive;
-    if (exclusive.acquire(path, tn.table, kReadWrite | kDenyAll, 0) != kNoError)
+    if (exclusive.acquire(path, tn.table, kReadWrite | kDenyAll, hadTable ? 0 : kCreateWaitSeconds) !=
+        kNoError)
         return fail(d.err, kAccessDenied, shown);
     if (!fileExists(path)) {
         std::string reason;
@@ -164,7 +172,9 @@ int Table::create() {
         std::string keyHex = deriveKeyHex(owner);
         int rc = createNewFile(path, tn.table, *d.decl, keyHex, d.err, shown);
         sodium_memzero(keyHex.data(), keyHex.size());
-        return rc;
+        // Another process made the file meanwhile (with another table of it): the table
+        // goes into that file below.
+        if (rc != kAccessDenied || d.err.driverCode != EEXIST) return rc;
     }
     Connection* c = nullptr;
     if (int rc = acquireConnection(tn.file, owner, &c, d.err)) return rc;
@@ -177,11 +187,12 @@ int Table::create() {
             // Creating a table that exists makes it anew, empty.
             int found = findTable(c->db, tn.table, old);
             if (found == SQLITE_OK && old.name.size() == tn.table.size())
-                rc = dropTableIn(c->db, old);
+                rc = hadTable ? dropTableIn(c->db, old) : SQLITE_DONE;  // DONE: made meanwhile
             else if (found != SQLITE_OK && found != SQLITE_NOTFOUND)
                 rc = found;
         }
         if (rc == SQLITE_OK) rc = createTableIn(c->db, tn.table, *d.decl, nullptr);
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
         if (rc == SQLITE_OK) rc = w.commit();
         result = rc == SQLITE_OK ? succeed(d.err) : failSql(d.err, c->db, shown);
     }
@@ -241,7 +252,7 @@ int Table::open(int mode) {
     d.filter.clear();
     d.resetReading();
     d.current = 0;
-    d.snapshot.clear();
+    wipeCells(d.snapshot);
     d.err.file = shown;
     return succeed(d.err);
 }
@@ -256,8 +267,13 @@ void Table::close() {
     d.shape.reset();
     d.resetReading();
     d.current = 0;
-    d.snapshot.clear();
+    wipeCells(d.snapshot);
     d.filter.clear();
+}
+
+bool Table::inTransaction() const {
+    const Impl& d = *impl_;
+    return d.isOpen() && (d.conn->inTransaction || !sqlite3_get_autocommit(d.conn->db));
 }
 
 int Table::sendDriverString(std::string_view text) {
@@ -290,7 +306,16 @@ int Table::flush() {
     Impl& d = *impl_;
     if (!d.isOpen()) return d.notOpen();
     if (!d.streaming) return succeed(d.err);
-    if (exec(d.conn->db, "COMMIT;") != SQLITE_OK) return failSql(d.err, d.conn->db, name());
+    if (exec(d.conn->db, "COMMIT;") != SQLITE_OK) {
+        // A commit that failed (a full disk) leaves nothing half done: the streamed
+        // writes are undone and the caller learns why.
+        int code = failSql(d.err, d.conn->db, name());
+        if (!sqlite3_get_autocommit(d.conn->db)) exec(d.conn->db, "ROLLBACK;");
+        d.streaming = false;
+        d.conn->inTransaction = false;
+        ++d.conn->generation;
+        return code;
+    }
     d.streaming = false;
     d.conn->inTransaction = false;
     ++d.conn->generation;

@@ -71,7 +71,7 @@ std::vector<Scalar> Table::Impl::keyValues(int key, const std::vector<Scalar>& c
 // component ("k1 = v1 AND k2 > v2"), deepest first: every one is an index search, even
 // where SQLite cannot seek on a row-value comparison under a custom collation.
 int Table::Impl::fetchBatch(bool forward) {
-    batch.clear();
+    clearBatch();
     batchPos = 0;
     batchForward = forward;
     batchGeneration = conn->generation;
@@ -143,7 +143,7 @@ int Table::Impl::fetchBatch(bool forward) {
             batch.emplace_back(st.columnInt(0), std::move(row));
         }
         if (rc != SQLITE_DONE) {
-            batch.clear();
+            clearBatch();
             return failSql(err, conn->db, name);
         }
     }
@@ -157,7 +157,7 @@ void Table::Impl::take(size_t index, RecordBuffer& into) {
     at = keyValues(order, cells);
     atRow = row;
     place = Place::After;
-    snapshot = std::move(cells);
+    keepSnapshot(std::move(cells));
     writeSlots(*shape, *decl, snapshot, into);
 }
 
@@ -236,7 +236,7 @@ int Table::previous(RecordBuffer& into) {
 int Table::setFilter(std::string_view sqlCondition) {
     Impl& d = *impl_;
     if (!d.isOpen()) return d.notOpen();
-    d.batch.clear();
+    d.clearBatch();
     std::string cond(sqlCondition);
     if (cond.find_first_not_of(" \t\r\n") == std::string::npos) {
         d.filter.clear();
@@ -287,8 +287,8 @@ int Table::get(int key, RecordBuffer& into) {
     for (size_t c = 0; c < d.shape->types.size(); ++c)
         cells.push_back(st.column(static_cast<int>(c + 1), d.shape->types[c]));
     d.current = st.columnInt(0);
-    d.snapshot = cells;
     writeSlots(*d.shape, *d.decl, cells, into);
+    d.keepSnapshot(std::move(cells));
     return succeed(d.err);
 }
 
@@ -311,8 +311,8 @@ int Table::reget(std::string_view position, RecordBuffer& into) {
     for (size_t c = 0; c < d.shape->types.size(); ++c)
         cells.push_back(st.column(static_cast<int>(c + 1), d.shape->types[c]));
     d.current = row;
-    d.snapshot = cells;
     writeSlots(*d.shape, *d.decl, cells, into);
+    d.keepSnapshot(std::move(cells));
     return succeed(d.err);
 }
 

@@ -138,7 +138,7 @@ int Table::add(RecordBuffer& record) {
     std::vector<Scalar> cells = readSlots(*d.shape, *d.decl, record, &normalised);
     if (int rc = d.insert(cells)) return rc;
     if (normalised) writeSlots(*d.shape, *d.decl, cells, record);  // as it is now stored
-    d.snapshot = std::move(cells);
+    d.keepSnapshot(std::move(cells));
     return succeed(d.err);
 }
 
@@ -150,7 +150,7 @@ int Table::append(const RecordBuffer& record) {
         if (int rc = d.setKeysAside()) return rc;
     std::vector<Scalar> cells = readSlots(*d.shape, *d.decl, record);
     if (int rc = d.insert(cells)) return rc;
-    d.snapshot = std::move(cells);
+    d.keepSnapshot(std::move(cells));
     return succeed(d.err);
 }
 
@@ -190,7 +190,7 @@ int Table::put(const RecordBuffer& record) {
         if (rc != SQLITE_DONE) return failSql(d.err, d.conn->db, name());
     }
     if (w.commit() != SQLITE_OK) return failSql(d.err, d.conn->db, name());
-    d.snapshot = std::move(cells);
+    d.keepSnapshot(std::move(cells));
     return succeed(d.err);
 }
 
@@ -210,7 +210,7 @@ int Table::erase() {
         return failSql(d.err, d.conn->db, name());
     if (w.commit() != SQLITE_OK) return failSql(d.err, d.conn->db, name());
     d.current = 0;
-    d.snapshot.clear();
+    wipeCells(d.snapshot);
     return succeed(d.err);
 }
 

@@ -77,9 +77,11 @@ int Transaction::commit() {
 int Transaction::rollback() {
     if (!active_) return transactionError(kDriverError, "no transaction is active");
     auto* c = static_cast<Connection*>(connection_);
+    // The error that led to the rollback stays the last error: messages raised after it
+    // must name what went wrong.
     exec(c->db, "ROLLBACK;");
     finish(c);
-    return transactionError(kNoError, {});
+    return kNoError;
 }
 
 }  // namespace corvix::storage

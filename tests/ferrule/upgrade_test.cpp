@@ -1,9 +1,13 @@
 // Converting a table written under an older declaration when it is opened.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "fixture.h"
@@ -307,6 +311,124 @@ TEST_F(UpgradeTest, DeclarationWithoutPrefixGivesM3UnlessSilent) {
     startProgram(v2_, 2, {"/frlsilent"});
     fu_UpGradeFile(t);
     EXPECT_TRUE(sink.stops.empty());
+}
+
+// The upgrade of a large file run in a child process, which a file-size limit or a kill
+// may stop anywhere; what it showed is kept in a file, line by line, as it goes.
+class ChildSink : public RecordingSink {
+  public:
+    explicit ChildSink(std::string log) : log_(std::move(log)) {}
+    bool stop(const std::string& text) override {
+        std::ofstream(log_, std::ios::app) << text << "\n";
+        if (!killOn.empty() && text.rfind(killOn, 0) == 0) kill(getpid(), SIGKILL);
+        return RecordingSink::stop(text);
+    }
+    std::string killOn;
+
+  private:
+    std::string log_;
+};
+
+class KillAtRecord : public NoProgress {
+  public:
+    explicit KillAtRecord(int64_t at) : at_(at) {}
+    void setValue(int64_t done) override {
+        if (done == at_) kill(getpid(), SIGKILL);
+    }
+
+  private:
+    int64_t at_;
+};
+
+class InterruptedUpgradeTest : public UpgradeTest {
+  protected:
+    static constexpr int kRecords = 3000;
+    void SetUp() override {
+        UpgradeTest::SetUp();
+        startProgram(v1_, 1);
+        ASSERT_EQ(table_->create(), 0);
+        ASSERT_EQ(table_->open(kOpenMode), 0);
+        ASSERT_EQ(table_->stream(), 0);
+        ASSERT_EQ(fillV1(*table_, kRecords), 0);
+        ASSERT_EQ(table_->flush(), 0);
+        table_->close();
+        resetForTests();
+    }
+    // Runs the upgrade to version 2 in a child; returns the messages it showed.
+    std::vector<std::string> upgradeInChild(const std::function<void(ChildSink&)>& prepare,
+                                            std::vector<std::string> args = {}) {
+        const std::string log = path("child.log");
+        pid_t child = fork();
+        if (child == 0) {
+            storage::abandonConnectionsAfterFork();
+            ChildSink childSink(log);
+            setMessageSink(&childSink);
+            startProgram(v2_, 2, std::move(args));
+            prepare(childSink);
+            fu_FileOpen(*table_, kOpenMode);
+            table_->close();
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        std::vector<std::string> lines;
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    int64_t recordsUnder(const TableDecl& decl) {
+        storage::Table t(decl);
+        int rc = t.open(kOpenMode);
+        return rc == 0 ? t.records() : -rc;
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(dir_))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // The next start upgrades and nothing is left over.
+    void expectTheNextOpenUpgradesEverything() {
+        startProgram(v2_, 2);
+        ASSERT_EQ(fu_FileOpen(*table_, kOpenMode), 0);
+        EXPECT_EQ(table_->records(), kRecords);
+        table_->close();
+        EXPECT_EQ(files(), (std::vector<std::string>{"Upg.Tps", "Upg.Tps.lck", "Vault.TPS",
+                                                     "Vault.TPS.lck", "child.log", "win.ini"}));
+    }
+};
+
+TEST_F(InterruptedUpgradeTest, ACommitRefusedForAFullDiskLeavesTheOldDataAndSaysSo) {
+    struct stat st;
+    ASSERT_EQ(stat(path("Vault.TPS").c_str(), &st), 0);
+    std::vector<std::string> shown = upgradeInChild([&](ChildSink&) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(st.st_size + st.st_size / 4), rlim_t(st.st_size + st.st_size / 4)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    ASSERT_FALSE(shown.empty());
+    EXPECT_NE(shown.back().find("The file Vault\\!Accounts was left as it was."),
+              std::string::npos)
+        << shown.back();
+    EXPECT_EQ(recordsUnder(v1_), kRecords);
+    expectTheNextOpenUpgradesEverything();
+}
+
+TEST_F(InterruptedUpgradeTest, AKillWhileCopyingLeavesTheOldDataForTheNextOpen) {
+    upgradeInChild([&](ChildSink&) {
+        static KillAtRecord killer(kRecords / 2);
+        setProgressSink(&killer);
+    });
+    EXPECT_EQ(recordsUnder(v1_), kRecords);
+    expectTheNextOpenUpgradesEverything();
+}
+
+TEST_F(InterruptedUpgradeTest, AKillDuringTheSwapIsFinishedAtTheNextOpen) {
+    upgradeInChild([&](ChildSink& s) { s.killOn = "Moved "; }, {"/DEBUGFRL"});
+    EXPECT_TRUE(storage::tableExists("futmp001", ""));
+    EXPECT_EQ(recordsUnder(v1_), -storage::kFileNotFound);
+    expectTheNextOpenUpgradesEverything();
 }
 
 // Another process keeps the old file open: the trial open is refused, M15 ends the

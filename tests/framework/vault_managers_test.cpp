@@ -1,6 +1,7 @@
 #include "framework/vault_managers.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,6 +191,68 @@ TEST_F(VaultManagersTest, DeletingAnUnusedCategoryAsksFirst) {
     EXPECT_EQ(m_->catRelations.Delete(), kLevelBenign);
     EXPECT_EQ(categories(), (std::vector<std::string>{"Work"}));
     EXPECT_EQ(titles(), (std::vector<std::string>{"Confirm Delete", "Confirm Delete"}));
+}
+
+// Keys, links and rules share one comparison: letter case (beyond ASCII too) and
+// trailing blanks never count, so restrict and cascade see every account of a category.
+TEST_F(VaultManagersTest, CategoriesFindTheirAccountsWhateverTheLetterCase) {
+    for (const char* c : {"Ärzte", "Öffentlich", "ΣΟΦΟΣ"}) addCategory(c);
+    ASSERT_EQ(addAccount("ärzte", "doctor"), kLevelBenign);
+    ASSERT_EQ(addAccount("öffentlich  ", "library"), kLevelBenign);
+    ASSERT_EQ(addAccount("Öffentlich", "museum"), kLevelBenign);
+    ASSERT_EQ(addAccount("σοφος", "owl"), kLevelBenign);  // final sigma
+    for (const char* c : {"Ärzte", "ΣΟΦΟΣ"}) {
+        ASSERT_TRUE(fetchCategory(c));
+        prompt_.answer(kButtonYes);
+        EXPECT_EQ(m_->catRelations.Delete(), kLevelNotify) << c;
+    }
+    ASSERT_TRUE(fetchCategory("Öffentlich "));
+    m_->catRecord->Category = "Public";
+    ASSERT_EQ(m_->catRelations.Update(), kLevelBenign);
+    EXPECT_EQ(accounts(), (std::map<std::string, std::string>{{"doctor", "ärzte"},
+                                                               {"library", "Public"},
+                                                               {"museum", "Public"},
+                                                               {"owl", "σοφος"}}));
+    EXPECT_EQ(categories(), (std::vector<std::string>{"Public", "Ärzte", "ΣΟΦΟΣ"}));
+}
+
+// Another process deletes the category between the add's check and its write: the check
+// and the write hold one write lock, so the delete waits and then finds the account.
+TEST_F(VaultManagersTest, ACategoryDeletedDuringAnAddLeavesNoOrphan) {
+    addCategory("Work");
+    int deleted[2];
+    ASSERT_EQ(pipe(deleted), 0);
+    pid_t child = -1;
+    m_->pas.fieldRule = [&](int field) {
+        FieldVerdict v = m_->CheckPasField(field);
+        if (field != pas::Category || child != -1) return v;
+        child = fork();
+        if (child == 0) {
+            storage::abandonConnectionsAfterFork();
+            VaultManagers other;
+            other.catRelations.transactionTimeout = 20;
+            other.catRelations.Open();
+            other.catRecord->Category = "Work";
+            bool gone = other.cat.TryFetch(cat::K_Category) == kLevelBenign &&
+                        other.catRelations.Delete(false) == kLevelBenign;
+            (void)!write(deleted[1], gone ? "d" : "r", 1);
+            _exit(0);
+        }
+        // Give the other process the time to delete, unless it has to wait for us.
+        pollfd p{deleted[0], POLLIN, 0};
+        poll(&p, 1, 1500);
+        return v;
+    };
+    EXPECT_EQ(addAccount("Work", "mail"), kLevelBenign);
+    char outcome = 0;
+    ASSERT_EQ(read(deleted[0], &outcome, 1), 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(deleted[0]);
+    close(deleted[1]);
+    EXPECT_EQ(outcome, 'r');  // refused: the account exists
+    EXPECT_EQ(categories(), std::vector<std::string>{"Work"});
+    EXPECT_EQ(accounts(), (std::map<std::string, std::string>{{"mail", "Work"}}));
 }
 
 TEST_F(VaultManagersTest, ThemeColumnsOutOfRangeAreRefused) {

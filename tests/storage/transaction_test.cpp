@@ -44,6 +44,16 @@ TEST_F(Transactions, CommitKeepsAndRollbackUndoesChangesToSeveralTables) {
         EXPECT_EQ(cats.add(c), kDuplicateKey);
         ASSERT_EQ(tx.commit(), 0);
     }
+    {
+        // A rollback keeps the error that caused it, for the message that follows.
+        Transaction tx;
+        ASSERT_EQ(tx.begin({&cats}, 2), 0);
+        EXPECT_EQ(cats.add(c), kDuplicateKey);
+        EXPECT_TRUE(cats.inTransaction());
+        ASSERT_EQ(tx.rollback(), 0);
+        EXPECT_EQ(lastError().code, kDuplicateKey);
+        EXPECT_FALSE(cats.inTransaction());
+    }
     EXPECT_EQ(cats.records(), 1);
     EXPECT_EQ(accs.records(), 1);
     {
