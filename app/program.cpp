@@ -9,6 +9,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "accounts/browse_cvcat.h"
 #include "app/main_frame.h"
@@ -78,11 +79,18 @@ bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
     // A vault that cannot be read is never taken for a new one: the user learns what
     // failed and the program ends, leaving the files as they are.
     const std::string failure = vault::startupFailureText(state);
-    if (!failure.empty() && !state.masterReadable)
-        framework::errorManager().RaiseFatal("File Access Error", failure);
-    else if (!failure.empty())
-        framework::prompt().ask("File Access Error", failure, framework::Icon::Exclamation,
-                                framework::kButtonOk, framework::kButtonOk);
+    if (!failure.empty()) {
+        const bool fatal = !state.masterReadable;
+        framework::prompt().ask("File Access Error",
+                                fatal ? failure + "  Press OK to end this application" : failure,
+                                framework::Icon::Exclamation, framework::kButtonOk,
+                                framework::kButtonOk);
+        if (fatal) {
+            // Not a normal end: as the error manager ends a fatal error.
+            std::fflush(nullptr);
+            std::_Exit(framework::kFatalExitCode);
+        }
+    }
     if (state.setUp) {
         security::MasterCopy() = state.master;
         security::InstallationId() = state.installationId;

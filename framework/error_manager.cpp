@@ -229,13 +229,6 @@ int ErrorManager::RaiseWithText(int id, std::string_view text) {
     return Raise(id);
 }
 
-int ErrorManager::RaiseFatal(std::string_view title, std::string_view text) {
-    MessageEntry m;
-    m.severity = kLevelFatal;
-    m.title = std::string(title);
-    return OnFatal(m, std::string(text));
-}
-
 int ErrorManager::Dispatch(const MessageEntry& m, const std::string& text) {
     switch (m.severity) {
         case kLevelBenign:

@@ -56,9 +56,6 @@ class ErrorManager {
 
     int Raise(int id);
     int RaiseWithText(int id, std::string_view text);
-    // A fatal message of the program's own, outside the table: shown, then the program
-    // ends (the level is returned only when the exit hook returns, in tests).
-    int RaiseFatal(std::string_view title, std::string_view text);
     // Shows message id with the given buttons and the exclamation icon, whatever its
     // severity; returns the button pressed.
     Button AskMessage(int id, unsigned buttons, Button defaultButton);

@@ -69,8 +69,10 @@ FileManager::FileManager(const storage::TableDecl& decl, storage::RecordBuffer& 
 }
 
 FileManager::~FileManager() {
-    for (auto& [thread, s] : states_)
+    for (auto& [thread, s] : states_) {
         if (s.table && s.opened) s.table->close();
+        if (s.lastRead) s.lastRead->clear();  // it may hold a password
+    }
 }
 
 void FileManager::AddKey(int key, std::string_view description, bool autoNumber) {
@@ -577,12 +579,37 @@ int FileManager::InsertOn(bool report) {
     storage::Table* t = UseOn(report);
     if (!t) return kLevelNotify;
     // The rules and the write run under one write lock: no other process can change what
-    // the rules saw in between (delete the category an account is being added to).
-    // Inside a caller's transaction, that one holds the lock already.
+    // the rules saw in between (delete the category an account is being added to). A
+    // transaction the caller runs on the file holds that lock already (begin refuses a
+    // second one); only a file another process keeps busy stops the insert.
+    constexpr int kWriteWaitSeconds = 10;
     storage::Transaction tx;
-    if (!t->inTransaction() && tx.begin({t}, kWriteWaitSeconds) != storage::kNoError)
+    if (tx.begin({t}, kWriteWaitSeconds) == storage::kAccessDenied) return Fail(report, 4);
+    ThreadState& s = StateForThread();
+    auto write = [&]() -> int {
+        int level = ValidateRecordOn(report);
+        if (level != kLevelBenign) return level;
+        int rc;
+        if (!HasAutoNumber()) {
+            rc = t->add(buffer_);
+        } else if (s.primed) {
+            storage::Record reserved(decl_);
+            rc = t->reget(s.primedPosition, reserved);
+            if (rc == storage::kNoError) rc = t->put(buffer_);
+        } else {
+            level = PrimeOn(report);  // numbering adds the record
+            if (level == kLevelBenign) s.primed = false;
+            return level;
+        }
+        if (rc == storage::kNoError) {
+            s.primed = false;
+            RememberRead(s);
+            return kLevelBenign;
+        }
+        if (rc == storage::kDuplicateKey) return DuplicateKeyMessage(report, t->error());
         return Fail(report, 4);
-    int level = InsertChecked(*t, report);
+    };
+    const int level = write();
     if (!tx.active()) return level;
     if (level != kLevelBenign) {
         tx.rollback();
@@ -590,35 +617,9 @@ int FileManager::InsertOn(bool report) {
     }
     if (tx.commit() != storage::kNoError) {
         tx.rollback();
-        StateForThread().primed = false;
         return Fail(report, 4);
     }
     return kLevelBenign;
-}
-
-int FileManager::InsertChecked(storage::Table& t, bool report) {
-    int level = ValidateRecordOn(report);
-    if (level != kLevelBenign) return level;
-    ThreadState& s = StateForThread();
-    int rc;
-    if (!HasAutoNumber()) {
-        rc = t.add(buffer_);
-    } else if (s.primed) {
-        storage::Record reserved(decl_);
-        rc = t.reget(s.primedPosition, reserved);
-        if (rc == storage::kNoError) rc = t.put(buffer_);
-    } else {
-        level = PrimeOn(report);  // numbering adds the record
-        if (level == kLevelBenign) s.primed = false;
-        return level;
-    }
-    if (rc == storage::kNoError) {
-        s.primed = false;
-        RememberRead(s);
-        return kLevelBenign;
-    }
-    if (rc == storage::kDuplicateKey) return DuplicateKeyMessage(report, t.error());
-    return Fail(report, 4);
 }
 
 int FileManager::Insert() {

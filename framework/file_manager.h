@@ -147,13 +147,6 @@ class FileManager {
     void ClearPending();
     int RaisePending();  // shows the recorded message; 0 when there is none
 
-    // Records a failed read of this file made by someone else on its table (message 1
-    // with the driver's error as it stands), to be raised later with RaisePending.
-    void NoteReadFailure() { Fail(false, 1); }
-
-    // How long an insert waits for another process's write to end.
-    static constexpr int kWriteWaitSeconds = 10;
-
   protected:
     struct ThreadState {
         std::unique_ptr<storage::Table> table;
@@ -184,7 +177,6 @@ class FileManager {
     int FetchOn(bool report, int key);
     int ReadOn(bool report, bool forward);
     int InsertOn(bool report);
-    int InsertChecked(storage::Table& t, bool report);
     int UpdateOn(bool report, bool showChanges);
     int DeleteOn(bool report);
     int PrimeOn(bool report);

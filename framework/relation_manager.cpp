@@ -153,7 +153,9 @@ bool RelationManager::FindChildren(const Relation& r, const storage::RecordBuffe
     }
     if (rc != storage::kNoError && rc != storage::kRecordNotAvailable) {
         failure.file = &c;
-        c.NoteReadFailure();  // with the error of the read that failed
+        // The manager records the failure by reading on where the read failed, so the
+        // message names that error; a dummy re-read would name its own.
+        if (c.TryNext() == kLevelBenign) c.TryReget("");
         return false;
     }
     return true;

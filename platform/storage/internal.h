@@ -206,6 +206,12 @@ int copyRows(sqlite3* from, const CatalogueEntry& src, sqlite3* to, int64_t toId
 
 namespace corvix::storage {
 
+// Overwrites a text value's bytes (its whole buffer) before it is replaced or freed: a
+// record may hold a password.
+void wipe(Scalar& value);
+// The same for every cell of a row, which is then emptied.
+void wipeCells(std::vector<Scalar>& cells);
+
 struct Table::Impl {
     const TableDecl* decl = nullptr;
     std::string name;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/storage/internal.h"
 #include "runtime/utf8.h"
 
 namespace corvix::storage {
@@ -120,10 +121,6 @@ Scalar Record::get(int field, uint32_t element) const {
         element >= decl_->fields[field].elements())
         return int64_t{0};
     return slots_[first_[field] + element];
-}
-
-Record::~Record() {
-    for (Scalar& v : slots_) wipe(v);
 }
 
 void Record::set(int field, const Scalar& value, uint32_t element) {

@@ -37,12 +37,6 @@ class RecordBuffer {
 class Record final : public RecordBuffer {
   public:
     explicit Record(const TableDecl& decl);
-    // A record may hold a password: its texts are overwritten before their memory goes.
-    ~Record() override;
-    Record(const Record&) = default;
-    Record(Record&&) = default;
-    Record& operator=(const Record&) = default;
-    Record& operator=(Record&&) = default;
     const TableDecl& decl() const override { return *decl_; }
     Scalar get(int field, uint32_t element = 0) const override;
     void set(int field, const Scalar& value, uint32_t element = 0) override;
@@ -53,11 +47,6 @@ class Record final : public RecordBuffer {
     std::vector<uint32_t> first_;  // first slot of each field
     std::vector<Scalar> slots_;
 };
-
-// Overwrites a text value's bytes (its whole buffer) before it is replaced or freed.
-void wipe(Scalar& value);
-// The same for every cell of a row, which is then emptied.
-void wipeCells(std::vector<Scalar>& cells);
 
 // Brings a value into the shape of a field: strings cut to size (whole characters),
 // trailing blanks dropped, integers wrapped into the type's range.

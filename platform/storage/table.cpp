@@ -271,11 +271,6 @@ void Table::close() {
     d.filter.clear();
 }
 
-bool Table::inTransaction() const {
-    const Impl& d = *impl_;
-    return d.isOpen() && (d.conn->inTransaction || !sqlite3_get_autocommit(d.conn->db));
-}
-
 int Table::sendDriverString(std::string_view text) {
     Impl& d = *impl_;
     std::string s(text);

@@ -51,8 +51,6 @@ class Table {
     void close();
     bool isOpen() const;
     int mode() const;
-    // Whether the table's file has a transaction (or streamed writing) running.
-    bool inTransaction() const;
     // Driver strings such as "FULLBUILD=on", "RECOVER=10", "IGNORESTATUS=on",
     // "QUICKSCAN=on": accepted; they have no effect on this driver.
     int sendDriverString(std::string_view text);

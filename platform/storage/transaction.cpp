@@ -69,7 +69,12 @@ int Transaction::commit() {
     if (!active_) return transactionError(kDriverError, "no transaction is active");
     auto* c = static_cast<Connection*>(connection_);
     int rc = exec(c->db, "COMMIT;");
-    if (rc != SQLITE_OK) return transactionError(kDriverError, sqlite3_errmsg(c->db), rc);
+    if (rc != SQLITE_OK) {
+        // Readers of another process that outlast the wait: access denied, as for begin.
+        int code = (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED ? kAccessDenied
+                                                                             : kDriverError;
+        return transactionError(code, sqlite3_errmsg(c->db), rc);
+    }
     finish(c);
     return transactionError(kNoError, {});
 }

@@ -45,16 +45,33 @@ TEST_F(FileOpenTest, DebugShowsTheOpenAndItsError) {
     EXPECT_EQ(sink.stops[1].rfind("This caused an error : 2 ", 0), 0u) << sink.stops[1];
 }
 
-TEST_F(FileOpenTest, CorruptFileGivesM19AndEndsTheProgram) {
-    std::ofstream(path("Vault.TPS"), std::ios::binary) << std::string(8192, 'Z');
+// Only a damaged file ends the program with M19; a file that does not open with the key
+// given (or is no database at all) goes back to the caller, who reports it.
+TEST_F(FileOpenTest, OnlyADamagedFileGivesM19AndEndsTheProgram) {
     start();
     TableDecl decl = accountsV1();
     storage::Table t(decl);
     fu_UsingFile(t, "ACC", "Accounts", 1);
+    ASSERT_EQ(t.create(), 0);
+    {
+        // The first page after the schema holds the catalogue: its page type becomes
+        // one no page has.
+        std::fstream f(path("Vault.TPS"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4096);
+        f.put('\xFF');
+    }
     EXPECT_EQ(fu_FileOpen(t, kOpenMode), storage::kDriverError);
     ASSERT_EQ(sink.halts.size(), 1u);
     EXPECT_EQ(sink.halts[0],
               "File Corrupt. Restart program to invoke AutoFix. Name : Vault\\!Accounts");
+    EXPECT_EQ(endings, std::vector<int>{1});
+
+    std::ofstream(path("Other.TPS"), std::ios::binary) << std::string(8192, 'Z');
+    TableDecl other = accountsV1("Other");
+    storage::Table o(other);
+    EXPECT_EQ(fu_FileOpen(o, kOpenMode), storage::kDriverError);
+    EXPECT_EQ(storage::lastError().driverCode & 0xFF, 26);  // not a database with this key
+    EXPECT_EQ(sink.halts.size(), 1u);
     EXPECT_EQ(endings, std::vector<int>{1});
 }
 

@@ -1,4 +1,6 @@
 // Transactions over tables of one file, and streamed writing.
+#include <fcntl.h>
+
 #include "storage_fixture.h"
 
 namespace corvix::storage {
@@ -49,10 +51,8 @@ TEST_F(Transactions, CommitKeepsAndRollbackUndoesChangesToSeveralTables) {
         Transaction tx;
         ASSERT_EQ(tx.begin({&cats}, 2), 0);
         EXPECT_EQ(cats.add(c), kDuplicateKey);
-        EXPECT_TRUE(cats.inTransaction());
         ASSERT_EQ(tx.rollback(), 0);
         EXPECT_EQ(lastError().code, kDuplicateKey);
-        EXPECT_FALSE(cats.inTransaction());
     }
     EXPECT_EQ(cats.records(), 1);
     EXPECT_EQ(accs.records(), 1);
@@ -65,6 +65,45 @@ TEST_F(Transactions, CommitKeepsAndRollbackUndoesChangesToSeveralTables) {
         EXPECT_EQ(cats.records(), 0);
     }
     EXPECT_EQ(cats.records(), 1);
+}
+
+// Another process keeps reading past the transaction's wait: the commit is refused with
+// "access denied", which callers retry, not reported as a broken file.
+TEST_F(Transactions, ACommitOutwaitedByAReaderElsewhereIsAccessDenied) {
+    Table cats(cats_);
+    ASSERT_EQ(cats.open(), 0);
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        // The lock SQLite's readers hold on the file (its shared byte range).
+        int fd = ::open("Corvix.TPS", O_RDWR);
+        struct flock l {};
+        l.l_type = F_RDLCK;
+        l.l_whence = SEEK_SET;
+        l.l_start = 0x40000002;
+        l.l_len = 510;
+        char c = fd >= 0 && fcntl(fd, F_SETLK, &l) == 0 ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        (void)!read(done[0], &c, 1);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    Transaction tx;
+    ASSERT_EQ(tx.begin({&cats}, 1), 0);
+    Record r(cats_);
+    r.set(0, std::string("Bank"));
+    ASSERT_EQ(cats.add(r), 0);
+    EXPECT_EQ(tx.commit(), kAccessDenied);
+    EXPECT_EQ(lastError().code, kAccessDenied);
+    tx.rollback();
+    (void)!write(done[1], "x", 1);
+    waitpid(child, nullptr, 0);
+    for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+    EXPECT_EQ(cats.records(), 0);
 }
 
 TEST_F(Transactions, RefusesTablesOfDifferentFilesAndClosedTables) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "temp_dir.h"
 #include "vault/prime.h"
@@ -241,6 +242,32 @@ TEST(StartupChecks, NumberingReportsItsProgressToTheEnd) {
     EXPECT_EQ(calls.front(), (std::pair<int64_t, int64_t>{4096, 5000}));
     EXPECT_EQ(calls.back(), (std::pair<int64_t, int64_t>{5000, 5000}));
     EXPECT_EQ(s.renumberedWords, 5000);
+}
+
+}  // namespace
+}  // namespace corvix::vault
+
+namespace corvix::vault {
+namespace {
+
+// A vault that cannot be read is reported with the file, the error and what to do, and
+// is never taken for a new one: nothing is created over it.
+TEST(StartupChecks, AnUnreadableVaultIsReportedAndLeftAlone) {
+    corvix::testing::TempWorkDir dir;
+    const std::string damaged(50000, 'Z');
+    { std::ofstream(kVaultFile, std::ios::binary) << damaged; }
+    VaultTables t;
+    StartupState s;
+    EXPECT_NE(runStartupChecks(t, {}, kToday, s), 0);
+    EXPECT_FALSE(s.masterReadable);
+    EXPECT_FALSE(s.setUp);
+    ASSERT_FALSE(s.failures.empty());
+    const std::string text = startupFailureText(s);
+    EXPECT_EQ(text.rfind("File (Corvix", 0), 0u) << text;
+    EXPECT_NE(text.find(") could not be opened.  Error: "), std::string::npos) << text;
+    EXPECT_NE(text.find("(26)."), std::string::npos) << text;
+    EXPECT_NE(text.find("Nothing was changed."), std::string::npos) << text;
+    EXPECT_EQ(dir.read(kVaultFile), damaged);
 }
 
 }  // namespace
