@@ -1,0 +1,117 @@
+// corvix-cli export passwords|themes [FILE] and import passwords|themes [FILE]: the
+// export files ExPas.BAS and ExGSD.BAS (in the working directory unless FILE is given),
+// with the program's completion messages and duplicate-key refusals.
+#include <cstdio>
+
+#include "cli/command.h"
+#include "cli/transfer_report.h"
+#include "vault/transfer.h"
+
+namespace corvix::cli {
+namespace {
+
+struct Subject {
+    const char* words;
+    const char* defaultFile;
+    int exportKey;
+    framework::FileManager& (*manager)(framework::VaultManagers&);
+};
+
+const Subject kPasswords{
+    "passwords", vault::kPasswordsExportFile, vault::pas::K_PAS_ID,
+    [](framework::VaultManagers& m) -> framework::FileManager& { return m.pas; }};
+const Subject kThemes{"themes", vault::kThemesExportFile, vault::gsd::K_GSD_ID,
+                      [](framework::VaultManagers& m) -> framework::FileManager& { return m.gsd; }};
+
+// The table of a file manager for the length of a command.
+class OpenedFile {
+  public:
+    explicit OpenedFile(framework::FileManager& fm) : fm_(fm) {
+        opened_ = fm_.Open() == framework::kLevelBenign;
+    }
+    ~OpenedFile() {
+        if (opened_) fm_.Close();
+    }
+    storage::Table* table() { return opened_ ? fm_.Use() : nullptr; }
+
+  private:
+    framework::FileManager& fm_;
+    bool opened_ = false;
+};
+
+bool fileArgument(const std::string& words, const std::vector<std::string>& args,
+                  const char* fallback, std::string* file, int* rc) {
+    if (args.size() > 1) {
+        *rc = usageError(words, words + " takes at most one file name");
+        return false;
+    }
+    *file = args.empty() ? fallback : args[0];
+    return true;
+}
+
+int runExport(const Subject& subject, const std::vector<std::string>& args) {
+    const std::string words = std::string("export ") + subject.words;
+    std::string file;
+    int rc = kExitOk;
+    if (!fileArgument(words, args, subject.defaultFile, &file, &rc)) return rc;
+    ManagedSession session;
+    rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    framework::FileManager& fm = subject.manager(session.managers());
+    OpenedFile opened(fm);
+    storage::Table* table = opened.table();
+    if (!table) return kExitError;
+    vault::TransferObserver quiet;
+    vault::TransferResult result = vault::exportRecords(*table, subject.exportKey, file, quiet);
+    if (result.failure) return failWithStorage(result.failure, file);
+    printMessage("Complete", exportCompletionText(&subject == &kThemes, result.written, file));
+    return kExitOk;
+}
+
+int runImport(const Subject& subject, const std::vector<std::string>& args) {
+    const std::string words = std::string("import ") + subject.words;
+    std::string file;
+    int rc = kExitOk;
+    if (!fileArgument(words, args, subject.defaultFile, &file, &rc)) return rc;
+    ManagedSession session;
+    rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    framework::FileManager& fm = subject.manager(session.managers());
+    OpenedFile opened(fm);
+    storage::Table* table = opened.table();
+    if (!table) return kExitError;
+    CliImportObserver observer(fm, file);
+    vault::TransferResult result = vault::importRecords(file, *table, observer);
+    std::fprintf(stderr, "%s\n", importSummaryText(result, file).c_str());
+    if (result.failure) return failWithStorage(result.failure, file);
+    return result.refused || result.malformed ? kExitError : kExitOk;
+}
+
+int exportPasswords(const std::vector<std::string>& args) {
+    return runExport(kPasswords, args);
+}
+int exportThemes(const std::vector<std::string>& args) {
+    return runExport(kThemes, args);
+}
+int importPasswords(const std::vector<std::string>& args) {
+    return runImport(kPasswords, args);
+}
+int importThemes(const std::vector<std::string>& args) {
+    return runImport(kThemes, args);
+}
+
+}  // namespace
+
+CORVIX_CLI_COMMAND(kExportPasswords, "export passwords", "export passwords [FILE]",
+                   "appends every account to FILE (default ExPas.BAS), passwords in clear",
+                   exportPasswords);
+CORVIX_CLI_COMMAND(kExportThemes, "export themes", "export themes [FILE]",
+                   "appends every image theme to FILE (default ExGSD.BAS)", exportThemes);
+CORVIX_CLI_COMMAND(kImportPasswords, "import passwords", "import passwords [FILE]",
+                   "adds the accounts of FILE (default ExPas.BAS) with their numbers",
+                   importPasswords);
+CORVIX_CLI_COMMAND(kImportThemes, "import themes", "import themes [FILE]",
+                   "adds the image themes of FILE (default ExGSD.BAS) with their numbers",
+                   importThemes);
+
+}  // namespace corvix::cli
