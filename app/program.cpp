@@ -81,10 +81,9 @@ bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
     const std::string failure = vault::startupFailureText(state);
     if (!failure.empty()) {
         const bool fatal = !state.masterReadable;
-        framework::prompt().ask("File Access Error",
-                                fatal ? failure + "  Press OK to end this application" : failure,
-                                framework::Icon::Exclamation, framework::kButtonOk,
-                                framework::kButtonOk);
+        framework::prompt().ask(
+            "File Access Error", fatal ? failure + "  Press OK to end this application" : failure,
+            framework::Icon::Exclamation, framework::kButtonOk, framework::kButtonOk);
         if (fatal) {
             // Not a normal end: as the error manager ends a fatal error.
             std::fflush(nullptr);

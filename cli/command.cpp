@@ -10,12 +10,12 @@
 #include <optional>
 
 #include "framework/prompt.h"
-#include "vault/upgrade_registration.h"
 #include "runtime/date.h"
 #include "runtime/secret.h"
 #include "runtime/utf8.h"
 #include "security/cli_logon.h"
 #include "security/session.h"
+#include "vault/upgrade_registration.h"
 
 namespace corvix::cli {
 

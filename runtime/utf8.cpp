@@ -82,8 +82,11 @@ bool isValidUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
-        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3
-                                 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        size_t len = b < 0x80             ? 1
+                     : (b & 0xE0) == 0xC0 ? 2
+                     : (b & 0xF0) == 0xE0 ? 3
+                     : (b & 0xF8) == 0xF0 ? 4
+                                          : 0;
         if (len == 0 || i + len > text.size()) return false;
         char32_t c = len == 1 ? b : b & (0x7F >> len);
         for (size_t k = 1; k < len; ++k) {

@@ -22,6 +22,13 @@ int openTable(storage::Table& table, int mode) {
         if (usesVaultKey(decl)) table.setOwner(BuildVaultKey());
         rc = table.open(mode);
     }
+    if (rc == storage::kAccessDenied) {
+        // Another process is making the vault (two first starts) or holds the table for
+        // a moment: wait for it, as the file managers do.
+        table.sendDriverString("RECOVER=10");
+        if (usesVaultKey(decl)) table.setOwner(BuildVaultKey());
+        rc = table.open(mode);
+    }
     if (rc == storage::kAlreadyOpen) rc = storage::kNoError;
     return rc;
 }

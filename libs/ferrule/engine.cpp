@@ -254,8 +254,7 @@ void Upgrade::copyRecords() {
     storage::Table dest(*file_.decl);
     dest.setName(plan_.building);
     dest.setOwner(file_.owner);
-    if (dest.create() != 0)
-        return abandon(messageText(6) + file_.name + " " + dest.error().text);
+    if (dest.create() != 0) return abandon(messageText(6) + file_.name + " " + dest.error().text);
     if (dest.open(storage::kReadWrite | storage::kDenyAll) != 0)
         return abandon(messageText(6, Form::Second) + file_.name + " " + dest.error().text);
     storage::Table source(*trial_.decl);
@@ -343,6 +342,9 @@ SearchResult openTrial(Trial* trial) {
     storage::Table t(*trial->decl);
     t.setName(trial->name);
     t.setOwner(trial->owner);
+    // Another process may be making this very file (two first starts): its lock is
+    // waited for briefly before the file counts as held.
+    t.sendDriverString("RECOVER=2");
     int err = t.open(storage::kReadWrite | storage::kDenyWrite);
     debugDetail("q1 " + std::to_string(err));
     if (err == storage::kAccessDenied) {

@@ -65,7 +65,8 @@ constexpr int kDriverCorrupt = 11;
 // What is left after the open: a damaged file ends the program, anything else (a wrong
 // key, a file another process holds) goes to the caller, who reports it.
 void afterOpen(int err, const std::string& name) {
-    if (err == storage::kDriverError && (storage::lastError().driverCode & 0xFF) == kDriverCorrupt) {
+    if (err == storage::kDriverError &&
+        (storage::lastError().driverCode & 0xFF) == kDriverCorrupt) {
         haltMessage(messageText(19) + " Name : " + name);
     } else if (err != 0) {
         debugMessage("This caused an error : " + std::to_string(err) + " " +

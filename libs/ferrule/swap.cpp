@@ -189,8 +189,8 @@ void recoverInterruptedUpgrade(const std::string& target, const std::string& own
     std::string stage;
     bool oneOwner = false;
     if (!readJournal(path, &plan, &stage, &oneOwner)) {
-        stopMessage("An interrupted upgrade of " + target + " left a journal that cannot be read: " +
-                    path);
+        stopMessage("An interrupted upgrade of " + target +
+                    " left a journal that cannot be read: " + path);
         return;
     }
     plan.owner = owner;

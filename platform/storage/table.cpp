@@ -162,8 +162,8 @@ int Table::create() {
     // that exists is refused at once while anybody has it open.
     const bool hadTable = fileExists(path) && tableExists(shown, owner);
     ShareLock exclusive;
-    if (exclusive.acquire(path, tn.table, kReadWrite | kDenyAll, hadTable ? 0 : kCreateWaitSeconds) !=
-        kNoError)
+    if (exclusive.acquire(path, tn.table, kReadWrite | kDenyAll,
+                          hadTable ? 0 : kCreateWaitSeconds) != kNoError)
         return fail(d.err, kAccessDenied, shown);
     if (!fileExists(path)) {
         std::string reason;

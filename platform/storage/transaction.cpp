@@ -72,7 +72,7 @@ int Transaction::commit() {
     if (rc != SQLITE_OK) {
         // Readers of another process that outlast the wait: access denied, as for begin.
         int code = (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED ? kAccessDenied
-                                                                             : kDriverError;
+                                                                              : kDriverError;
         return transactionError(code, sqlite3_errmsg(c->db), rc);
     }
     finish(c);

@@ -1,7 +1,9 @@
 // fu_FileOpen's handling of what the open left, raw files, encrypted tables with BLOBs,
 // and the old-format exclusions.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "fixture.h"
 #include "libs/ferrule/upgrade_file.h"
@@ -33,6 +35,23 @@ TEST_F(FileOpenTest, RawFilesOpenThroughTheLibraryAndReportWhatTheOpenLeft) {
     EXPECT_EQ(raw.size(), 5);
     EXPECT_TRUE(sink.stops.empty());
     EXPECT_TRUE(sink.halts.empty());
+}
+
+// The folders of the INI file that marks an open are made when missing (a fresh home
+// has no ~/.config/corvix), private to the user.
+TEST_F(FileOpenTest, TheMarkOfAnOpenMakesItsFolders) {
+    start();
+    const std::string ini = path("home/.config/corvix/win.ini");
+    setDefaultIniFile(ini);
+    std::ofstream(path("data.bin")) << "x";
+    storage::RawFile raw(path("data.bin"));
+    ASSERT_EQ(fu_FileOpen(raw, 0), 0);
+    std::ifstream in(ini);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("BadFile="), std::string::npos);
+    EXPECT_EQ(std::filesystem::status(path("home/.config/corvix")).permissions() &
+                  std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
 }
 
 TEST_F(FileOpenTest, DebugShowsTheOpenAndItsError) {

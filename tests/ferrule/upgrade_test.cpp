@@ -384,7 +384,7 @@ class InterruptedUpgradeTest : public UpgradeTest {
     std::vector<std::string> files() const {
         std::vector<std::string> out;
         for (const auto& e : std::filesystem::directory_iterator(dir_))
-            out.push_back(e.path().filename().string());
+            if (e.path().filename() != "child.log") out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -395,7 +395,7 @@ class InterruptedUpgradeTest : public UpgradeTest {
         EXPECT_EQ(table_->records(), kRecords);
         table_->close();
         EXPECT_EQ(files(), (std::vector<std::string>{"Upg.Tps", "Upg.Tps.lck", "Vault.TPS",
-                                                     "Vault.TPS.lck", "child.log", "win.ini"}));
+                                                     "Vault.TPS.lck", "win.ini"}));
     }
 };
 
@@ -408,8 +408,7 @@ TEST_F(InterruptedUpgradeTest, ACommitRefusedForAFullDiskLeavesTheOldDataAndSays
         setrlimit(RLIMIT_FSIZE, &limit);
     });
     ASSERT_FALSE(shown.empty());
-    EXPECT_NE(shown.back().find("The file Vault\\!Accounts was left as it was."),
-              std::string::npos)
+    EXPECT_NE(shown.back().find("The file Vault\\!Accounts was left as it was."), std::string::npos)
         << shown.back();
     EXPECT_EQ(recordsUnder(v1_), kRecords);
     expectTheNextOpenUpgradesEverything();

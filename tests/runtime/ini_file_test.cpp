@@ -6,6 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace corvix::runtime;
 namespace fs = std::filesystem;
 
@@ -75,4 +78,27 @@ TEST_F(IniFileTest, BadNumbersFallBackAndUnwritablePathFails) {
     EXPECT_EQ(ini.readInt("Main", "XPos", -1), -1);
     IniFile nowhere((dir_ / "no-such-dir" / "x.ini").string());
     EXPECT_FALSE(nowhere.write("A", "B", "C"));
+}
+
+// Writers never share a temporary file: two processes saving at once each put one whole
+// version in place, and nothing is left beside the file.
+TEST_F(IniFileTest, WritersInTwoProcessesNeverMixTheirTemporaryFiles) {
+    fs::create_directory(path_ + ".tmp");  // the name a fixed temporary would take
+    pid_t child = fork();
+    const char* who = child == 0 ? "child" : "parent";
+    IniFile ini(path_);
+    bool ok = true;
+    for (int i = 0; i < 200; ++i) ok = ini.write(who, "Count", std::to_string(i)) && ok;
+    if (child == 0) _exit(ok ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    IniFile after(path_);
+    EXPECT_TRUE(after.read("parent", "Count", "") == "199" ||
+                after.read("child", "Count", "") == "199")
+        << contents();
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();
+    EXPECT_EQ(files, 1u);
 }

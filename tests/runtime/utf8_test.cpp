@@ -36,8 +36,9 @@ TEST(Utf8, ValidityRefusesStrayOverlongSurrogateAndCutSequences) {
 
 // A cut to a field's length keeps user-perceived characters whole.
 TEST(Utf8, CutsNeverSplitAUserPerceivedCharacter) {
-    const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F"
-                               "\x91\xA7";  // man ZWJ woman ZWJ girl: 5 code points
+    const std::string family =
+        "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F"
+        "\x91\xA7";  // man ZWJ woman ZWJ girl: 5 code points
     EXPECT_EQ(graphemePrefixBytes("ab" + family, 4), 2u);
     EXPECT_EQ(graphemePrefixBytes("ab" + family, 7), 2u + family.size());
     const std::string eAcute = "e\xCC\x81";  // e + combining acute accent

@@ -235,8 +235,9 @@ TEST_F(CliFolderTest, TwoFirstStartsAtOnceBothSucceed) {
 // Bytes that are not UTF-8, on the command line or on standard input, are refused with a
 // message instead of being stored as given.
 TEST_F(CliFolderTest, TextThatIsNotUtf8IsRefusedAtTheBoundary) {
-    Run r = run({"add", "--description", "a\xff"
-                                         "b\xc3"});
+    Run r = run({"add", "--description",
+                 "a\xff"
+                 "b\xc3"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("argument 3 is not valid UTF-8 text"), std::string::npos) << r.err;
     r = run({"init", "--master-password-stdin"}, "pass\xc3\n");
