@@ -22,6 +22,8 @@
 #include "security/master_password.h"
 #include "security/session.h"
 #include "security/window_hooks.h"
+#include "security/wizard_file_container.h"
+#include "security/wizard_generate_password.h"
 #include "send/key_sender.h"
 #include "send/send_hooks.h"
 #include "send/vault_accounts.h"
@@ -122,6 +124,9 @@ int runCorvix(int argc, char** argv) {
         frame.setLauncher(Command::ListCategories, [] {
             accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
         });
+        frame.setLauncher(Command::GeneratePassword, [] { security::startGeneratePassword(); });
+        frame.setLauncher(Command::EncryptFile, [] { security::startEncryptFile(); });
+        frame.setLauncher(Command::DecryptFile, [] { security::startDecryptFile(); });
         security::setLogoffRequest([&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
