@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "accounts/browse_cvcat.h"
+#include "app/database_tools.h"
 #include "app/main_frame.h"
 #include "app/startup.h"
 #include "framework/qt_prompt.h"
@@ -127,6 +128,7 @@ int runCorvix(int argc, char** argv) {
         frame.setLauncher(Command::GeneratePassword, [] { security::startGeneratePassword(); });
         frame.setLauncher(Command::EncryptFile, [] { security::startEncryptFile(); });
         frame.setLauncher(Command::DecryptFile, [] { security::startDecryptFile(); });
+        addDatabaseToolLaunchers(frame);
         security::setLogoffRequest([&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
