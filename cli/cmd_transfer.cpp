@@ -23,22 +23,6 @@ const Subject kPasswords{
 const Subject kThemes{"themes", vault::kThemesExportFile, vault::gsd::K_GSD_ID,
                       [](framework::VaultManagers& m) -> framework::FileManager& { return m.gsd; }};
 
-// The table of a file manager for the length of a command.
-class OpenedFile {
-  public:
-    explicit OpenedFile(framework::FileManager& fm) : fm_(fm) {
-        opened_ = fm_.Open() == framework::kLevelBenign;
-    }
-    ~OpenedFile() {
-        if (opened_) fm_.Close();
-    }
-    storage::Table* table() { return opened_ ? fm_.Use() : nullptr; }
-
-  private:
-    framework::FileManager& fm_;
-    bool opened_ = false;
-};
-
 bool fileArgument(const std::string& words, const std::vector<std::string>& args,
                   const char* fallback, std::string* file, int* rc) {
     if (args.size() > 1) {
