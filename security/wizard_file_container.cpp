@@ -114,6 +114,7 @@ int Wizard_FileContainer::init() {
     browse_ = new QPushButton("...", page);
     browse_->setObjectName("Browse");
     browse_->setAutoDefault(false);
+    browse_->setFixedWidth(browse_->fontMetrics().horizontalAdvance("...") + 24);
     row->addWidget(file_, 1);
     row->addWidget(browse_);
     pageLayout->addLayout(row);
