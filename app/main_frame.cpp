@@ -267,7 +267,10 @@ void MainFrame::open() {
         QMetaObject::invokeMethod(
             this, [this] { tray_->HideToTray(); }, Qt::QueuedConnection);
     } else if (hasLauncher(Command::Preferences)) {
-        postCommand(Command::Preferences);  // the set-up wizard
+        // A new vault opens the set-up wizard, although its menu command waits for a
+        // logon like the others.
+        QMetaObject::invokeMethod(
+            this, [this] { launchers_[Command::Preferences](); }, Qt::QueuedConnection);
     }
     // 9. The timer (a designed period outside 1..100 hundredths becomes one second) and
     // the status bar.

@@ -20,11 +20,14 @@
 #include "framework/window_manager.h"
 #include "platform/desktop/desktop.h"
 #include "runtime/date.h"
+#include "security/browse_cvgsd.h"
 #include "security/master_password.h"
 #include "security/session.h"
 #include "security/window_hooks.h"
 #include "security/wizard_file_container.h"
 #include "security/wizard_generate_password.h"
+#include "security/wizard_change_master.h"
+#include "security/wizard_setup.h"
 #include "send/key_sender.h"
 #include "send/send_hooks.h"
 #include "send/vault_accounts.h"
@@ -129,6 +132,16 @@ int runCorvix(int argc, char** argv) {
         frame.setLauncher(Command::EncryptFile, [] { security::startEncryptFile(); });
         frame.setLauncher(Command::DecryptFile, [] { security::startDecryptFile(); });
         addDatabaseToolLaunchers(frame);
+        frame.setLauncher(Command::Preferences, [] { security::startWizardSetup(); });
+        frame.setLauncher(Command::ChangeSettings, [] { security::startWizardSetup(); });
+        frame.setLauncher(Command::ChangeMasterPassword,
+                          [] { security::runWizardChangeMasterPassword(); });
+        frame.setLauncher(Command::ListThemes, [] { security::startBrowseCVGSD(); });
+        // A cancelled first set-up leaves nothing to run: the program ends.
+        security::setFirstSetupCancelled([&frame] {
+            QMetaObject::invokeMethod(
+                &frame, [&frame] { frame.run(Command::Exit); }, Qt::QueuedConnection);
+        });
         security::setLogoffRequest([&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
@@ -157,6 +170,7 @@ int runCorvix(int argc, char** argv) {
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         send::resetSendHooks();
         security::setLogoffRequest({});
+        security::setFirstSetupCancelled({});
         security::setActivationRefresh({});
         return code;
     };
