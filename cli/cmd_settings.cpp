@@ -107,6 +107,8 @@ int runSet(const std::vector<std::string>& args) {
     if (!parseOptions(args, {}, names, o, &why)) return usageError("settings set", why);
     if (!o.positional.empty() || o.values.empty())
         return usageError("settings set", "give at least one setting to change");
+    vault::MasRecord scratch;  // bad values are refused before any password is asked
+    if (!applyOptions(o, scratch, &why)) return usageError("settings set", why);
     ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc == kExitOk) rc = readMasterRecord(session);
