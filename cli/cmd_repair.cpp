@@ -43,18 +43,19 @@ int runRepair(const std::vector<std::string>& args) {
     else if (what != "check")
         return usageError("repair", usage);
 
-    VaultSession session;
-    int rc = session.openAndLogOn();
-    if (rc != kExitOk) return rc;
-    session.tables().closeAll();  // the operations open each file alone
-
     if (what == "check") {
+        // Shows no account data, and must work on a vault too damaged to log on to.
         std::vector<std::string> report;
         const bool sound = vault::checkVaultIntegrity(&report);
         for (const std::string& line : report) std::printf("%s\n", line.c_str());
         std::printf("%s\n", sound ? "vault: sound" : "vault: DAMAGED");
         return sound ? kExitOk : kExitError;
     }
+    VaultSession session;
+    int rc = session.openAndLogOn();
+    if (rc != kExitOk) return rc;
+    session.tables().closeAll();  // the operations open each file alone
+
     std::vector<vault::RepairRow> rows = vault::repairRows();
     for (vault::RepairRow& row : rows) row.tag = "1";
     CliRepairUi ui;
