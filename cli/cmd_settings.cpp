@@ -36,8 +36,10 @@ const char* onOff(bool on) {
 
 int runShow(const std::vector<std::string>& args) {
     if (!args.empty()) return usageError("settings show", "settings show takes no arguments");
+    // Like status, it shows no account data and no password, so it asks for none; this
+    // also lets a vault with an image password be looked at from here.
     ManagedSession session;
-    int rc = session.openAndLogOn();
+    int rc = session.open();
     if (rc == kExitOk) rc = readMasterRecord(session);
     if (rc != kExitOk) return rc;
     const vault::MasRecord& m = session.managers().masRecord.record();
@@ -128,7 +130,7 @@ int runSet(const std::vector<std::string>& args) {
 }  // namespace
 
 CORVIX_CLI_COMMAND(kSettingsShow, "settings show", "settings show",
-                   "shows the preferences of the vault (no passwords)", runShow);
+                   "shows the preferences of the vault (no passwords; none asked)", runShow);
 CORVIX_CLI_COMMAND(kSettingsSet, "settings set",
                    "settings set [--reveal-passwords on|off] [--inactivity MINUTES|off] "
                    "[--custom1 TEXT] [--custom2 TEXT] [--custom3 TEXT]",

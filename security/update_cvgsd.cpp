@@ -170,6 +170,9 @@ int UpdateCVGSD::build() {
     buttons->addWidget(help_);
     g->addLayout(buttons, row, 0, 1, 4);
     setWindow(dialog);
+    // The picture follows the description: what a new theme needs first, by keyboard too.
+    QWidget::setTabOrder(description_, image_);
+    QWidget::setTabOrder(image_, imageButton_);
 
     primary = &table_;
     updateFiles = {&table_.record()};

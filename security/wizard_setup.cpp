@@ -100,7 +100,8 @@ int Wizard_Setup::build() {
     request = exists ? kChangeRecord : kInsertRecord;
     openingRequest = request;
 
-    auto* dialog = new QDialog;
+    // A plain window in the frame: it ends through OK or Cancel, never by a dialog's Escape.
+    auto* dialog = new QWidget;
     dialog->setObjectName("Wizard:Setup");
     dialog->setWindowTitle(exists ? kSetupChangeTitle : kSetupNewTitle);
     auto* layout = new QVBoxLayout(dialog);

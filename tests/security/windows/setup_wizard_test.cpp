@@ -308,6 +308,10 @@ TEST_F(ChangeMasterTest, WithoutAPasswordNothingCurrentIsAskedAndAnImageMediumIs
     ASSERT_EQ(asked_.size(), 2u);
     EXPECT_EQ(asked_[0].window, LogonWindow::Image);
     EXPECT_EQ(readMaster()->Password, "");
+    // Escape ends it like Cancel.
+    EXPECT_EQ(
+        run([](Wizard_ChangeMasterPassword& w) { QTest::keyClick(w.window(), Qt::Key_Escape); }),
+        kRequestCancelled);
 }
 
 }  // namespace

@@ -78,6 +78,12 @@ TEST_F(ThemeWindowsTest, LocationDisablesTheGridControlsButKeepsTheHintColour) {
         ASSERT_FALSE(f.preview()->pixmap().isNull());
         EXPECT_EQ(f.preview()->pixmap().size(), QSize(198, 64));
         gui_test::type(f.description(), "Beach");
+        // By keyboard the picture comes right after the description.
+        f.window()->activateWindow();
+        QApplication::setActiveWindow(f.window());
+        f.description()->setFocus();
+        QTest::keyClick(f.description(), Qt::Key_Tab);
+        EXPECT_EQ(f.window()->focusWidget(), f.image());
         f.okButton()->click();
     });
     EXPECT_EQ(response, kRequestCompleted);
