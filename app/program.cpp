@@ -131,7 +131,7 @@ int runCorvix(int argc, char** argv) {
         frame.setLauncher(Command::GeneratePassword, [] { security::startGeneratePassword(); });
         frame.setLauncher(Command::EncryptFile, [] { security::startEncryptFile(); });
         frame.setLauncher(Command::DecryptFile, [] { security::startDecryptFile(); });
-        addDatabaseToolLaunchers(frame);
+        addDatabaseToolLaunchers(frame, &tables);
         frame.setLauncher(Command::Preferences, [] { security::startWizardSetup(); });
         frame.setLauncher(Command::ChangeSettings, [] { security::startWizardSetup(); });
         frame.setLauncher(Command::ChangeMasterPassword,
