@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "accounts/browse_cvcat.h"
 #include "app/database_tools.h"
 #include "app/main_frame.h"
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "framework/qt_prompt.h"
 #include "framework/threads.h"
@@ -33,6 +35,8 @@
 #include "send/vault_accounts.h"
 #include "send/windows.h"
 #include "vault/access.h"
+#include "vault/locations.h"
+#include "vault/session_kind.h"
 #include "vault/startup_checks.h"
 
 namespace corvix::app {
@@ -62,10 +66,6 @@ void disableCoreDumps() {
     prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
-std::string programDirectory() {
-    return QCoreApplication::applicationDirPath().toStdString();
-}
-
 // The vault start-up checks as the frame runs them: the passwords and master tables stay
 // open until the frame closes; numbering a fresh word database shows its progress.
 bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
@@ -74,7 +74,7 @@ bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::ApplicationModal);  // so that it repaints while it counts
     vault::StartupState state;
-    vault::runStartupChecks(tables, programDirectory(), runtime::today(), state,
+    vault::runStartupChecks(tables, vault::sharedDataDirectory(), runtime::today(), state,
                             [&progress](int64_t done, int64_t total) {
                                 progress.setMaximum(static_cast<int>(total));
                                 progress.setValue(static_cast<int>(done));
@@ -100,8 +100,22 @@ int runCorvix(int argc, char** argv) {
     QApplication::setApplicationName("Corvix");
     QApplication::setQuitOnLastWindowClosed(false);  // the frame lives in the tray
 
+    // One program per data folder: a second start restores the first and ends.
+    SingleInstance instance(QDir::currentPath());
+    if (instance.askRunningToRestore()) return 0;
+    if (QString error; !instance.listen(&error))
+        std::fprintf(stderr, "corvix: a second start cannot reach this one: %s\n",
+                     error.toLocal8Bit().constData());
+
     framework::QtPrompt prompt;
     framework::setPrompt(&prompt);
+    if (vault::waylandSession()) {
+        std::fprintf(stderr, "corvix: %s\n", vault::kWaylandNotice);
+        QTimer::singleShot(0, [] {
+            framework::prompt().ask("Corvix", vault::kWaylandNotice, framework::Icon::Information,
+                                    framework::kButtonOk, framework::kButtonOk);
+        });
+    }
     std::string reason;
     std::unique_ptr<desktop::Desktop> desk = desktop::openX11Desktop(&reason);
     if (desk) {
@@ -163,8 +177,10 @@ int runCorvix(int argc, char** argv) {
         security::setActivationRefresh([] {
             if (desktop::Desktop* d = desktop::currentDesktop()) send::ListTopWindows(*d);
         });
+        instance.onRestore = [&frame] { frame.tray().Restore(); };
         frame.open();
         int code = QApplication::exec();
+        instance.onRestore = nullptr;
         // Windows still open close before the tables and managers go away.
         frame.mdiArea()->closeAllSubWindows();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

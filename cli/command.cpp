@@ -13,6 +13,7 @@
 #include "runtime/date.h"
 #include "security/cli_logon.h"
 #include "security/session.h"
+#include "vault/locations.h"
 
 namespace corvix::cli {
 
@@ -183,13 +184,6 @@ int failWithStorage(const storage::Error& error, const std::string& file) {
 
 // ---- the vault ----
 
-std::string executableDirectory() {
-    char buffer[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (n <= 0) return {};
-    return std::filesystem::path(std::string(buffer, static_cast<size_t>(n))).parent_path();
-}
-
 VaultSession::VaultSession() : tables_(std::make_unique<vault::VaultTables>()) {}
 VaultSession::~VaultSession() {
     tables_->closeAll();
@@ -209,7 +203,7 @@ int VaultSession::open() {
                          static_cast<long long>(done), static_cast<long long>(total),
                          done >= total ? "\n" : "");
         };
-    const int rc = vault::runStartupChecks(*tables_, executableDirectory(), runtime::today(),
+    const int rc = vault::runStartupChecks(*tables_, vault::sharedDataDirectory(), runtime::today(),
                                            state_, progress);
     if (rc != storage::kNoError) {
         for (const storage::Error& e : state_.failures)

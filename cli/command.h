@@ -157,8 +157,6 @@ class ManagedSession {
     bool opened_ = false;
 };
 
-// The directory of the running executable (where the shipped word database lies).
-std::string executableDirectory();
 
 // A whole decimal number from low to high; false for anything else.
 bool parseNumber(const std::string& text, long low, long high, long* out);
