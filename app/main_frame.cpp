@@ -551,7 +551,7 @@ void MainFrame::runTrayChoice(const std::string& name) {
         tray_->Restore();
         if (!loggedOn()) postCommand(Command::Logon);
     } else if (name == "Help") {
-        openHelp();
+        openHelp("index.html");
     } else if (name == "Logon") {
         tray_->Restore();
         run(Command::Logon);

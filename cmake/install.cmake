@@ -79,6 +79,9 @@ add_custom_target(corvix_share ALL
   DEPENDS ${CMAKE_BINARY_DIR}/share/icons/hicolor/256x256/apps/corvix.png
           ${CMAKE_BINARY_DIR}/share/man/man1/corvix-cli.1 ${CORVIX_MANUAL_DIR}/index.html)
 
+# scripts/package and the tests build first; installing never rebuilds the whole tree.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
+
 # The Debian package (scripts/package): dependencies from dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvix)
