@@ -36,8 +36,8 @@ int runContainerCommand(const std::vector<std::string>& args, const char* words,
     if (rc != kExitOk) return rc;
     const security::CopyProgress progress = progressOnStderr(encrypt ? "encrypting" : "decrypting");
     const security::Outcome outcome =
-        encrypt ? security::encryptFile(o.positional[0], o.has(flag), progress)
-                : security::decryptFile(o.positional[0], o.has(flag), progress);
+        encrypt ? security::encryptFile(userPath(o.positional[0]), o.has(flag), progress)
+                : security::decryptFile(userPath(o.positional[0]), o.has(flag), progress);
     return outcome == security::Outcome::Done ? kExitOk : kExitError;
 }
 

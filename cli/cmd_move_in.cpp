@@ -36,7 +36,7 @@ int runImportFrom(const std::vector<std::string>& args) {
     storage::Table* pas = accounts.table();
     if (!cat || !pas) return kExitError;
 
-    vault::ForeignFile in = vault::readForeignFile(file, format);
+    vault::ForeignFile in = vault::readForeignFile(userPath(file), format);
     if (!in.error.empty()) return failWith("Import", in.error);
     for (const auto& [line, reason] : in.skipped)
         std::fprintf(stderr, "%s:%lld: skipped: %s\n", file.c_str(), static_cast<long long>(line),
@@ -82,7 +82,7 @@ int runExportTo(const std::vector<std::string>& args) {
     if (!pas) return kExitError;
     int64_t written = 0;
     storage::Error failure;
-    if (vault::exportKeePassXcCsv(*pas, file, &written, &failure) != storage::kNoError) {
+    if (vault::exportKeePassXcCsv(*pas, userPath(file), &written, &failure) != storage::kNoError) {
         if (failure.driverCode == EEXIST)
             return failWith("Export", file + " exists already; give a new file name");
         return failWithStorage(failure, file);

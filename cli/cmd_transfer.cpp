@@ -46,7 +46,8 @@ int runExport(const Subject& subject, const std::vector<std::string>& args) {
     storage::Table* table = opened.table();
     if (!table) return kExitError;
     vault::TransferObserver quiet;
-    vault::TransferResult result = vault::exportRecords(*table, subject.exportKey, file, quiet);
+    vault::TransferResult result =
+        vault::exportRecords(*table, subject.exportKey, userPath(file), quiet);
     if (result.failure) return failWithStorage(result.failure, file);
     printMessage("Complete", exportCompletionText(&subject == &kThemes, result.written, file));
     return kExitOk;
@@ -65,7 +66,7 @@ int runImport(const Subject& subject, const std::vector<std::string>& args) {
     storage::Table* table = opened.table();
     if (!table) return kExitError;
     CliImportObserver observer(fm, file);
-    vault::TransferResult result = vault::importRecords(file, *table, observer);
+    vault::TransferResult result = vault::importRecords(userPath(file), *table, observer);
     std::fprintf(stderr, "%s\n", importSummaryText(result, file).c_str());
     if (result.failure) return failWithStorage(result.failure, file);
     return result.refused || result.malformed ? kExitError : kExitOk;

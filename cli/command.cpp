@@ -182,6 +182,25 @@ int failWithStorage(const storage::Error& error, const std::string& file) {
                     "File (" + file + ") could not be opened.  Error: " + why + ".");
 }
 
+// ---- files the user names ----
+
+namespace {
+std::string& startDirectory() {
+    static std::string dir;
+    return dir;
+}
+}  // namespace
+
+void rememberStartDirectory() {
+    char buffer[PATH_MAX];
+    if (getcwd(buffer, sizeof(buffer))) startDirectory() = buffer;
+}
+
+std::string userPath(const std::string& path) {
+    if (path.empty() || path[0] == '/' || startDirectory().empty()) return path;
+    return startDirectory() + "/" + path;
+}
+
 // ---- the vault ----
 
 VaultSession::VaultSession() : tables_(std::make_unique<vault::VaultTables>()) {}

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     }
     // Every command works in the data folder, whatever the working directory.
     std::string folder, error;
+    corvix::cli::rememberStartDirectory();
     if (!corvix::vault::enterDataFolder(&folder, &error)) {
         std::fprintf(stderr, "corvix-cli: %s\n", error.c_str());
         return corvix::cli::kExitError;

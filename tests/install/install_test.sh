@@ -74,6 +74,15 @@ printf 'secret\nhunter2\n' | run "$u/bin/corvix-cli" add --description "Installe
   --name alice --password-stdin >/dev/null || fail "add"
 echo secret | run "$u/bin/corvix-cli" list | grep -q 'Installed bank' || fail "list"
 
+# A file named on the command line is relative to where the command runs, not to the
+# data folder the CLI works in.
+mkdir -p "$scratch/work"
+(cd "$scratch/work" && echo secret | run "$u/bin/corvix-cli" export passwords mine.BAS >/dev/null) ||
+  fail "export passwords"
+[ -f "$scratch/work/mine.BAS" ] && [ ! -e "$data/mine.BAS" ] || fail "export went to the wrong folder"
+[ "$(stat -c %a "$scratch/work/mine.BAS")" = 600 ] || fail "export file is not private"
+grep -q 'Installed bank' "$scratch/work/mine.BAS" || fail "export lacks the account"
+
 # XDG_DATA_HOME is followed; CORVIX_HOME wins over it.
 echo "" | run XDG_DATA_HOME="$scratch/xdg" "$u/bin/corvix-cli" init --master-password-stdin ||
   fail "init in XDG_DATA_HOME"
