@@ -27,7 +27,8 @@ case $mode in
       [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib"
     done
     [[ $depends != *libsqlite3* ]] || fail "the package depends on plain sqlite3"
-    dpkg-deb -c "$deb" | grep -q '/usr/lib/corvix/' || fail "libraries not in /usr/lib/corvix"
+    dpkg-deb -c "$deb" >"$scratch/contents"
+    grep -q '/usr/lib/corvix/' "$scratch/contents" || fail "libraries not in /usr/lib/corvix"
     dpkg -x "$deb" "$root"
     ;;
   *) fail "unknown mode $mode" ;;
