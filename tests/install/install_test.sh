@@ -92,6 +92,10 @@ echo "" | run XDG_DATA_HOME="$scratch/xdg2" CORVIX_HOME="$scratch/own" "$u/bin/c
   --master-password-stdin || fail "init in CORVIX_HOME"
 [ -f "$scratch/own/Corvix.TPS" ] && [ ! -e "$scratch/xdg2/corvix" ] || fail "CORVIX_HOME does not win"
 
+# A Wayland session is named once, plainly, and nothing needs a display.
+run XDG_SESSION_TYPE=wayland "$u/bin/corvix-cli" status | grep -q '^session: wayland' ||
+  fail "status does not report the Wayland session"
+
 # Autostart writes and removes a valid desktop entry that starts the installed program.
 run XDG_CONFIG_HOME="$scratch/config" "$u/bin/corvix-cli" autostart on >/dev/null || fail "autostart on"
 entry=$scratch/config/autostart/corvix.desktop
