@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "vault/locations.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -31,6 +33,7 @@
 #include "security/master_password.h"
 #include "security/session.h"
 #include "send/windows.h"
+#include "vault/locations.h"
 
 namespace corvix::app {
 
@@ -267,7 +270,10 @@ void MainFrame::open() {
         QMetaObject::invokeMethod(
             this, [this] { tray_->HideToTray(); }, Qt::QueuedConnection);
     } else if (hasLauncher(Command::Preferences)) {
-        postCommand(Command::Preferences);  // the set-up wizard
+        // A new vault opens the set-up wizard, although its menu command waits for a
+        // logon like the others.
+        QMetaObject::invokeMethod(
+            this, [this] { launchers_[Command::Preferences](); }, Qt::QueuedConnection);
     }
     // 9. The timer (a designed period outside 1..100 hundredths becomes one second) and
     // the status bar.
@@ -422,9 +428,13 @@ void MainFrame::run(Command command) {
             return;
         }
         case Command::HelpContents:
+            openHelp("index.html");
+            return;
         case Command::HelpSearch:
+            openHelp("search.html");
+            return;
         case Command::HelpHowTo:
-            openHelp();
+            openHelp("help.html");
             return;
         case Command::About:
             openAbout();
@@ -448,13 +458,19 @@ void MainFrame::startBackup() {
     update();
 }
 
-void MainFrame::openHelp() {
-    QFileInfo help(QString::fromStdString(helpFile().empty() ? "Corvix.hlp" : helpFile()));
-    if (!help.exists() ||
-        !QDesktopServices::openUrl(QUrl::fromLocalFile(help.absoluteFilePath()))) {
-        framework::prompt().ask(
-            "Help", "The help file " + help.fileName().toStdString() + " could not be opened.",
-            framework::Icon::Exclamation, framework::kButtonOk, framework::kButtonOk);
+// The help is the user manual's HTML pages, shown by the user's browser.
+void MainFrame::openHelp(const char* page) {
+    const QString manual = QString::fromStdString(vault::manualDirectory());
+    const QFileInfo file(manual + "/" + page);
+    if (manual.isEmpty() || !file.exists() ||
+        !QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) {
+        framework::prompt().ask("Help",
+                                "The user manual could not be opened: " +
+                                    (manual.isEmpty() ? std::string("it is not installed")
+                                                      : file.absoluteFilePath().toStdString()) +
+                                    ".",
+                                framework::Icon::Exclamation, framework::kButtonOk,
+                                framework::kButtonOk);
     }
 }
 
@@ -535,7 +551,7 @@ void MainFrame::runTrayChoice(const std::string& name) {
         tray_->Restore();
         if (!loggedOn()) postCommand(Command::Logon);
     } else if (name == "Help") {
-        openHelp();
+        openHelp("index.html");
     } else if (name == "Logon") {
         tray_->Restore();
         run(Command::Logon);

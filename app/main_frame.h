@@ -112,7 +112,7 @@ class MainFrame : public QMainWindow {
     void enableCommand(Command command, bool enabled);
     void forwardToolbar(int control);
     void startBackup();
-    void openHelp();
+    void openHelp(const char* page);
     void openAbout();
     void closeFrame();
     void savePosition();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
@@ -12,7 +13,9 @@
 #include <cstdlib>
 
 #include "accounts/browse_cvcat.h"
+#include "app/database_tools.h"
 #include "app/main_frame.h"
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "framework/error_manager.h"
 #include "framework/prompt.h"
@@ -22,14 +25,21 @@
 #include "framework/window_manager.h"
 #include "platform/desktop/desktop.h"
 #include "runtime/date.h"
+#include "security/browse_cvgsd.h"
 #include "security/master_password.h"
 #include "security/session.h"
 #include "security/window_hooks.h"
+#include "security/wizard_file_container.h"
+#include "security/wizard_generate_password.h"
+#include "security/wizard_change_master.h"
+#include "security/wizard_setup.h"
 #include "send/key_sender.h"
 #include "send/send_hooks.h"
 #include "send/vault_accounts.h"
 #include "send/windows.h"
 #include "vault/access.h"
+#include "vault/locations.h"
+#include "vault/session_kind.h"
 #include "vault/startup_checks.h"
 
 namespace corvix::app {
@@ -59,10 +69,6 @@ void disableCoreDumps() {
     prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
-std::string programDirectory() {
-    return QCoreApplication::applicationDirPath().toStdString();
-}
-
 // The vault start-up checks as the frame runs them: the passwords and master tables stay
 // open until the frame closes; numbering a fresh word database shows its progress.
 bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
@@ -71,7 +77,7 @@ bool runVaultChecks(vault::VaultTables& tables, bool* loggedOn) {
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::ApplicationModal);  // so that it repaints while it counts
     vault::StartupState state;
-    vault::runStartupChecks(tables, programDirectory(), runtime::today(), state,
+    vault::runStartupChecks(tables, vault::sharedDataDirectory(), runtime::today(), state,
                             [&progress](int64_t done, int64_t total) {
                                 progress.setMaximum(static_cast<int>(total));
                                 progress.setValue(static_cast<int>(done));
@@ -111,8 +117,22 @@ int runCorvix(int argc, char** argv) {
     QApplication::setApplicationName("Corvix");
     QApplication::setQuitOnLastWindowClosed(false);  // the frame lives in the tray
 
+    // One program per data folder: a second start restores the first and ends.
+    SingleInstance instance(QDir::currentPath());
+    if (instance.askRunningToRestore()) return 0;
+    if (QString error; !instance.listen(&error))
+        std::fprintf(stderr, "corvix: a second start cannot reach this one: %s\n",
+                     error.toLocal8Bit().constData());
+
     framework::QtPrompt prompt;
     framework::setPrompt(&prompt);
+    if (vault::waylandSession()) {
+        std::fprintf(stderr, "corvix: %s\n", vault::kWaylandNotice);
+        QTimer::singleShot(0, [] {
+            framework::prompt().ask("Corvix", vault::kWaylandNotice, framework::Icon::Information,
+                                    framework::kButtonOk, framework::kButtonOk);
+        });
+    }
     std::string reason;
     std::unique_ptr<desktop::Desktop> desk = desktop::openX11Desktop(&reason);
     if (desk) {
@@ -139,6 +159,20 @@ int runCorvix(int argc, char** argv) {
         frame.setLauncher(Command::ListCategories, [] {
             accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
         });
+        frame.setLauncher(Command::GeneratePassword, [] { security::startGeneratePassword(); });
+        frame.setLauncher(Command::EncryptFile, [] { security::startEncryptFile(); });
+        frame.setLauncher(Command::DecryptFile, [] { security::startDecryptFile(); });
+        addDatabaseToolLaunchers(frame, &tables);
+        frame.setLauncher(Command::Preferences, [] { security::startWizardSetup(); });
+        frame.setLauncher(Command::ChangeSettings, [] { security::startWizardSetup(); });
+        frame.setLauncher(Command::ChangeMasterPassword,
+                          [] { security::runWizardChangeMasterPassword(); });
+        frame.setLauncher(Command::ListThemes, [] { security::startBrowseCVGSD(); });
+        // A cancelled first set-up leaves nothing to run: the program ends.
+        security::setFirstSetupCancelled([&frame] {
+            QMetaObject::invokeMethod(
+                &frame, [&frame] { frame.run(Command::Exit); }, Qt::QueuedConnection);
+        });
         security::setLogoffRequest([&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
@@ -160,13 +194,16 @@ int runCorvix(int argc, char** argv) {
         security::setActivationRefresh([] {
             if (desktop::Desktop* d = desktop::currentDesktop()) send::ListTopWindows(*d);
         });
+        instance.onRestore = [&frame] { frame.tray().Restore(); };
         frame.open();
         int code = QApplication::exec();
+        instance.onRestore = nullptr;
         // Windows still open close before the tables and managers go away.
         frame.mdiArea()->closeAllSubWindows();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         send::resetSendHooks();
         security::setLogoffRequest({});
+        security::setFirstSetupCancelled({});
         security::setActivationRefresh({});
         return code;
     };

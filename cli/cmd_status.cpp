@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "vault/locations.h"
+#include "vault/session_kind.h"
 #include "vault/tables.h"
 
 namespace corvix::cli {
@@ -32,6 +34,8 @@ int runStatus(const std::vector<std::string>& args) {
     std::printf("words: %lld\n",
                 static_cast<long long>(wordsOpen == storage::kNoError ? words.records() : -1));
     words.close();
+    std::printf("data folder: %s\n", vault::dataFolderPath().c_str());
+    if (vault::waylandSession()) std::printf("session: wayland (%s)\n", vault::kWaylandNotice);
     return kExitOk;
 }
 

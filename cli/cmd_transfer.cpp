@@ -23,22 +23,6 @@ const Subject kPasswords{
 const Subject kThemes{"themes", vault::kThemesExportFile, vault::gsd::K_GSD_ID,
                       [](framework::VaultManagers& m) -> framework::FileManager& { return m.gsd; }};
 
-// The table of a file manager for the length of a command.
-class OpenedFile {
-  public:
-    explicit OpenedFile(framework::FileManager& fm) : fm_(fm) {
-        opened_ = fm_.Open() == framework::kLevelBenign;
-    }
-    ~OpenedFile() {
-        if (opened_) fm_.Close();
-    }
-    storage::Table* table() { return opened_ ? fm_.Use() : nullptr; }
-
-  private:
-    framework::FileManager& fm_;
-    bool opened_ = false;
-};
-
 bool fileArgument(const std::string& words, const std::vector<std::string>& args,
                   const char* fallback, std::string* file, int* rc) {
     if (args.size() > 1) {
@@ -62,7 +46,8 @@ int runExport(const Subject& subject, const std::vector<std::string>& args) {
     storage::Table* table = opened.table();
     if (!table) return kExitError;
     vault::TransferObserver quiet;
-    vault::TransferResult result = vault::exportRecords(*table, subject.exportKey, file, quiet);
+    vault::TransferResult result =
+        vault::exportRecords(*table, subject.exportKey, userPath(file), quiet);
     if (result.failure) return failWithStorage(result.failure, file);
     printMessage("Complete", exportCompletionText(&subject == &kThemes, result.written, file));
     return kExitOk;
@@ -81,7 +66,7 @@ int runImport(const Subject& subject, const std::vector<std::string>& args) {
     storage::Table* table = opened.table();
     if (!table) return kExitError;
     CliImportObserver observer(fm, file);
-    vault::TransferResult result = vault::importRecords(file, *table, observer);
+    vault::TransferResult result = vault::importRecords(userPath(file), *table, observer);
     std::fprintf(stderr, "%s\n", importSummaryText(result, file).c_str());
     if (result.failure) return failWithStorage(result.failure, file);
     return result.refused || result.malformed ? kExitError : kExitOk;

@@ -15,6 +15,7 @@
 #include "runtime/utf8.h"
 #include "security/cli_logon.h"
 #include "security/session.h"
+#include "vault/locations.h"
 #include "vault/upgrade_registration.h"
 
 namespace corvix::cli {
@@ -195,14 +196,26 @@ int failWithStorage(const storage::Error& error, const std::string& file) {
                     "File (" + file + ") could not be opened.  Error: " + why + ".");
 }
 
-// ---- the vault ----
+// ---- files the user names ----
 
-std::string executableDirectory() {
-    char buffer[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (n <= 0) return {};
-    return std::filesystem::path(std::string(buffer, static_cast<size_t>(n))).parent_path();
+namespace {
+std::string& startDirectory() {
+    static std::string dir;
+    return dir;
 }
+}  // namespace
+
+void rememberStartDirectory() {
+    char buffer[PATH_MAX];
+    if (getcwd(buffer, sizeof(buffer))) startDirectory() = buffer;
+}
+
+std::string userPath(const std::string& path) {
+    if (path.empty() || path[0] == '/' || startDirectory().empty()) return path;
+    return startDirectory() + "/" + path;
+}
+
+// ---- the vault ----
 
 VaultSession::VaultSession() : tables_(std::make_unique<vault::VaultTables>()) {}
 VaultSession::~VaultSession() {
@@ -226,7 +239,7 @@ int VaultSession::open() {
                          static_cast<long long>(done), static_cast<long long>(total),
                          done >= total ? "\n" : "");
         };
-    const int rc = vault::runStartupChecks(*tables_, executableDirectory(), runtime::today(),
+    const int rc = vault::runStartupChecks(*tables_, vault::sharedDataDirectory(), runtime::today(),
                                            state_, progress);
     if (rc != storage::kNoError) {
         for (const storage::Error& e : state_.failures)

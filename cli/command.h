@@ -65,6 +65,13 @@ bool parseOptions(const std::vector<std::string>& args, const std::vector<std::s
 int usageError(const Command& command, const std::string& why);
 int usageError(const std::string& commandWords, const std::string& why);
 
+// ---- files the user names ----
+// Called by main() before it enters the data folder: the folder the command was started in.
+void rememberStartDirectory();
+// A file name from the command line: a relative one is relative to where the command was
+// started, not to the data folder the CLI works in.
+std::string userPath(const std::string& path);
+
 // ---- input ----
 // The next line of standard input without its line end; false at the end of input.
 // All reads of standard input go through here, so that a master password and an
@@ -157,8 +164,6 @@ class ManagedSession {
     bool opened_ = false;
 };
 
-// The directory of the running executable (where the shipped word database lies).
-std::string executableDirectory();
 
 // A whole decimal number from low to high; false for anything else.
 bool parseNumber(const std::string& text, long low, long high, long* out);

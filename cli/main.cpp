@@ -1,4 +1,4 @@
-// corvix-cli: the command-line front end, run in the vault's directory like the program.
+// corvix-cli: the command-line front end; it works in the data folder like the program.
 // Commands come from the cmd_*.cpp files of this folder, registered through command.h.
 #include <sys/resource.h>
 
@@ -8,12 +8,18 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "corvix_version.h"
 #include "runtime/utf8.h"
+#include "vault/locations.h"
 
 namespace {
 
 void printUsage(std::FILE* out) {
     std::fputs("usage: corvix-cli <command> [options]\n", out);
+    std::fputs(
+        "Works in the data folder: $CORVIX_HOME when set, else $XDG_DATA_HOME/corvix\n"
+        "(~/.local/share/corvix).\n",
+        out);
     std::fputs("  --version    print the version\n", out);
     for (const auto& c : corvix::cli::commands())
         std::fprintf(out, "  %s\n      %s\n", c.usage.c_str(), c.summary.c_str());
@@ -39,12 +45,19 @@ int main(int argc, char** argv) {
         return corvix::cli::kExitUsage;
     }
     if (args[0] == "--version") {
-        std::printf("corvix-cli 1.03\n");
+        std::printf("corvix-cli %s (%s)\n", CORVIX_VERSION, CORVIX_COMMIT);
         return corvix::cli::kExitOk;
     }
     if (args[0] == "--help" || args[0] == "help") {
         printUsage(stdout);
         return corvix::cli::kExitOk;
+    }
+    // Every command works in the data folder, whatever the working directory.
+    std::string folder, error;
+    corvix::cli::rememberStartDirectory();
+    if (!corvix::vault::enterDataFolder(&folder, &error)) {
+        std::fprintf(stderr, "corvix-cli: %s\n", error.c_str());
+        return corvix::cli::kExitError;
     }
     size_t used = 0;
     const corvix::cli::Command* command = corvix::cli::findCommand(args, &used);

@@ -1,5 +1,6 @@
-// How corvix-cli tells the user about an import: the first duplicate-key refusal as the
-// program's message, later ones only counted; unreadable lines as FILE:LINE: reason.
+// What corvix-cli's export and import commands share: a file manager's table held open for
+// the command, and how an import is told: the first duplicate-key refusal as the program's
+// message, later ones only counted; unreadable lines as FILE:LINE: reason.
 #pragma once
 
 #include <string>
@@ -11,6 +12,22 @@ namespace corvix::cli {
 
 using vault::exportCompletionText;
 using vault::importSummaryText;
+
+// The table of a file manager for the length of a command.
+class OpenedFile {
+  public:
+    explicit OpenedFile(framework::FileManager& fm) : fm_(fm) {
+        opened_ = fm_.Open() == framework::kLevelBenign;
+    }
+    ~OpenedFile() {
+        if (opened_) fm_.Close();
+    }
+    storage::Table* table() { return opened_ ? fm_.Use() : nullptr; }
+
+  private:
+    framework::FileManager& fm_;
+    bool opened_ = false;
+};
 
 class CliImportObserver : public vault::TransferObserver {
   public:

@@ -3,6 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "vault/access.h"
 #include "vault/vault_key.h"
 
@@ -16,10 +18,20 @@ std::string rightTrimmed(std::string s) {
 }  // namespace
 
 std::string NetworkUserName() {
+    // The account database first; a user the system does not list (a container's
+    // numeric user) still has the login name the session was given.
     const passwd* pw = getpwuid(geteuid());
-    if (!pw || !pw->pw_name) return {};
-    std::string name = pw->pw_name;
-    if (name.size() > 40) name.resize(40);
+    const char* login = pw && pw->pw_name ? pw->pw_name : std::getenv("USER");
+    if (!login) return {};
+    std::string name = login;
+    // 40 characters, never half of one.
+    size_t chars = 0, cut = 0;
+    while (cut < name.size() && chars < 40) {
+        ++cut;
+        while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) ++cut;
+        ++chars;
+    }
+    name.resize(cut);
     return name;
 }
 

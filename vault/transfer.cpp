@@ -215,6 +215,19 @@ TransferResult exportRecords(storage::Table& source, int key, const std::string&
     LineWriter out(fileName);
     if (!out.open(&result.failure)) return result;
     source.sendDriverString("QUICKSCAN=on");
+    // One snapshot of the table: every record as it was when the export began, and no
+    // lock taken and given back for every batch read. Without it (the file is busy) the
+    // records are still read, only more slowly.
+    storage::Transaction snapshot;
+    (void)snapshot.begin({&source}, 0);
+    // Ended by a commit, never a rollback: another window of the program writing to the
+    // same file meanwhile shares the connection, and its records must stay.
+    struct EndSnapshot {
+        storage::Transaction& t;
+        ~EndSnapshot() {
+            if (t.active()) t.commit();
+        }
+    } endSnapshot{snapshot};
     const int64_t total = source.records();
     storage::Record record(source.decl());
     int rc = source.set(key);

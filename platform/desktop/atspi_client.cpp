@@ -40,7 +40,9 @@ std::string atspiHelperPath() {
     }
     std::string dir = programDir();
     if (dir.empty()) return {};
-    for (const std::string& candidate : {dir + "/" + kHelperName, dir + "/../bin/" + kHelperName}) {
+    // Beside the program in the build tree; in libexec/corvix when installed.
+    for (const std::string& candidate : {dir + "/" + kHelperName, dir + "/../bin/" + kHelperName,
+                                         dir + "/../libexec/corvix/" + kHelperName}) {
         if (executable(candidate)) return candidate;
     }
     return {};

@@ -5,9 +5,12 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QStatusBar>
+#include <QUrl>
 #include <filesystem>
 
 #include "accounts/browse_cvcat.h"
@@ -244,6 +247,39 @@ TEST_F(FrameTest, MissingBackupProgramIsReportedAndTheFrameGoesOn) {
     EXPECT_TRUE(f.loggedOn());
 }
 
+// Receives the URLs the frame hands to the user's browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    std::vector<QUrl> urls;
+  public slots:
+    void open(const QUrl& url) { urls.push_back(url); }
+};
+
+TEST_F(FrameTest, HelpCommandsOpenTheManualsPagesInTheBrowser) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = false;
+        return true;
+    };
+    MainFrame& f = open(o);
+    f.run(Command::HelpContents);
+    f.run(Command::HelpSearch);
+    f.run(Command::HelpHowTo);
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_TRUE(prompt_.asked().empty()) << prompt_.asked()[0].text;
+    ASSERT_EQ(catcher.urls.size(), 3u);
+    const char* pages[] = {"index.html", "search.html", "help.html"};
+    for (int i = 0; i < 3; ++i) {
+        const QString path = catcher.urls[i].toLocalFile();
+        EXPECT_TRUE(path.endsWith(QString("/share/doc/corvix/manual/") + pages[i]))
+            << path.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    }
+}
+
 TEST_F(FrameTest, BackupStartsThePellorProgramWithTheVaultName) {
     app::FrameOptions o;
     o.vaultChecks = [](bool* loggedOn) {
@@ -359,3 +395,5 @@ TEST_F(FrameTest, NavigationButtonsFollowTheActiveWindow) {
     settle();
     framework::destroyVaultManagers();
 }
+
+#include "main_frame_test.moc"

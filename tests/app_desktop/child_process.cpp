@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -33,6 +35,13 @@ std::vector<std::string> childEnvironment(const ChildOptions& options) {
         if (!replaced) env.push_back(entry);
     }
     for (const std::string& s : options.setEnv) env.push_back(s);
+    // The programs work in their data folder: here, the folder the child starts in.
+    const bool homeGiven =
+        std::find(names.begin(), names.end(), std::string("CORVIX_HOME")) != names.end();
+    if (!options.workingDirectory.empty() && !homeGiven) {
+        std::erase_if(env, [](const std::string& e) { return nameOf(e) == "CORVIX_HOME"; });
+        env.push_back("CORVIX_HOME=" + options.workingDirectory);
+    }
     return env;
 }
 

@@ -33,6 +33,8 @@ std::string CliRunner::program() {
 CliRunner::CliRunner() {
     std::string pattern = (fs::temp_directory_path() / "corvix-cli-XXXXXX").string();
     dir_ = mkdtemp(pattern.data());
+    // corvix-cli works in its data folder; "." makes that the folder it is started in.
+    setenv("CORVIX_HOME", ".", 1);
 }
 
 CliRunner::~CliRunner() {

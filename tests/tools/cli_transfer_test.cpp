@@ -99,5 +99,26 @@ TEST_F(CliTransfer, WrongMasterPasswordExportsNothing) {
     EXPECT_FALSE(std::filesystem::exists(cli.dir() + "/ExPas.BAS"));
 }
 
+TEST_F(CliTransfer, RepairCheckGivesAVerdictAndAnExitCode) {
+    CliResult r = run({"repair", "check"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("CVPAS (Corvix\\!Passwords): sound"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("vault: sound\n"), std::string::npos);
+    r = run({"repair", "info"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("CVMAS  Master information                    1  " + cli.dir()),
+              std::string::npos)
+        << r.out;
+    {
+        std::fstream f(cli.dir() + "/Corvix.TPS", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(3 * 4096 + 10);
+        f.write("damage", 6);
+    }
+    r = run({"repair", "check"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("vault: DAMAGED\n"), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(run({"repair", "fix"}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace corvix::testing

@@ -52,7 +52,7 @@ const storage::TableDecl& olderAccounts() {
     return d;
 }
 
-struct Run {
+struct CliRun {
     pid_t pid = -1;
     int exitCode = -1;
     std::string out, err;
@@ -80,12 +80,13 @@ class CliFolderTest : public ::testing::Test {
     }
 
     // Starts the program in the vault folder; `limit` caps the size of every file it writes.
-    Run start(const std::vector<std::string>& args, const std::string& input = {},
+    CliRun start(const std::vector<std::string>& args, const std::string& input = {},
               rlim_t limit = RLIM_INFINITY, const std::string& tag = {}) {
         std::ofstream(root_ / "in") << input;
-        Run r;
+        CliRun r;
         r.pid = fork();
         if (r.pid == 0) {
+            setenv("CORVIX_HOME", (root_ / "vault").c_str(), 1);
             signal(SIGXFSZ, SIG_IGN);
             rlimit l{limit, limit};
             setrlimit(RLIMIT_FSIZE, &l);
@@ -104,16 +105,16 @@ class CliFolderTest : public ::testing::Test {
         }
         return r;
     }
-    void finish(Run& r) {
+    void finish(CliRun& r) {
         int status = 0;
         waitpid(r.pid, &status, 0);
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = slurp(root_ / "out");
         r.err = slurp(root_ / "err");
     }
-    Run run(const std::vector<std::string>& args, const std::string& input = {},
+    CliRun run(const std::vector<std::string>& args, const std::string& input = {},
             rlim_t limit = RLIM_INFINITY) {
-        Run r = start(args, input, limit);
+        CliRun r = start(args, input, limit);
         finish(r);
         return r;
     }
@@ -126,7 +127,7 @@ class CliFolderTest : public ::testing::Test {
         return rc == 0 ? t.records() : -rc;
     }
     void expectListShowsEveryAccount() {
-        Run list = run({"list"});
+        CliRun list = run({"list"});
         ASSERT_EQ(list.exitCode, 0) << list.err;
         EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), kAccounts);
         EXPECT_NE(list.out.find("\taccount 777\t"), std::string::npos);
@@ -146,7 +147,7 @@ class OlderVaultTest : public CliFolderTest {
   protected:
     void SetUp() override {
         CliFolderTest::SetUp();
-        Run init = run({"init", "--master-password-stdin"}, "\n");
+        CliRun init = run({"init", "--master-password-stdin"}, "\n");
         ASSERT_EQ(init.exitCode, 0) << init.err;
         writeOlderAccounts();
     }
@@ -182,13 +183,13 @@ class OlderVaultTest : public CliFolderTest {
 TEST_F(OlderVaultTest, TheCliConvertsItWithEveryAccount) {
     ASSERT_EQ(accountsUnder(CVPAS()), -storage::kRecordMismatch);
     expectListShowsEveryAccount();
-    Run show = run({"show", "500", "--reveal"});
+    CliRun show = run({"show", "500", "--reveal"});
     EXPECT_NE(show.out.find("secret 500"), std::string::npos) << show.out << show.err;
 }
 
 TEST_F(OlderVaultTest, AKilledConversionLeavesTheOldTableAndTheNextRunConverts) {
     const fs::path journal = root_ / "vault" / "Corvix.TPS.Passwords.upgrading";
-    Run r = start({"list"});
+    CliRun r = start({"list"});
     bool seen = false;
     for (int spin = 0; spin < 20000000 && !seen; ++spin) {
         seen = fs::exists(journal) && slurp(journal).find("stage=building") != std::string::npos;
@@ -206,7 +207,7 @@ TEST_F(OlderVaultTest, AKilledConversionLeavesTheOldTableAndTheNextRunConverts) 
 TEST_F(OlderVaultTest, AConversionOutOfDiskLeavesTheOldTableAndSaysSo) {
     struct stat st;
     ASSERT_EQ(stat("Corvix.TPS", &st), 0);
-    Run r = run({"list"}, {}, rlim_t(st.st_size + st.st_size / 4));
+    CliRun r = run({"list"}, {}, rlim_t(st.st_size + st.st_size / 4));
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.err.find("was left as it was"), std::string::npos) << r.err;
     EXPECT_EQ(accountsUnder(olderAccounts()), kAccounts);
@@ -220,7 +221,7 @@ TEST_F(CliFolderTest, TwoFirstStartsAtOnceBothSucceed) {
         fs::remove_all(root_ / "vault");
         fs::create_directories(root_ / "vault");
         fs::current_path(root_ / "vault");
-        std::vector<Run> runs;
+        std::vector<CliRun> runs;
         for (int i = 0; i < 2; ++i)
             runs.push_back(start({"status"}, {}, RLIM_INFINITY, std::to_string(i)));
         for (int i = 0; i < 2; ++i) {
@@ -235,7 +236,7 @@ TEST_F(CliFolderTest, TwoFirstStartsAtOnceBothSucceed) {
 // Bytes that are not UTF-8, on the command line or on standard input, are refused with a
 // message instead of being stored as given.
 TEST_F(CliFolderTest, TextThatIsNotUtf8IsRefusedAtTheBoundary) {
-    Run r = run({"add", "--description",
+    CliRun r = run({"add", "--description",
                  "a\xff"
                  "b\xc3"});
     EXPECT_EQ(r.exitCode, 2);

@@ -1,0 +1,18 @@
+# Writes corvix-cli.1 from its template and the commands corvix-cli --help lists, so the
+# manual page never falls behind the program. Run with -DCLI=... -DIN=... -DOUT=...
+execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "corvix-cli --help failed: ${rc}")
+endif()
+string(REPLACE "\\" "\\\\" help "${help}")
+string(REPLACE "\n" ";" lines "${help}")
+set(commands "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^      (.*)$")
+    string(APPEND commands "${CMAKE_MATCH_1}\n")
+  elseif(line MATCHES "^  ([a-z].*)$")
+    string(APPEND commands ".TP\n.B ${CMAKE_MATCH_1}\n")
+  endif()
+endforeach()
+set(CORVIX_CLI_COMMANDS "${commands}")
+configure_file(${IN} ${OUT} @ONLY)

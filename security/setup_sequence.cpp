@@ -1,0 +1,92 @@
+#include "security/setup_sequence.h"
+
+#include "framework/prompt.h"
+#include "runtime/secret.h"
+#include "security/master_password.h"
+#include "security/password_text.h"
+#include "security/session.h"
+#include "security/theme_source.h"
+
+namespace corvix::security {
+
+namespace {
+
+void tell(const char* title, const char* text, framework::Icon icon) {
+    framework::prompt().ask(title, text, icon, framework::kButtonOk, framework::kButtonOk);
+}
+
+// The entry of one AskPassword, moved into a Secret; a cancel gives nothing.
+std::optional<runtime::Secret> ask(const vault::MasRecord& record, const std::string& basis,
+                                   const char* prompt, std::string_view expected) {
+    LogonResult r =
+        askPasswordResult(record.UseMasterPasswordImage != 0, prompt, basis, std::string(expected));
+    if (!r.ok) return std::nullopt;
+    return runtime::Secret::adopt(r.entry);
+}
+
+// Asks the new password twice on the record's medium and theme. False (reported) when
+// either entry was cancelled or the two differ.
+bool askNewPassword(const vault::MasRecord& record, runtime::Secret& entered) {
+    std::string basis;
+    if (record.UseMasterPasswordImage)
+        if (std::optional<vault::GsdRecord> theme = findTheme(record.GSD_ID)) basis = theme->Basis;
+    std::optional<runtime::Secret> first = ask(record, basis, kNewPasswordPrompt, "");
+    std::optional<runtime::Secret> second;
+    if (first) second = ask(record, basis, kConfirmPasswordPrompt, first->view());
+    if (!first || !second) {
+        tell("Information", kChangeCancelledText, framework::Icon::Information);
+        return false;
+    }
+    if (!passwordMatches(first->view(), trimTrailingBlanks(second->view()))) {
+        tell("Error", kMismatchText, framework::Icon::Hand);
+        return false;
+    }
+    entered = std::move(*first);
+    return true;
+}
+
+}  // namespace
+
+SetupOpening openingOf(const vault::MasRecord& record, bool isNew, int request) {
+    return {isNew, record.GSD_ID, record.UseMasterPasswordImage != 0, request};
+}
+
+bool newPasswordRequired(const SetupOpening& opening, const vault::MasRecord& record) {
+    return opening.isNew || record.GSD_ID != opening.gsdId ||
+           (record.UseMasterPasswordImage != 0) != opening.useImage;
+}
+
+SetupVerdict completeSetup(vault::MasRecord& record, const SetupOpening& opening, int requestNow) {
+    if (record.UseMasterPasswordImage && record.GSD_ID == 0) {
+        tell("Error", kNoThemeText, framework::Icon::Hand);
+        return SetupVerdict::NoTheme;
+    }
+    if (requestNow != opening.request) tell("Error", kRequestLostText, framework::Icon::Hand);
+
+    if (newPasswordRequired(opening, record)) {
+        // The old password stays at hand: a cancelled entry must leave the settings in
+        // force as they were, not a blank password waiting in the buffer.
+        runtime::Secret previous = runtime::Secret::adopt(record.Password);
+        tell("Tip", opening.isNew ? kNewVaultPasswordTip : kNewImagePasswordTip,
+             framework::Icon::Information);
+        // The image windows show the theme MasterCopy names: the one just chosen.
+        vault::MasRecord keptCopy = MasterCopy();
+        MasterCopy() = record;
+        runtime::Secret entered;
+        const bool set = askNewPassword(record, entered);
+        runtime::wipe(MasterCopy().Password);
+        MasterCopy() = std::move(keptCopy);
+        if (!set) {
+            record.Password.assign(previous.view());
+            tell("Note", kPasswordCancelledNote, framework::Icon::Exclamation);
+            return SetupVerdict::PasswordNotSet;
+        }
+        record.Password = clipChars(entered.view(), kPasswordChars);
+    }
+    fillInstallationId(record);
+    MasterCopy() = record;
+    if (opening.isNew) tell("Tip", kSetupCompletedTip, framework::Icon::Information);
+    return SetupVerdict::Completed;
+}
+
+}  // namespace corvix::security
