@@ -32,6 +32,7 @@
 #include "runtime/picture.h"
 #include "security/master_password.h"
 #include "security/session.h"
+#include "security/sounds.h"
 #include "send/windows.h"
 #include "vault/locations.h"
 
@@ -383,6 +384,7 @@ void MainFrame::run(Command command) {
             if (!loggedOn() && security::CheckMasterPassword()) enterLoggedOn();
             return;
         case Command::Logoff:
+            security::playSound(security::SoundEvent::Other);
             enterLoggedOff();
             return;
         case Command::Exit:
