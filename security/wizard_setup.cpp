@@ -90,15 +90,12 @@ QWidget* Wizard_Setup::page(QWidget* parent, QTabWidget* pages, const char* titl
 int Wizard_Setup::build() {
     // Preferences and Change Settings open the one wizard.
     if (!claimSingleInstance()) return kLevelNotify;
-    // The form changes the master record when there is one, otherwise it inserts it. The
-    // record read here stays current on this thread for the update.
-    if (m_.mas.Open() != kLevelBenign) return kLevelFatal;
+    // The form changes the master record when there is one, otherwise it inserts it.
+    request = openMasterForForm(m_);
+    if (request == kNoRequest) return kLevelFatal;
     masterOpen_ = true;
-    m_.mas.SetOrder(storage::kPhysicalOrder);
-    const bool exists = m_.mas.TryNext() == kLevelBenign;
-    m_.mas.ClearPending();
-    request = exists ? kChangeRecord : kInsertRecord;
     openingRequest = request;
+    const bool exists = request == kChangeRecord;
 
     // A plain window in the frame: it ends through OK or Cancel, never by a dialog's Escape.
     auto* dialog = new QWidget;
