@@ -265,6 +265,12 @@ void MainFrame::open() {
     } else {
         enterLoggedOff();
     }
+    if (options_.vaultChecks && !setUp) {
+        enableCommand(Command::Logon, false);
+        logonTool_->setEnabled(false);
+        applyAvailability();
+        trayMenu_.setEnabled("Logon", false);
+    }
     show();
     if (setUp) {
         // A set-up vault lives in the tray.
@@ -368,6 +374,14 @@ void MainFrame::enterLoggedOff() {
     watcher_.Clear();
     trayMenu_.setEnabled("Logon", true);
     trayMenu_.setEnabled("Logoff", false);
+}
+
+void MainFrame::allowLogon() {
+    if (loggedOn()) return;
+    enableCommand(Command::Logon, true);
+    logonTool_->setEnabled(true);
+    applyAvailability();
+    trayMenu_.setEnabled("Logon", true);
 }
 
 void MainFrame::postCommand(Command command) {

@@ -157,6 +157,7 @@ int runCorvix(int argc, char** argv) {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Exit); }, Qt::QueuedConnection);
         });
+        security::setFirstSetupCompleted([&frame] { frame.allowLogon(); });
         security::setLogoffRequest([&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
@@ -189,6 +190,7 @@ int runCorvix(int argc, char** argv) {
         send::resetSendHooks();
         security::setLogoffRequest({});
         security::setFirstSetupCancelled({});
+        security::setFirstSetupCompleted({});
         security::setActivationRefresh({});
         return code;
     };

@@ -36,6 +36,11 @@ std::function<void()>& closeDownHook() {
     return f;
 }
 
+std::function<void()>& completedHook() {
+    static std::function<void()> f;
+    return f;
+}
+
 std::function<QString(QWidget*)>& soundChooser() {
     static std::function<QString(QWidget*)> f;
     return f;
@@ -57,6 +62,10 @@ QLineEdit* entry(QWidget* parent, int chars, const char* name) {
 
 void setFirstSetupCancelled(std::function<void()> closeDown) {
     closeDownHook() = std::move(closeDown);
+}
+
+void setFirstSetupCompleted(std::function<void()> completed) {
+    completedHook() = std::move(completed);
 }
 
 void Wizard_Setup::setSoundFileChooser(std::function<QString(QWidget*)> chooser) {
@@ -320,6 +329,7 @@ void Wizard_Setup::kill() {
         // Accounts start in the default category: a new vault gets it with its settings.
         storage::Table categories(vault::CVCAT());
         if (vault::openTable(categories) == 0) vault::ensureDefaultCategory(categories);
+        if (completedHook()) completedHook()();
     } else if (closeDownHook()) {
         closeDownHook()();  // the very first set-up was cancelled: the program ends
     }
