@@ -32,6 +32,7 @@
 #include "runtime/picture.h"
 #include "security/master_password.h"
 #include "security/session.h"
+#include "security/sounds.h"
 #include "send/windows.h"
 #include "vault/locations.h"
 
@@ -264,6 +265,12 @@ void MainFrame::open() {
     } else {
         enterLoggedOff();
     }
+    if (options_.vaultChecks && !setUp) {
+        enableCommand(Command::Logon, false);
+        logonTool_->setEnabled(false);
+        applyAvailability();
+        trayMenu_.setEnabled("Logon", false);
+    }
     show();
     if (setUp) {
         // A set-up vault lives in the tray.
@@ -369,6 +376,14 @@ void MainFrame::enterLoggedOff() {
     trayMenu_.setEnabled("Logoff", false);
 }
 
+void MainFrame::allowLogon() {
+    if (loggedOn()) return;
+    enableCommand(Command::Logon, true);
+    logonTool_->setEnabled(true);
+    applyAvailability();
+    trayMenu_.setEnabled("Logon", true);
+}
+
 void MainFrame::postCommand(Command command) {
     QMetaObject::invokeMethod(
         this, [this, command] { run(command); }, Qt::QueuedConnection);
@@ -383,6 +398,7 @@ void MainFrame::run(Command command) {
             if (!loggedOn() && security::CheckMasterPassword()) enterLoggedOn();
             return;
         case Command::Logoff:
+            security::playSound(security::SoundEvent::Other);
             enterLoggedOff();
             return;
         case Command::Exit:

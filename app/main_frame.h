@@ -80,6 +80,9 @@ class MainFrame : public QMainWindow {
     void run(Command command);
     void enterLoggedOn();
     void enterLoggedOff();
+    // A vault that is not set up has no password to check yet: Logon waits until the
+    // set-up wizard has stored the master record, which then calls this.
+    void allowLogon();
     void timerTick();
     void frameEvent(int event);  // 1089 .. 1093, 1100, 1810
 

@@ -28,10 +28,11 @@
 #include "security/browse_cvgsd.h"
 #include "security/master_password.h"
 #include "security/session.h"
+#include "security/sounds.h"
 #include "security/window_hooks.h"
+#include "security/wizard_change_master.h"
 #include "security/wizard_file_container.h"
 #include "security/wizard_generate_password.h"
-#include "security/wizard_change_master.h"
 #include "security/wizard_setup.h"
 #include "send/key_sender.h"
 #include "send/send_hooks.h"
@@ -173,6 +174,7 @@ int runCorvix(int argc, char** argv) {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Exit); }, Qt::QueuedConnection);
         });
+        security::setFirstSetupCompleted([&frame] { frame.allowLogon(); });
         security::setLogoffRequest([&frame] {
             QMetaObject::invokeMethod(
                 &frame, [&frame] { frame.run(Command::Logoff); }, Qt::QueuedConnection);
@@ -190,6 +192,7 @@ int runCorvix(int argc, char** argv) {
                 &frame, [&frame] { frame.tray().HideToTray(); }, Qt::QueuedConnection);
         };
         sh.mayType = [] { return security::LoggedOn(); };
+        sh.typed = [] { security::playSound(security::SoundEvent::Send); };
         // A logon window that gains the focus refreshes the list of windows to send to.
         security::setActivationRefresh([] {
             if (desktop::Desktop* d = desktop::currentDesktop()) send::ListTopWindows(*d);
@@ -204,6 +207,7 @@ int runCorvix(int argc, char** argv) {
         send::resetSendHooks();
         security::setLogoffRequest({});
         security::setFirstSetupCancelled({});
+        security::setFirstSetupCompleted({});
         security::setActivationRefresh({});
         return code;
     };

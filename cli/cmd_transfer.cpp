@@ -33,8 +33,9 @@ bool fileArgument(const std::string& words, const std::vector<std::string>& args
     return true;
 }
 
-int runExport(const Subject& subject, const std::vector<std::string>& args) {
-    const std::string words = std::string("export ") + subject.words;
+// Both directions: the file argument, the logon and the table, then the move itself.
+int runTransfer(const Subject& subject, bool import, const std::vector<std::string>& args) {
+    const std::string words = std::string(import ? "import " : "export ") + subject.words;
     std::string file;
     int rc = kExitOk;
     if (!fileArgument(words, args, subject.defaultFile, &file, &rc)) return rc;
@@ -45,26 +46,14 @@ int runExport(const Subject& subject, const std::vector<std::string>& args) {
     OpenedFile opened(fm);
     storage::Table* table = opened.table();
     if (!table) return kExitError;
-    vault::TransferObserver quiet;
-    vault::TransferResult result =
-        vault::exportRecords(*table, subject.exportKey, userPath(file), quiet);
-    if (result.failure) return failWithStorage(result.failure, file);
-    printMessage("Complete", exportCompletionText(&subject == &kThemes, result.written, file));
-    return kExitOk;
-}
-
-int runImport(const Subject& subject, const std::vector<std::string>& args) {
-    const std::string words = std::string("import ") + subject.words;
-    std::string file;
-    int rc = kExitOk;
-    if (!fileArgument(words, args, subject.defaultFile, &file, &rc)) return rc;
-    ManagedSession session;
-    rc = session.openAndLogOn();
-    if (rc != kExitOk) return rc;
-    framework::FileManager& fm = subject.manager(session.managers());
-    OpenedFile opened(fm);
-    storage::Table* table = opened.table();
-    if (!table) return kExitError;
+    if (!import) {
+        vault::TransferObserver quiet;
+        vault::TransferResult result =
+            vault::exportRecords(*table, subject.exportKey, userPath(file), quiet);
+        if (result.failure) return failWithStorage(result.failure, file);
+        printMessage("Complete", exportCompletionText(&subject == &kThemes, result.written, file));
+        return kExitOk;
+    }
     CliImportObserver observer(fm, file);
     vault::TransferResult result = vault::importRecords(userPath(file), *table, observer);
     std::fprintf(stderr, "%s\n", importSummaryText(result, file).c_str());
@@ -73,16 +62,16 @@ int runImport(const Subject& subject, const std::vector<std::string>& args) {
 }
 
 int exportPasswords(const std::vector<std::string>& args) {
-    return runExport(kPasswords, args);
+    return runTransfer(kPasswords, false, args);
 }
 int exportThemes(const std::vector<std::string>& args) {
-    return runExport(kThemes, args);
+    return runTransfer(kThemes, false, args);
 }
 int importPasswords(const std::vector<std::string>& args) {
-    return runImport(kPasswords, args);
+    return runTransfer(kPasswords, true, args);
 }
 int importThemes(const std::vector<std::string>& args) {
-    return runImport(kThemes, args);
+    return runTransfer(kThemes, true, args);
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ namespace {
 // Records gathered before each BLOB append: large enough that the driver's chunk
 // bookkeeping is paid rarely, small enough that memory stays flat (about 1 MB).
 constexpr size_t kRecordsPerAppend = 16;
+// Restoring reads this much of the BLOB at once: a whole number of the driver's 64 KiB
+// chunks.
+constexpr size_t kBlobReadSize = 16 * 65536;
 
 std::string storageWhy(const storage::Error& e) {
     std::string why = e.text.empty() ? storage::errorText(e.code) : e.text;
@@ -82,7 +85,7 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
         if (filled == 0) return {};
         if (to.appendBlob(blob, batch.data(), filled) != storage::kNoError)
             return storageWhy(to.error());
-        hash.update(batch.data(), filled);
+        if (digest) hash.update(batch.data(), filled);
         offset += filled;
         filled = 0;
         if (progress) progress(offset, static_cast<uint64_t>(size));
@@ -99,7 +102,7 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
     }
     if (std::string why = appendBatch(); !why.empty()) return why;
     sodium_memzero(batch.data(), batch.size());
-    *digest = hash.final();
+    if (digest) *digest = hash.final();
     *copied = offset;
     return {};
 }
@@ -140,22 +143,24 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
         if (out.create() != storage::kNoError || fu_FileOpen(out, 34) != storage::kNoError) {
             why = storageWhy(storage::lastError());
         } else {
-            std::vector<unsigned char> chunk(kCopyChunk);
+            // Read whole BLOB chunks at a time (reads across a chunk boundary would fetch
+            // and decrypt both), and write them out as raw records.
+            std::vector<unsigned char> chunk(kBlobReadSize);
             uint64_t offset = 0;
             while (why.empty() && offset < static_cast<uint64_t>(total)) {
                 size_t got = 0;
                 if (from.readBlob(blob, offset, chunk.data(), chunk.size(), &got) !=
                     storage::kNoError) {
                     why = storageWhy(from.error());
-                } else if (out.append(chunk.data(), static_cast<uint32_t>(got)) !=
-                           storage::kNoError) {
-                    why = storageWhy(storage::lastError());
-                } else {
-                    offset += got;
-                    if (progress && (offset % (kCopyChunk * kRecordsPerAppend) < got ||
-                                     offset == static_cast<uint64_t>(total)))
-                        progress(offset, static_cast<uint64_t>(total));
+                    break;
                 }
+                for (size_t at = 0; why.empty() && at < got; at += kCopyChunk) {
+                    const auto n = static_cast<uint32_t>(std::min<size_t>(kCopyChunk, got - at));
+                    if (out.append(chunk.data() + at, n) != storage::kNoError)
+                        why = storageWhy(storage::lastError());
+                }
+                offset += got;
+                if (progress && why.empty()) progress(offset, static_cast<uint64_t>(total));
             }
             sodium_memzero(chunk.data(), chunk.size());
             if (why.empty()) why = syncToDisk(temp);

@@ -19,7 +19,7 @@ namespace corvix::security {
 using Digest = std::array<unsigned char, 32>;  // BLAKE2b-256
 
 // Appends the whole file (open for reading) to the BLOB of the table's current record,
-// read in kCopyChunk records; *digest and *copied describe what was stored.
+// read in kCopyChunk records; *copied is its size and *digest (when wanted) its hash.
 std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
                            const CopyProgress& progress, Digest* digest, uint64_t* copied);
 

@@ -147,7 +147,8 @@ Outcome encryptFile(std::string_view chosen, bool deleteOriginal, const CopyProg
         inserted = ef.Insert() == framework::kLevelBenign;  // a failure is reported there
         ::runtime::wipe(record->Password);
         if (inserted) {
-            why = copyFileToBlob(plain, *t, vault::ef::Binary, progress, &sealed, &sealedSize);
+            why = copyFileToBlob(plain, *t, vault::ef::Binary, progress,
+                                 deleteOriginal ? &sealed : nullptr, &sealedSize);
             if (why.empty() && t->flush() != storage::kNoError) why = t->error().text;
         }
     }

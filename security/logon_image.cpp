@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "security/session.h"
+#include "security/sounds.h"
 #include "security/window_hooks.h"
 
 namespace corvix::security {
@@ -39,6 +40,7 @@ void Logon_Image::pictureLaidOut(Size picture) {
 void Logon_Image::cellClicked(size_t i) {
     if (i >= cells_.size()) return;
     TouchActivity();
+    playSound(SoundEvent::Click);
     entry_.appendSymbol(cells_[i].symbol);
     okButton()->setFocus();
     refreshEcho();

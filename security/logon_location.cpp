@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "security/session.h"
+#include "security/sounds.h"
 #include "security/window_hooks.h"
 
 namespace corvix::security {
@@ -39,6 +40,7 @@ void Logon_ImageByLocation::pictureLaidOut(Size) {
 
 void Logon_ImageByLocation::clicked(QPoint pos) {
     TouchActivity();
+    playSound(SoundEvent::Click);
     std::optional<LocationMatch> m = entry_.clickAt({pos.x(), pos.y()}, pictureRect());
     if (m) lastCode_ = m->code;
     view_->update();

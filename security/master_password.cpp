@@ -6,6 +6,7 @@
 #include "runtime/date.h"
 #include "security/password_text.h"
 #include "security/session.h"
+#include "security/sounds.h"
 #include "security/theme_source.h"
 
 namespace corvix::security {
@@ -85,6 +86,7 @@ bool CheckMasterPassword() {
     // A cancel never grants access, even when the stored password reads "**Cancelled**".
     if (!result.ok) return false;
     if (passwordMatches(result.entry, stored)) return true;
+    playSound(SoundEvent::Other);
     framework::prompt().ask(kAccessDeniedTitle, kAccessDeniedText, framework::Icon::Exclamation,
                             framework::kButtonOk, framework::kButtonOk);
     return false;

@@ -2,30 +2,20 @@
 
 #include <optional>
 
-#include "framework/prompt.h"
-#include "runtime/secret.h"
-#include "security/master_password.h"
+#include "security/password_entry.h"
 #include "security/password_text.h"
 #include "security/setup_sequence.h"
-#include "security/theme_source.h"
 
 namespace corvix::security {
 
 namespace {
 
-void tell(const char* title, const char* text, framework::Icon icon) {
-    framework::prompt().ask(title, text, icon, framework::kButtonOk, framework::kButtonOk);
-}
-
+// One entry; a cancel is reported here, as every step reports it the same way.
 std::optional<runtime::Secret> ask(const vault::MasRecord& record, const std::string& basis,
                                    const char* prompt, std::string_view expected) {
-    LogonResult r =
-        askPasswordResult(record.UseMasterPasswordImage != 0, prompt, basis, std::string(expected));
-    if (!r.ok) {
-        tell("Information", kChangeCancelledText, framework::Icon::Information);
-        return std::nullopt;
-    }
-    return runtime::Secret::adopt(r.entry);
+    std::optional<runtime::Secret> entry = askEntry(record, basis, prompt, expected);
+    if (!entry) tell("Information", kChangeCancelledText, framework::Icon::Information);
+    return entry;
 }
 
 }  // namespace
@@ -35,9 +25,7 @@ bool currentPasswordAsked(const vault::MasRecord& record, bool loggedOn) {
 }
 
 bool changeMasterPassword(vault::MasRecord& record, bool loggedOn) {
-    std::string basis;
-    if (record.UseMasterPasswordImage)
-        if (std::optional<vault::GsdRecord> theme = findTheme(record.GSD_ID)) basis = theme->Basis;
+    const std::string basis = basisFor(record);
     if (currentPasswordAsked(record, loggedOn)) {
         std::optional<runtime::Secret> current =
             ask(record, basis, kCurrentPasswordPrompt, record.Password);

@@ -1,38 +1,20 @@
 #include "security/setup_sequence.h"
 
-#include "framework/prompt.h"
-#include "runtime/secret.h"
-#include "security/master_password.h"
+#include "security/password_entry.h"
 #include "security/password_text.h"
 #include "security/session.h"
-#include "security/theme_source.h"
 
 namespace corvix::security {
 
 namespace {
 
-void tell(const char* title, const char* text, framework::Icon icon) {
-    framework::prompt().ask(title, text, icon, framework::kButtonOk, framework::kButtonOk);
-}
-
-// The entry of one AskPassword, moved into a Secret; a cancel gives nothing.
-std::optional<runtime::Secret> ask(const vault::MasRecord& record, const std::string& basis,
-                                   const char* prompt, std::string_view expected) {
-    LogonResult r =
-        askPasswordResult(record.UseMasterPasswordImage != 0, prompt, basis, std::string(expected));
-    if (!r.ok) return std::nullopt;
-    return runtime::Secret::adopt(r.entry);
-}
-
 // Asks the new password twice on the record's medium and theme. False (reported) when
 // either entry was cancelled or the two differ.
 bool askNewPassword(const vault::MasRecord& record, runtime::Secret& entered) {
-    std::string basis;
-    if (record.UseMasterPasswordImage)
-        if (std::optional<vault::GsdRecord> theme = findTheme(record.GSD_ID)) basis = theme->Basis;
-    std::optional<runtime::Secret> first = ask(record, basis, kNewPasswordPrompt, "");
+    const std::string basis = basisFor(record);
+    std::optional<runtime::Secret> first = askEntry(record, basis, kNewPasswordPrompt, "");
     std::optional<runtime::Secret> second;
-    if (first) second = ask(record, basis, kConfirmPasswordPrompt, first->view());
+    if (first) second = askEntry(record, basis, kConfirmPasswordPrompt, first->view());
     if (!first || !second) {
         tell("Information", kChangeCancelledText, framework::Icon::Information);
         return false;

@@ -1,5 +1,7 @@
 #include "security/stored_master.h"
 
+#include "framework/threads.h"
+#include "framework/vault_managers.h"
 #include "platform/storage/table.h"
 #include "security/session.h"
 #include "vault/tables.h"
@@ -16,6 +18,14 @@ int openMaster(storage::Table& table, int mode) {
 }
 
 }  // namespace
+
+int openMasterForForm(framework::VaultManagers& m) {
+    if (m.mas.Open() != framework::kLevelBenign) return framework::kNoRequest;
+    m.mas.SetOrder(storage::kPhysicalOrder);
+    const bool exists = m.mas.TryNext() == framework::kLevelBenign;
+    m.mas.ClearPending();
+    return exists ? framework::kChangeRecord : framework::kInsertRecord;
+}
 
 std::optional<vault::MasRecord> storedMaster() {
     storage::Table table(vault::CVMAS());

@@ -8,7 +8,17 @@
 
 #include "vault/records.h"
 
+namespace corvix::framework {
+class VaultManagers;
+}
+
 namespace corvix::security {
+
+// For the forms on the master record: opens its file manager on this thread and reads the
+// one record into the shared buffer, where it stays current for the update. Returns the
+// form's request: change when there is a record, insert otherwise; 0 (nothing opened)
+// when the table cannot be opened. The form gives the open back with one Close.
+int openMasterForForm(framework::VaultManagers& managers);
 
 // The stored master record; nullopt when there is none or the table cannot be read.
 std::optional<vault::MasRecord> storedMaster();

@@ -33,12 +33,9 @@ int runWizardChangeMasterPassword() {
 }
 
 int Wizard_ChangeMasterPassword::build() {
-    if (m_.mas.Open() != kLevelBenign) return kLevelFatal;
+    request = openMasterForForm(m_);
+    if (request == kNoRequest) return kLevelFatal;
     masterOpen_ = true;
-    m_.mas.SetOrder(storage::kPhysicalOrder);
-    const bool exists = m_.mas.TryNext() == kLevelBenign;
-    m_.mas.ClearPending();
-    request = exists ? kChangeRecord : kInsertRecord;
     openingRequest = request;
 
     auto* dialog = new QDialog;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "security/file_container.h"
+#include "security/wizard_frame.h"
 
 namespace corvix::security {
 
@@ -94,13 +95,10 @@ Wizard_FileContainer::Wizard_FileContainer(Kind kind)
 
 int Wizard_FileContainer::init() {
     const Texts& t = textsFor(kind_);
-    auto* w = new QWidget;
-    w->setObjectName(kind_ == Kind::Encrypt ? "Wizard_EncryptFile" : "Wizard_DecryptFile");
-    w->setWindowTitle(t.title);
-    auto* layout = new QVBoxLayout(w);
-    auto* sheet = new QTabWidget(w);
-    auto* page = new QWidget;
-    auto* pageLayout = new QVBoxLayout(page);
+    WizardFrame f = makeWizardFrame(
+        kind_ == Kind::Encrypt ? "Wizard_EncryptFile" : "Wizard_DecryptFile", t.title);
+    QWidget* page = f.page;
+    QVBoxLayout* pageLayout = f.pageLayout;
     pageLayout->addWidget(new QLabel(t.intro, page));
     pageLayout->addSpacing(8);
     auto* question = new QLabel(t.question, page);
@@ -122,25 +120,12 @@ int Wizard_FileContainer::init() {
     delete_->setObjectName("DeleteAfter");
     pageLayout->addWidget(delete_);
     pageLayout->addStretch(1);
-    sheet->addTab(page, "Introduction");
-    layout->addWidget(sheet);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    ok_ = new QPushButton("&OK", w);
-    auto* cancel = new QPushButton("Cancel", w);
-    auto* help = new QPushButton("Help", w);
-    for (QPushButton* b : {ok_.data(), cancel, help}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    ok_->setDefault(true);
-    layout->addLayout(buttons);
-    setWindow(w);
+    ok_ = f.ok;
+    setWindow(f.window);
 
     firstField = file_.data();
     okControl = ok_.data();
-    items.push_back({cancel, framework::kRequestCancelled});
+    items.push_back({f.cancel, framework::kRequestCancelled});
     return WindowManager::init();
 }
 

@@ -15,6 +15,7 @@
 #include "framework/secret_clipboard.h"
 #include "framework/vault_managers.h"
 #include "security/password_generator.h"
+#include "security/wizard_frame.h"
 
 namespace corvix::security {
 
@@ -31,13 +32,9 @@ QLabel* introLine(const char* text, QWidget* parent) {
 Wizard_GeneratePassword::Wizard_GeneratePassword() : WindowManager("Wizard:GeneratePassword") {}
 
 int Wizard_GeneratePassword::init() {
-    auto* w = new QWidget;
-    w->setObjectName("Wizard_GeneratePassword");
-    w->setWindowTitle("Generate Password");
-    auto* layout = new QVBoxLayout(w);
-    auto* sheet = new QTabWidget(w);
-    auto* page = new QWidget;
-    auto* pageLayout = new QVBoxLayout(page);
+    WizardFrame f = makeWizardFrame("Wizard_GeneratePassword", "Generate Password");
+    QWidget* page = f.page;
+    QVBoxLayout* pageLayout = f.pageLayout;
     for (const char* line :
          {"This wizard allows you to easily generate a unique password.  Once it has",
           "been generated, a copy will be placed on the clipboard so that you may",
@@ -91,27 +88,14 @@ int Wizard_GeneratePassword::init() {
         joins_[value] = r;
     }
     pageLayout->addWidget(concatGroup_);
-    sheet->addTab(page, "Introduction");
-    layout->addWidget(sheet);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    ok_ = new QPushButton("&OK", w);
-    auto* cancel = new QPushButton("Cancel", w);
-    auto* help = new QPushButton("Help", w);
-    for (QPushButton* b : {ok_.data(), cancel, help}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    ok_->setDefault(true);
-    layout->addLayout(buttons);
-    setWindow(w);
+    ok_ = f.ok;
+    setWindow(f.window);
 
     types_[kTypeAlphanumeric]->setChecked(true);
     applyDependentControls();
     firstField = types_[kTypeAlphanumeric].data();
     okControl = ok_.data();
-    items.push_back({cancel, framework::kRequestCancelled});
+    items.push_back({f.cancel, framework::kRequestCancelled});
 
     framework::vaultManagers().wrd.Open();
     tableOpen_ = true;

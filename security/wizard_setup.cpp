@@ -36,6 +36,11 @@ std::function<void()>& closeDownHook() {
     return f;
 }
 
+std::function<void()>& completedHook() {
+    static std::function<void()> f;
+    return f;
+}
+
 std::function<QString(QWidget*)>& soundChooser() {
     static std::function<QString(QWidget*)> f;
     return f;
@@ -57,6 +62,10 @@ QLineEdit* entry(QWidget* parent, int chars, const char* name) {
 
 void setFirstSetupCancelled(std::function<void()> closeDown) {
     closeDownHook() = std::move(closeDown);
+}
+
+void setFirstSetupCompleted(std::function<void()> completed) {
+    completedHook() = std::move(completed);
 }
 
 void Wizard_Setup::setSoundFileChooser(std::function<QString(QWidget*)> chooser) {
@@ -90,15 +99,12 @@ QWidget* Wizard_Setup::page(QWidget* parent, QTabWidget* pages, const char* titl
 int Wizard_Setup::build() {
     // Preferences and Change Settings open the one wizard.
     if (!claimSingleInstance()) return kLevelNotify;
-    // The form changes the master record when there is one, otherwise it inserts it. The
-    // record read here stays current on this thread for the update.
-    if (m_.mas.Open() != kLevelBenign) return kLevelFatal;
+    // The form changes the master record when there is one, otherwise it inserts it.
+    request = openMasterForForm(m_);
+    if (request == kNoRequest) return kLevelFatal;
     masterOpen_ = true;
-    m_.mas.SetOrder(storage::kPhysicalOrder);
-    const bool exists = m_.mas.TryNext() == kLevelBenign;
-    m_.mas.ClearPending();
-    request = exists ? kChangeRecord : kInsertRecord;
     openingRequest = request;
+    const bool exists = request == kChangeRecord;
 
     // A plain window in the frame: it ends through OK or Cancel, never by a dialog's Escape.
     auto* dialog = new QWidget;
@@ -323,6 +329,7 @@ void Wizard_Setup::kill() {
         // Accounts start in the default category: a new vault gets it with its settings.
         storage::Table categories(vault::CVCAT());
         if (vault::openTable(categories) == 0) vault::ensureDefaultCategory(categories);
+        if (completedHook()) completedHook()();
     } else if (closeDownHook()) {
         closeDownHook()();  // the very first set-up was cancelled: the program ends
     }

@@ -25,6 +25,8 @@ namespace corvix::security {
 
 // What ends the program when the very first set-up is cancelled (the frame binds its Exit).
 void setFirstSetupCancelled(std::function<void()> closeDown);
+// What follows a completed first set-up (the frame lets the user log on).
+void setFirstSetupCompleted(std::function<void()> completed);
 
 // Opens the wizard on a thread of its own (from the frame); returns the thread, 0 when it
 // did not open.

@@ -76,6 +76,7 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
         result = SendResult::TargetClosed;
     else
         sender.Type(expanded);
+    if (result == SendResult::Sent && hooks.typed) hooks.typed();
     wipe(expanded);
     wipe(account.Password);
     return result;

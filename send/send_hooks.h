@@ -17,6 +17,7 @@ struct SendHooks {
     std::function<double()> now;         // moment: day count + clock / 8,640,000
     std::function<std::string()> today;  // today in the user's short-date format
     std::function<bool()> mayType;       // still logged on
+    std::function<void()> typed;         // an action has been typed (the send sound); may be empty
 };
 
 // The process-wide hooks; the defaults suit a program without an event loop (the

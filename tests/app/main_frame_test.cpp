@@ -167,6 +167,36 @@ TEST_F(FrameTest, LoggedOnEnablesCommandsWhoseWindowsExist) {
     EXPECT_TRUE(f.trayMenu().isEnabled("Logoff"));
 }
 
+TEST_F(FrameTest, ANewVaultOpensTheSetUpWizardAndLogonWaitsForIt) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = false;
+        return false;  // no master record yet
+    };
+    int wizards = 0;
+    frame_ = std::make_unique<MainFrame>(o);
+    frame_->setLauncher(Command::Preferences, [&wizards] { ++wizards; });
+    frame_->open();
+    settle();
+    MainFrame& f = *frame_;
+    EXPECT_EQ(wizards, 1);  // although the menu command waits for a logon
+    EXPECT_FALSE(enabled(Command::Preferences));
+    // Nothing to check a password against yet: no logon, by menu, toolbar, tray or hot key.
+    EXPECT_FALSE(enabled(Command::Logon));
+    EXPECT_FALSE(f.logonTool()->isEnabled());
+    f.updateTrayMenu();
+    EXPECT_FALSE(f.trayMenu().isEnabled("Logon"));
+    f.run(Command::Logon);
+    EXPECT_FALSE(f.loggedOn());
+    EXPECT_EQ(logons_, 0);
+    f.allowLogon();  // the first set-up stored the master record
+    EXPECT_TRUE(enabled(Command::Logon));
+    EXPECT_TRUE(f.logonTool()->isEnabled());
+    EXPECT_TRUE(f.trayMenu().isEnabled("Logon"));
+    f.run(Command::Logon);
+    EXPECT_EQ(logons_, 1);
+}
+
 TEST_F(FrameTest, TimerPeriodOutsideOneToHundredBecomesOneSecond) {
     for (auto [designed, expected] : {std::pair{0, 100}, {500, 100}, {50, 50}, {100, 100}}) {
         app::FrameOptions o;

@@ -136,5 +136,20 @@ TEST_F(SendAccountTest, NoDesktopNoSend) {
     EXPECT_TRUE(prompt.asked().empty());
 }
 
+TEST_F(SendAccountTest, TheTypedHookFollowsOnlyATypedAction) {
+    int typed = 0;
+    sendHooks().typed = [&typed] { ++typed; };
+    desk.addWindow("Notepad");
+    auto a = account(1, "Notepad", "secret");
+    EXPECT_EQ(SendAccount(a), SendResult::Sent);
+    EXPECT_EQ(typed, 1);
+    EXPECT_EQ(SendAccount(account(2, "Missing", "x")), SendResult::NoTargetWindow);
+    a.Wait = 1;
+    onYield = [&] { loggedOn = false; };
+    EXPECT_EQ(SendAccount(a), SendResult::NotAllowed);
+    EXPECT_EQ(typed, 1);
+    sendHooks().typed = nullptr;
+}
+
 }  // namespace
 }  // namespace corvix::send::testing

@@ -27,9 +27,11 @@ class SetupWizardTest : public SecurityWindowTest {
     void SetUp() override {
         SecurityWindowTest::SetUp();
         setFirstSetupCancelled([this] { ++closeDowns_; });
+        setFirstSetupCompleted([this] { ++completions_; });
     }
     void TearDown() override {
         setFirstSetupCancelled({});
+        setFirstSetupCompleted({});
         SecurityWindowTest::TearDown();
     }
     QPointer<Wizard_Setup> open() {
@@ -53,6 +55,7 @@ class SetupWizardTest : public SecurityWindowTest {
         return r;
     }
     int closeDowns_ = 0;
+    int completions_ = 0;
 };
 
 TEST_F(SetupWizardTest, NewVaultWalksThePagesAndStoresThePasswordIdentityAndDefaults) {
@@ -120,6 +123,7 @@ TEST_F(SetupWizardTest, NewVaultWalksThePagesAndStoresThePasswordIdentityAndDefa
     EXPECT_EQ(MasterCopy().Password, "Sesame 1");
     EXPECT_EQ(InstallationId(), "Sesame 1");
     EXPECT_EQ(closeDowns_, 0);
+    EXPECT_EQ(completions_, 1);  // the frame may let the user log on now
     EXPECT_EQ(categories(), std::vector<std::string>{"Personal"});  // accounts can be saved
 }
 
@@ -138,6 +142,7 @@ TEST_F(SetupWizardTest, CancelledFirstSetUpEndsTheProgramAndTheNextStartAsksAgai
     settle();
     EXPECT_FALSE(w);
     EXPECT_EQ(closeDowns_, 1);
+    EXPECT_EQ(completions_, 0);
     EXPECT_FALSE(readMaster());
     QPointer<Wizard_Setup> again = open();
     EXPECT_EQ(again->window()->windowTitle(), "Setup Wizard (New)");
