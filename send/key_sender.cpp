@@ -1,5 +1,7 @@
 #include "send/key_sender.h"
 
+#include <algorithm>
+
 #include "platform/desktop/desktop.h"
 #include "send/text.h"
 
@@ -36,28 +38,57 @@ uint32_t KeySender::ParseToken(std::u32string_view token) const {
     return parseKeyToken(upper(token), kKeyCodeBits, TRNQ);
 }
 
+bool KeySender::mayPress(desktop::Desktop& d) {
+    if (stopped_) return false;
+    if (guard_ == 0 || ++keysSinceCheck_ < kFocusCheckKeys) return true;
+    keysSinceCheck_ = 0;
+    if (d.hasFocus(guard_)) return true;
+    stop(d);
+    return false;
+}
+
+void KeySender::down(desktop::Desktop& d, uint8_t vk) {
+    d.keyDown(vk);
+    held_.push_back(vk);
+}
+
+void KeySender::up(desktop::Desktop& d, uint8_t vk) {
+    d.keyUp(vk);
+    if (auto it = std::find(held_.begin(), held_.end(), vk); it != held_.end()) held_.erase(it);
+}
+
+// Nothing more goes out: keys still down come up, and characters lent to spare keycodes
+// leave the keymap now rather than after the usual pause.
+void KeySender::stop(desktop::Desktop& d) {
+    stopped_ = true;
+    while (!held_.empty()) up(d, held_.back());
+    d.restoreKeymap();
+}
+
 void KeySender::Press(uint32_t code) {
     desktop::Desktop* d = target();
-    if (!d) return;
+    if (!d || !mayPress(*d)) return;
     static constexpr struct {
         uint32_t bit;
         uint8_t key;
     } kModifiers[] = {
         {kShiftBit, kVkShift}, {kCtrlBit, kVkControl}, {kAltBit, kVkAlt}, {kWinBit, kVkLWin}};
     for (const auto& m : kModifiers)
-        if (code & m.bit) d->keyDown(m.key);
+        if (code & m.bit) down(*d, m.key);
     // A token made only of modifiers still presses its (empty) key between them.
     uint8_t vk = static_cast<uint8_t>(code & 0xFF);
-    d->keyDown(vk);
-    d->keyUp(vk);
+    down(*d, vk);
+    up(*d, vk);
     for (const auto& m : kModifiers)
-        if (code & m.bit) d->keyUp(m.key);
+        if (code & m.bit) up(*d, m.key);
 }
 
 void KeySender::TypeChars(std::u32string_view text) {
     if (isBlank(text)) return;
     desktop::Desktop* d = target();
-    if (!d) return;
+    if (!d || stopped_) return;
+    // Caps Lock is switched off around the text and back on afterwards, also when
+    // typing stops halfway: it is the user's setting, not part of the text.
     bool caps = d->capsLockOn();
     if (caps) {
         d->keyDown(kVkCapital);
@@ -71,11 +102,12 @@ void KeySender::TypeChars(std::u32string_view text) {
             if (k.ctrl) code |= kCtrlBit;
             if (k.alt) code |= kAltBit;
             Press(code);
-        } else {
+        } else if (mayPress(*d)) {
             // The layout has no key for it: the backend may still type it another way;
             // if it cannot, the character is skipped rather than pressed as a wrong key.
             d->typeUnmappedChar(c);
         }
+        if (stopped_) break;
     }
     if (caps) {
         d->keyDown(kVkCapital);
@@ -83,14 +115,27 @@ void KeySender::TypeChars(std::u32string_view text) {
     }
 }
 
-void KeySender::Type(std::string_view text) {
+TypeResult KeySender::Type(std::string_view text, desktop::WindowHandle focusWindow) {
+    desktop::Desktop* d = target();
+    if (!d) return TypeResult::NoDesktop;
     std::u32string buffer = toU32(text);
     if (buffer.size() > kTypingBufferChars) buffer.resize(kTypingBufferChars);
-    typeScript(std::move(buffer));
-    if (desktop::Desktop* d = target()) d->flush();
+    guard_ = focusWindow;
+    keysSinceCheck_ = kFocusCheckKeys - 1;  // the first key asks
+    stopped_ = false;
+    held_.clear();
+    d->beginTyping();
+    typeScript(buffer);
+    d->endTyping();
+    d->flush();
+    wipe(buffer);
+    const bool lost = stopped_;
+    guard_ = 0;
+    stopped_ = false;
+    return lost ? TypeResult::FocusLost : TypeResult::Typed;
 }
 
-void KeySender::typeScript(std::u32string buffer) {
+void KeySender::typeScript(std::u32string_view buffer) {
     const char32_t left = DELIMITERLEFT;
     const char32_t right = DELIMITERRIGHT;
     const std::u32string leftText(1, left);
@@ -100,7 +145,7 @@ void KeySender::typeScript(std::u32string buffer) {
         TypeChars(trimRight(rest));
         return;
     }
-    while (!isBlank(rest)) {
+    while (!isBlank(rest) && !stopped_) {
         size_t at = rest.find(left);
         if (at == std::u32string_view::npos) break;
         if (at > 0) {

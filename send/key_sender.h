@@ -8,11 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/desktop/desktop.h"
 #include "send/key_names.h"
-
-namespace corvix::desktop {
-class Desktop;
-}
 
 namespace corvix::send {
 
@@ -23,6 +20,15 @@ constexpr uint8_t kVkCapital = 20;
 
 constexpr size_t kTypingBufferChars = 2048;
 constexpr size_t kTokenChars = 32;
+// The focus is asked for before every key (one round trip to the display server, some
+// tens of microseconds): a key pressed after the focus left would go to another window.
+constexpr int kFocusCheckKeys = 1;
+
+enum class TypeResult {
+    Typed,
+    FocusLost,  // the focus left the window typed into: typing stopped there
+    NoDesktop,
+};
 
 class KeySender {
   public:
@@ -37,8 +43,10 @@ class KeySender {
     void Kill();
     bool initialised() const { return initialised_; }
 
-    // Types a key script. Without a desktop nothing is sent.
-    void Type(std::string_view text);
+    // Types a key script. With focusWindow, keys go out only while that window holds the
+    // keyboard focus: when it loses it, typing stops at once, every key still down is
+    // released and borrowed keycodes are given back. Without a desktop nothing is sent.
+    TypeResult Type(std::string_view text, desktop::WindowHandle focusWindow = 0);
     // One key code with its modifiers held around it.
     void Press(uint32_t code);
     // Characters as they stand; a blank text sends nothing.
@@ -56,10 +64,19 @@ class KeySender {
 
   private:
     desktop::Desktop* target() const;
-    void typeScript(std::u32string buffer);
+    void typeScript(std::u32string_view buffer);
+    // False (and typing stopped) once the guarded window has lost the focus.
+    bool mayPress(desktop::Desktop& d);
+    void down(desktop::Desktop& d, uint8_t vk);
+    void up(desktop::Desktop& d, uint8_t vk);
+    void stop(desktop::Desktop& d);
 
     bool initialised_ = false;
     desktop::Desktop* desktop_ = nullptr;
+    desktop::WindowHandle guard_ = 0;
+    int keysSinceCheck_ = 0;
+    bool stopped_ = false;
+    std::vector<uint8_t> held_;  // keys this sender holds down now
 };
 
 // The program's one KeySender (initialised with "[]" at start-up, or on first use).

@@ -15,6 +15,14 @@ void cannotSend(const std::string& text) {
                             framework::kButtonOk);
 }
 
+// The target as the user knows it: the pattern, else the window's title.
+std::string describe(desktop::Desktop& d, const std::string& pattern, WindowHandle window) {
+    if (!pattern.empty()) return pattern;
+    for (const auto& w : d.topWindows())
+        if (w.handle == window) return w.title;
+    return "the window in front";
+}
+
 }  // namespace
 
 SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
@@ -54,10 +62,16 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
                 return SendResult::NoTargetText;
             }
         }
-        d->activate(target);
     } else {
         target = LastForeignWindow;
-        if (target != 0) d->activate(target);
+    }
+    // Without a window to go back to, the keys go where the focus is when typing starts,
+    // and only while it stays there.
+    const bool sendToFocus = target == 0;
+    if (!sendToFocus && !activateAndWait(*d, target)) {
+        cannotSend("Target window (" + describe(*d, pattern, target) +
+                   ") did not take the keyboard focus.");
+        return SendResult::NotFocused;
     }
 
     hooks.postIconize();
@@ -66,19 +80,29 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
     KeySender& sender = keySender();
     if (!sender.initialised()) sender.Init("[]");
     std::string expanded = ExpandFieldMacros(account, account.Action, hooks.today());
+    wipe(account.Password);
     waitSeconds(account.Wait);
 
-    // The wait gave way to other events: the window may be gone, or the user logged off.
+    // The wait gave way to other events: the window may be gone, the user may have
+    // logged off or turned to another window.
     SendResult result = SendResult::Sent;
-    if (!hooks.mayType())
+    if (!hooks.mayType()) {
         result = SendResult::NotAllowed;
-    else if (target != 0 && !d->windowExists(target))
+    } else if (!sendToFocus && !d->windowExists(target)) {
         result = SendResult::TargetClosed;
-    else
-        sender.Type(expanded);
+    } else {
+        const WindowHandle focus = sendToFocus ? d->foregroundWindow() : target;
+        if (focus == 0 || !d->hasFocus(focus) ||
+            sender.Type(expanded, focus) == TypeResult::FocusLost) {
+            result = SendResult::FocusLost;
+        }
+    }
     if (result == SendResult::Sent && hooks.typed) hooks.typed();
     wipe(expanded);
-    wipe(account.Password);
+    if (result == SendResult::FocusLost) {
+        cannotSend("The keyboard focus left the target window (" +
+                   describe(*d, pattern, target) + "); nothing more was typed.");
+    }
     return result;
 }
 

@@ -14,10 +14,13 @@ enum class SendResult {
     NoDesktop,       // no desktop to send to
     TargetClosed,    // the target window went away while the send waited: nothing typed
     NotAllowed,      // sending stopped being allowed (logoff) while the send waited
+    NotFocused,      // "Cannot Send": the window did not take the keyboard focus
+    FocusLost,       // "Cannot Send": the focus left the window before or while typing
 };
 
 // Sends the account. The record is copied first, so a change of the record buffer while
-// the send waits does not change what is typed. d = nullptr uses the current desktop.
+// the send waits does not change what is typed. Keys go out only while the target holds
+// the keyboard focus. d = nullptr uses the current desktop.
 SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d = nullptr);
 
 }  // namespace corvix::send

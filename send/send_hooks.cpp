@@ -46,4 +46,24 @@ void waitSeconds(int seconds) {
     }
 }
 
+bool activateAndWait(desktop::Desktop& d, desktop::WindowHandle window) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kLimit = std::chrono::seconds(3);
+    constexpr auto kAskAgain = std::chrono::milliseconds(250);
+    SendHooks& h = sendHooks();
+    if (window == 0 || !d.requestActivation(window)) return false;
+    const double until = h.now() + 3.0 / 86400.0;
+    const auto limit = Clock::now() + kLimit;
+    auto askAgain = Clock::now() + kAskAgain;
+    while (!d.hasFocus(window)) {
+        if (h.now() >= until || Clock::now() >= limit) return false;
+        h.yield();
+        if (Clock::now() >= askAgain) {
+            if (!d.requestActivation(window)) return false;
+            askAgain = Clock::now() + kAskAgain;
+        }
+    }
+    return true;
+}
+
 }  // namespace corvix::send

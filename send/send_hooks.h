@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/desktop/desktop.h"
+
 namespace corvix::send {
 
 struct SendHooks {
@@ -29,5 +31,11 @@ void resetSendHooks();
 // (days plus fraction of the day, so midnight is crossed correctly). A clock that is put
 // back cannot stretch the wait: it also ends once that many seconds have really passed.
 void waitSeconds(int seconds);
+
+// Asks the desktop to bring the window to the front and waits, yielding, until it holds
+// the keyboard focus: true then; false when it is gone or has not got the focus within
+// three seconds. The request is repeated now and then (a window manager may drop one
+// that came too early).
+bool activateAndWait(desktop::Desktop& d, desktop::WindowHandle window);
 
 }  // namespace corvix::send

@@ -1,5 +1,6 @@
 #include "send/text.h"
 
+#include "runtime/secret.h"
 #include "runtime/utf8.h"
 
 #include <locale.h>
@@ -61,7 +62,11 @@ bool isBlank(std::string_view text) {
 }
 
 void wipe(std::string& secret) {
-    if (!secret.empty()) explicit_bzero(secret.data(), secret.size());
+    ::runtime::wipe(secret);
+}
+
+void wipe(std::u32string& secret) {
+    if (secret.capacity() > 0) explicit_bzero(secret.data(), secret.capacity() * sizeof(char32_t));
     secret.clear();
 }
 

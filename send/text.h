@@ -20,8 +20,9 @@ std::string_view trimRight(std::string_view text);
 bool isBlank(std::u32string_view text);
 bool isBlank(std::string_view text);
 
-// Overwrites a secret before it is freed.
+// Overwrites a secret (its whole buffer) before it is freed.
 void wipe(std::string& secret);
+void wipe(std::u32string& secret);
 
 // The first n characters of a UTF-8 text (never a cut character).
 std::string cutChars(std::string_view utf8, size_t n);

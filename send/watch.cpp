@@ -129,22 +129,28 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
         SendHooks& hooks = sendHooks();
         hooks.yield();
         if (generation != generation_) return false;  // logoff or rebuild meanwhile
-        d->activate(window);
-        KeySender& sender = keySender();
-        if (!sender.initialised()) sender.Init("[]");
-        std::string expanded = ExpandFieldMacros(account, account.Action, hooks.today());
-        waitSeconds(account.Wait);
-        if (generation != generation_ || !hooks.mayType()) {
-            wipe(expanded);
+        // No message ever from a watch: a window that will not take the focus, or loses
+        // it, is recorded as served without (all of) its keys.
+        const bool focused = activateAndWait(*d, window);
+        if (generation != generation_) {  // the activation wait gave way too
             wipe(account.Password);
             return false;
         }
-        // A window that closed during the wait gets nothing (the keys would land elsewhere).
-        if (d->windowExists(window)) {
-            sender.Type(expanded);
-            typed = true;
+        if (focused) {
+            KeySender& sender = keySender();
+            if (!sender.initialised()) sender.Init("[]");
+            std::string expanded = ExpandFieldMacros(account, account.Action, hooks.today());
+            wipe(account.Password);
+            waitSeconds(account.Wait);
+            if (generation != generation_ || !hooks.mayType()) {
+                wipe(expanded);
+                return false;
+            }
+            // A window that closed or lost the focus during the wait gets nothing.
+            if (d->windowExists(window) && d->hasFocus(window))
+                typed = sender.Type(expanded, window) == TypeResult::Typed;
+            wipe(expanded);
         }
-        wipe(expanded);
         wipe(account.Password);
     }
     ServedWindow served{window, cutChars(upperUtf8(title), kServedTitleChars),

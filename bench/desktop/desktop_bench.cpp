@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
         Clock::time_point cleared;
         if (!waitForFile(out, "", &cleared).empty())
             std::printf("(the edit could not be emptied)\n");
-        desktop->restoreSpareKeycodes();
+        desktop->restoreKeymap();
         std::this_thread::sleep_for(500ms);
 
         t0 = Clock::now();

@@ -5,6 +5,7 @@
 // No Qt and no X11 headers here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,12 @@ class Desktop {
     // Brings the window to the front and gives it the keyboard focus; waits (X11: up to
     // 3 s) until it has the focus, false when it does not get it.
     virtual bool activate(WindowHandle window) = 0;
+    // Asks for the window to come to the front with the focus and returns at once (false
+    // when the window is gone); the caller waits for hasFocus while the program runs on.
+    virtual bool requestActivation(WindowHandle window) = 0;
+    // The window, or a window inside it, holds the keyboard focus now. Cheap enough to
+    // ask between keys.
+    virtual bool hasFocus(WindowHandle window) = 0;
 
     // Keyboard. Virtual-key codes are the Windows ones (0x41 'A', 0x10 Shift, ...; see
     // virtual_keys.h). The mouse-button codes (1, 2, 4, 5, 6) and 0 send nothing on X11.
@@ -59,6 +66,17 @@ class Desktop {
     virtual bool capsLockOn() = 0;
     // Everything sent so far has reached the display server.
     virtual void flush() = 0;
+
+    // Around one text: beginTyping takes the layout group active now as the one keys are
+    // looked up in (a character only another group has switches to it for its key) and
+    // lifts the modifier keys the user holds, so that they cannot change the text;
+    // endTyping returns to the group that was active.
+    virtual void beginTyping() {}
+    virtual void endTyping() {}
+    // Keycodes that carry a borrowed character now (a secret's character stays in the
+    // keymap only as long as it has to), and giving them all back at once.
+    virtual size_t borrowedKeycodes() { return 0; }
+    virtual void restoreKeymap() {}
 
     // Global hot key. modifiers: the hot-key modifier bits below. registerHotKey returns
     // false when another program holds the combination.

@@ -118,6 +118,11 @@ bool SimulatedDesktop::setActivatable(WindowHandle window, bool activatable) {
     return true;
 }
 
+void SimulatedDesktop::moveFocusAfterKeys(int keyDowns, WindowHandle window) {
+    focusMoveAfter_ = keyDowns;
+    focusMoveTo_ = window;
+}
+
 // ---- Observations ----
 
 std::string SimulatedDesktop::keyTrace() const {
@@ -196,7 +201,28 @@ unsigned SimulatedDesktop::heldModifiers() const {
     return mods;
 }
 
+void SimulatedDesktop::beginTyping() {
+    typing_ = true;
+    std::vector<uint8_t> lifted;
+    for (uint8_t v : held_)
+        if (vk::isModifier(v)) lifted.push_back(v);
+    for (uint8_t v : lifted) keyUp(v);
+}
+
+void SimulatedDesktop::endTyping() {
+    if (typing_) ++typingBrackets_;
+    typing_ = false;
+}
+
 void SimulatedDesktop::keyDown(uint8_t virtualKey) {
+    deliverKeyDown(virtualKey);
+    if (focusMoveTo_ != 0 && --focusMoveAfter_ <= 0) {
+        setForeground(focusMoveTo_);
+        focusMoveTo_ = 0;
+    }
+}
+
+void SimulatedDesktop::deliverKeyDown(uint8_t virtualKey) {
     events_.push_back({Event::Kind::KeyDown, virtualKey, 0, foreground_});
     // Auto-repeat: a key already down types again, as a held key would.
     if (std::find(held_.begin(), held_.end(), virtualKey) == held_.end()) {

@@ -41,6 +41,9 @@ class SimulatedDesktop : public Desktop {
     bool setForeground(WindowHandle window);
     // A window that refuses activation (activate returns false, focus stays).
     bool setActivatable(WindowHandle window, bool activatable);
+    // Another program gives `window` the focus right after the next `keyDowns` key-down
+    // events have been delivered: the keys after them go there.
+    void moveFocusAfterKeys(int keyDowns, WindowHandle window);
 
     // --- What happened. ---
     const std::vector<Event>& events() const { return events_; }
@@ -57,6 +60,8 @@ class SimulatedDesktop : public Desktop {
     const std::vector<std::string>& shortcuts(WindowHandle window) const;
     const std::vector<WindowHandle>& activations() const { return activations_; }
     int flushCount() const { return flushCount_; }
+    int typingBrackets() const { return typingBrackets_; }  // completed begin/end pairs
+    bool typing() const { return typing_; }
     // Keys currently held down (virtual-key codes, in press order).
     std::vector<uint8_t> keysDown() const { return held_; }
 
@@ -82,12 +87,17 @@ class SimulatedDesktop : public Desktop {
     WindowHandle foregroundWindow() override { return foreground_; }
     bool windowExists(WindowHandle window) override;
     bool activate(WindowHandle window) override;
+    bool requestActivation(WindowHandle window) override { return activate(window); }
+    bool hasFocus(WindowHandle window) override { return window != 0 && foreground_ == window; }
     void keyDown(uint8_t virtualKey) override;
     void keyUp(uint8_t virtualKey) override;
     KeyForChar keyForChar(char32_t ch) override;
     bool typeUnmappedChar(char32_t ch) override;
     bool capsLockOn() override { return capsLock_; }
     void flush() override { ++flushCount_; }
+    // Lifts held modifier keys (key-up events, as the X11 backend sends them).
+    void beginTyping() override;
+    void endTyping() override;
     bool registerHotKey(int id, unsigned modifiers, uint8_t virtualKey) override;
     void unregisterHotKey(int id) override;
     void setHotKeyCallback(std::function<void(int id)> callback) override;
@@ -110,6 +120,7 @@ class SimulatedDesktop : public Desktop {
     WindowHandle newWindow(const std::string& title, const std::string& className,
                            const std::vector<std::string>& texts, bool onTop);
     unsigned heldModifiers() const;
+    void deliverKeyDown(uint8_t virtualKey);
     void typeInto(uint8_t virtualKey);
 
     std::vector<Window> windows_;  // top of the stacking order first
@@ -121,6 +132,10 @@ class SimulatedDesktop : public Desktop {
     bool capsLock_ = false;
     bool canTypeUnmapped_ = true;
     int flushCount_ = 0;
+    int typingBrackets_ = 0;
+    bool typing_ = false;
+    int focusMoveAfter_ = 0;
+    WindowHandle focusMoveTo_ = 0;
     std::map<int, std::pair<unsigned, uint8_t>> hotKeys_;
     std::vector<std::pair<unsigned, uint8_t>> heldElsewhere_;
     std::deque<int> pendingHotKeys_;

@@ -4,7 +4,6 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "platform/desktop/atspi_client.h"
 #include "platform/desktop/x11_connection.h"
@@ -17,8 +16,6 @@ namespace corvix::desktop {
 // How long activate() waits for the window to receive the keyboard focus (a window
 // manager busy with keyboard-mapping changes can take seconds).
 constexpr auto kActivateWait = std::chrono::milliseconds(3000);
-// Spare keycodes idle this long are given back at flush().
-constexpr auto kSpareIdle = std::chrono::milliseconds(1000);
 
 struct X11Desktop::Parts {
     std::unique_ptr<x11::Connection> main;
@@ -100,6 +97,14 @@ bool X11Desktop::activate(WindowHandle window) {
     return p_->windows->activate(window, kActivateWait);
 }
 
+bool X11Desktop::requestActivation(WindowHandle window) {
+    return p_->windows->requestActivation(window);
+}
+
+bool X11Desktop::hasFocus(WindowHandle window) {
+    return window != 0 && p_->windows->hasFocus(window);
+}
+
 bool X11Desktop::windowManagerRunning() {
     return p_->windows->windowManagerRunning();
 }
@@ -122,20 +127,26 @@ bool X11Desktop::capsLockOn() {
 
 void X11Desktop::flush() {
     p_->main->sync();
-    p_->keyboard->restoreIdleSpares(kSpareIdle);
+}
+
+void X11Desktop::beginTyping() {
+    p_->keyboard->beginTyping();
+}
+
+void X11Desktop::endTyping() {
+    p_->keyboard->endTyping();
 }
 
 size_t X11Desktop::spareKeycodes() const {
     return p_->keyboard->spareCount();
 }
-size_t X11Desktop::spareKeycodesInUse() const {
+
+size_t X11Desktop::borrowedKeycodes() {
     return p_->keyboard->sparesInUse();
 }
 
-void X11Desktop::restoreSpareKeycodes() {
-    p_->main->sync();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    p_->keyboard->restoreIdleSpares(std::chrono::milliseconds(0));
+void X11Desktop::restoreKeymap() {
+    p_->keyboard->restoreAllSpares();
     p_->main->sync();
 }
 

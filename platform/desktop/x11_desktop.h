@@ -20,14 +20,22 @@ class X11Desktop : public Desktop {
     WindowHandle foregroundWindow() override;
     bool windowExists(WindowHandle window) override;
     bool activate(WindowHandle window) override;
+    bool requestActivation(WindowHandle window) override;
+    bool hasFocus(WindowHandle window) override;
     void keyDown(uint8_t virtualKey) override;
     void keyUp(uint8_t virtualKey) override;
     KeyForChar keyForChar(char32_t ch) override;
     bool typeUnmappedChar(char32_t ch) override;
     bool capsLockOn() override;
-    // Waits until the server has handled every event sent; gives back spare keycodes
-    // that have been idle for a second.
+    // Waits until the server has handled every event sent.
     void flush() override;
+    void beginTyping() override;
+    void endTyping() override;
+    size_t borrowedKeycodes() override;
+    // Gives every spare keycode its own mapping back, after the pause (at most a few
+    // hundred milliseconds since the last key) receiving programs need to read the keys
+    // already sent with it.
+    void restoreKeymap() override;
     bool registerHotKey(int id, unsigned modifiers, uint8_t virtualKey) override;
     void unregisterHotKey(int id) override;
     void setHotKeyCallback(std::function<void(int id)> callback) override;
@@ -40,10 +48,6 @@ class X11Desktop : public Desktop {
     std::vector<std::string> childWindowTexts(WindowHandle window);
     std::vector<std::string> accessibleTexts(WindowHandle window);
     size_t spareKeycodes() const;
-    size_t spareKeycodesInUse() const;
-    // Gives every spare keycode its own mapping back (after a pause that lets the
-    // receiving programs read the keys already sent).
-    void restoreSpareKeycodes();
 
   private:
     struct Parts;

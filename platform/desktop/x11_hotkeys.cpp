@@ -1,5 +1,6 @@
 #include "platform/desktop/x11_hotkeys.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 #include <vector>
@@ -9,10 +10,19 @@
 namespace corvix::desktop::x11 {
 
 HotKeys::HotKeys(Keyboard& keyboard, Connection& connection)
-    : keyboard_(keyboard), c_(connection) {}
+    : keyboard_(keyboard), c_(connection) {
+    // Mapping changes wake this connection's descriptor too, so the grabs follow a new
+    // layout at once rather than at the next poll from the program's timer.
+    int opcode = 0, eventBase = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(c_.display(), &opcode, &eventBase, &error, &major, &minor)) {
+        const unsigned long mask = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(c_.display(), XkbUseCoreKbd, mask, mask);
+    }
+}
 
 HotKeys::~HotKeys() {
-    for (const auto& [id, grab] : grabs_) ungrab(grab);
+    for (const auto& [id, grab] : grabs_)
+        if (grab.grabbed) ungrab(grab);
     XSync(c_.display(), False);
 }
 
@@ -70,37 +80,34 @@ bool HotKeys::add(int id, unsigned modifiers, uint8_t virtualKey) {
     Grab grab;
     grab.modifiers = modifiers;
     grab.virtualKey = virtualKey;
-    if (!place(grab) || !grabKey(grab)) return false;
+    grab.grabbed = place(grab) && grabKey(grab);
     grabs_[id] = grab;
-    return true;
+    return grab.grabbed;
 }
 
 void HotKeys::remove(int id) {
     auto it = grabs_.find(id);
     if (it == grabs_.end()) return;
-    ungrab(it->second);
+    if (it->second.grabbed) ungrab(it->second);
     grabs_.erase(it);
 }
 
 // After a change of the keyboard mapping a key may sit on another keycode, or a
-// modifier on another mask: move the grabs along. A grab that cannot follow (the new
-// place is held by someone else) is dropped, as a failed registration would be.
+// modifier on another mask: move the grabs along. A grab that cannot follow (the key is
+// missing from the new layout, or its place is held by someone else) stays wanted and is
+// tried again at the next change.
 void HotKeys::follow() {
-    for (auto it = grabs_.begin(); it != grabs_.end();) {
-        Grab moved = it->second;
+    for (auto& [id, grab] : grabs_) {
+        Grab moved = grab;
         const bool placed = place(moved);
-        if (placed && moved.keycode == it->second.keycode && moved.xmods == it->second.xmods &&
-            moved.numLock == it->second.numLock) {
-            ++it;
+        if (grab.grabbed && placed && moved.keycode == grab.keycode && moved.xmods == grab.xmods &&
+            moved.numLock == grab.numLock) {
             continue;
         }
-        ungrab(it->second);
-        if (placed && grabKey(moved)) {
-            it->second = moved;
-            ++it;
-        } else {
-            it = grabs_.erase(it);
-        }
+        if (!grab.grabbed && !placed) continue;
+        if (grab.grabbed) ungrab(grab);
+        moved.grabbed = placed && grabKey(moved);
+        grab = moved;
     }
 }
 
@@ -114,7 +121,7 @@ void HotKeys::poll(const std::function<void(int)>& callback) {
         XNextEvent(dpy, &ev);
         if (ev.type != KeyPress) continue;
         for (const auto& [id, grab] : grabs_) {
-            if (grab.keycode == ev.xkey.keycode && grab.xmods == (ev.xkey.state & relevant)) {
+            if (grab.grabbed && grab.keycode == ev.xkey.keycode && grab.xmods == (ev.xkey.state & relevant)) {
                 pressed.push_back(id);
             }
         }

@@ -20,11 +20,14 @@ class HotKeys {
 
     // False when the key is unknown, the combination is taken (by another program or by
     // another id here) or the modifiers are not the four hot-key bits. A registration
-    // under an id that is in use replaces the old one.
+    // under an id that is in use replaces the old one. A key the current layout lacks,
+    // or that another program holds, stays wanted and is grabbed at the next change of
+    // the keyboard mapping that lets it.
     bool add(int id, unsigned modifiers, uint8_t virtualKey);
     void remove(int id);
-    // Moves the grabs along if the keyboard mapping changed, then reads every pending
-    // event and calls `callback` for each hot-key press.
+    // Moves the grabs along if the keyboard mapping changed (a key that could not be
+    // placed before is tried again), then reads every pending event and calls `callback`
+    // for each hot-key press.
     void poll(const std::function<void(int)>& callback);
     int fd() const { return c_.fd(); }
 
@@ -35,6 +38,7 @@ class HotKeys {
         uint8_t keycode = 0;
         unsigned xmods = 0;
         unsigned numLock = 0;  // the Num Lock mask the grab was made with
+        bool grabbed = false;  // false: wanted, but not placed in the current mapping
     };
     bool place(Grab& grab);
     bool grabKey(const Grab& grab);

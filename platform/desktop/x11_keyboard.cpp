@@ -101,25 +101,7 @@ void Keyboard::load() {
         }
     }
 
-    // Keycode order first, then plain before shifted: the main keys come before extra
-    // ones (the ISO key beside Shift also carries < and >).
-    places_.clear();
-    plain_.clear();
-    for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
-        for (int col = 0; col < 2; ++col) {
-            XKeySym sym = symAt(static_cast<uint8_t>(kc), col);
-            if (col == 1 && sym == NoSymbol) {
-                // A letter key may list only its lower case; Shift gives the upper case.
-                KeySym lower = 0, upper = 0;
-                XKeySym plain = symAt(static_cast<uint8_t>(kc), 0);
-                XConvertCase(plain, &lower, &upper);
-                if (plain == lower && upper != lower) sym = upper;
-            }
-            if (sym == NoSymbol) continue;
-            places_.emplace(sym, Place{static_cast<uint8_t>(kc), col == 1});
-            if (col == 0) plain_.emplace(sym, static_cast<uint8_t>(kc));
-        }
-    }
+    loadPlaces();
 
     alt_ = super_ = numLock_ = 0;
     if (XModifierKeymap* mods = XGetModifierMapping(dpy)) {
@@ -144,6 +126,60 @@ void Keyboard::load() {
     assignVirtualKeys();
 }
 
+// Keycode order first, then plain before shifted: the main keys come before extra ones
+// (the ISO key beside Shift also carries < and >). Only the levels reached with nothing
+// or with Shift alone count; AltGr characters go through spare keycodes.
+void Keyboard::loadPlaces() {
+    for (auto& p : places_) p.clear();
+    plain_.clear();
+    groups_ = 1;
+    Display* dpy = c_.display();
+    XkbDescPtr xkb = xkbEventBase_ >= 0
+                         ? XkbGetMap(dpy, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd)
+                         : nullptr;
+    if (!xkb) {
+        for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
+            for (int col = 0; col < 2; ++col) {
+                XKeySym sym = symAt(static_cast<uint8_t>(kc), col);
+                if (col == 1 && sym == NoSymbol) {
+                    // A letter key may list only its lower case; Shift gives the upper case.
+                    KeySym lower = 0, upper = 0;
+                    XKeySym plain = symAt(static_cast<uint8_t>(kc), 0);
+                    XConvertCase(plain, &lower, &upper);
+                    if (plain == lower && upper != lower) sym = upper;
+                }
+                if (sym == NoSymbol) continue;
+                places_[0].emplace(sym, Place{static_cast<uint8_t>(kc), col == 1});
+                if (col == 0) plain_.emplace(sym, static_cast<uint8_t>(kc));
+            }
+        }
+        return;
+    }
+    for (int group = 0; group < kMaxGroups; ++group) {
+        for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
+            if (spareIndex(static_cast<uint8_t>(kc)) >= 0) continue;  // lent out
+            const int n = XkbKeyNumGroups(xkb, kc);
+            if (group >= n) continue;
+            groups_ = std::max(groups_, group + 1);
+            XkbKeyTypePtr type = XkbKeyKeyType(xkb, kc, group);
+            bool shiftLevel = false;
+            for (int e = 0; type && e < type->map_count; ++e) {
+                const XkbKTMapEntryRec& m = type->map[e];
+                if (m.active && m.level == 1 && m.mods.mask == ShiftMask) shiftLevel = true;
+            }
+            for (int level = 0; level < 2; ++level) {
+                if (level == 1 && !shiftLevel) continue;
+                if (level >= XkbKeyGroupWidth(xkb, kc, group)) continue;
+                XKeySym sym = XkbKeySymEntry(xkb, kc, level, group);
+                if (sym == NoSymbol) continue;
+                places_[group].emplace(sym, Place{static_cast<uint8_t>(kc), level == 1});
+                if (level == 0) plain_.emplace(sym, static_cast<uint8_t>(kc));
+            }
+        }
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+}
+
 void Keyboard::assignVirtualKeys() {
     vkKeycode_.fill(0);
     keycodeVk_.fill(0);
@@ -159,8 +195,9 @@ void Keyboard::assignVirtualKeys() {
     size_t next = 0;
     for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
         if (keycodeVk_[kc] || spareIndex(static_cast<uint8_t>(kc)) >= 0) continue;
-        bool types = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symAt(kc, 0))) != 0 ||
-                     xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symAt(kc, 1))) != 0;
+        bool types = false;
+        for (int col = 0; col < perKeycode_ && !types; ++col)
+            types = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symAt(kc, col))) != 0;
         if (!types) continue;
         while (next < std::size(kSpareVirtualKeys) && vkKeycode_[kSpareVirtualKeys[next]]) ++next;
         if (next == std::size(kSpareVirtualKeys)) break;
@@ -326,9 +363,8 @@ void Keyboard::restoreSpares(std::chrono::milliseconds idle) {
     XFlush(c_.display());
 }
 
-void Keyboard::restoreIdleSpares(std::chrono::milliseconds idle) {
-    restoreSpares(std::max<std::chrono::milliseconds>(
-        idle, std::chrono::duration_cast<std::chrono::milliseconds>(kReuseGap)));
+void Keyboard::restoreAllSpares() {
+    restoreSpares(std::chrono::milliseconds(0));
 }
 
 size_t Keyboard::sparesInUse() const {
@@ -360,24 +396,77 @@ KeyForChar Keyboard::keyForChar(char32_t ch) {
     checkMappingChanges();
     XKeySym sym = keysymForChar(ch);
     if (!sym) return {};
-    auto it = places_.find(sym);
-    if (it == places_.end()) return {};
-    uint8_t v = keycodeVk_[it->second.keycode];
-    if (!v) return {};
-    KeyForChar k;
-    k.found = true;
-    k.virtualKey = v;
-    k.shift = it->second.shift;
-    return k;
+    // The group typed in first, then the others (locked for this key).
+    const int first = typingGroup_ >= 0 ? typingGroup_ : activeGroup();
+    for (int i = 0; i < groups_; ++i) {
+        const int group = (first + i) % groups_;
+        auto it = places_[group].find(sym);
+        if (it == places_[group].end()) continue;
+        uint8_t v = keycodeVk_[it->second.keycode];
+        if (!v) continue;
+        if (typingGroup_ >= 0) lockGroup(group);
+        KeyForChar k;
+        k.found = true;
+        k.virtualKey = v;
+        k.shift = it->second.shift;
+        return k;
+    }
+    return {};
 }
 
 uint8_t Keyboard::keycodeOf(uint8_t virtualKey) {
     checkMappingChanges();
     if (vkKeycode_[virtualKey]) return vkKeycode_[virtualKey];
     // A key reached only with Shift or Num Lock (the keypad digits): its keycode still
-    // names the key.
-    auto it = places_.find(keysymForVirtualKey(virtualKey));
-    return it == places_.end() ? 0 : it->second.keycode;
+    // names the key. Any group will do: a grab is made on the keycode.
+    const XKeySym sym = keysymForVirtualKey(virtualKey);
+    for (int group = 0; group < groups_; ++group) {
+        auto it = places_[group].find(sym);
+        if (it != places_[group].end()) return it->second.keycode;
+    }
+    return 0;
+}
+
+int Keyboard::activeGroup() {
+    XkbStateRec state{};
+    if (xkbEventBase_ < 0 || XkbGetState(c_.display(), XkbUseCoreKbd, &state) != Success) return 0;
+    return std::clamp<int>(state.group, 0, groups_ - 1);
+}
+
+void Keyboard::lockGroup(int group) {
+    if (group == lockedGroup_ || xkbEventBase_ < 0) return;
+    XkbLockGroup(c_.display(), XkbUseCoreKbd, static_cast<unsigned>(group));
+    lockedGroup_ = group;
+}
+
+void Keyboard::beginTyping() {
+    checkMappingChanges();
+    typingGroup_ = lockedGroup_ = activeGroup();
+    // Modifier keys down now would turn "a" into "A" or Tab into Shift+Tab. Lock keys
+    // (Caps Lock, Num Lock) are states, not held keys, and stay as they are.
+    Display* dpy = c_.display();
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    XModifierKeymap* mods = XGetModifierMapping(dpy);
+    if (!mods) return;
+    for (int m = 0; m < 8; ++m) {
+        if (m == LockMask >> 1) continue;  // index 1: Lock
+        for (int j = 0; j < mods->max_keypermod; ++j) {
+            auto kc = static_cast<uint8_t>(mods->modifiermap[m * mods->max_keypermod + j]);
+            if (!kc || !(keys[kc / 8] & (1 << (kc % 8)))) continue;
+            const XKeySym sym = symAt(kc, 0);
+            if (sym == XK_Num_Lock || sym == XK_Caps_Lock || sym == XK_Shift_Lock) continue;
+            XTestFakeKeyEvent(dpy, kc, False, CurrentTime);
+        }
+    }
+    XFreeModifiermap(mods);
+    XFlush(dpy);
+}
+
+void Keyboard::endTyping() {
+    if (typingGroup_ >= 0) lockGroup(typingGroup_);
+    typingGroup_ = lockedGroup_ = -1;
+    XFlush(c_.display());
 }
 
 void Keyboard::press(uint8_t virtualKey, bool down) {

@@ -39,9 +39,17 @@ class Keyboard {
     unsigned superMask();
     unsigned numLockMask();
 
-    // Restores spare keycodes that have not been pressed for `idle` (at least the time
-    // receiving programs need to read them).
-    void restoreIdleSpares(std::chrono::milliseconds idle);
+    // Around one text: the group active now is the one characters are looked up in
+    // first; a character only another group has locks that group for its key, and
+    // endTyping locks the first one again. Modifier keys held down (by the user, or by
+    // another program's synthetic events) are released so that they cannot change the
+    // text; they are not pressed again afterwards.
+    void beginTyping();
+    void endTyping();
+
+    // Gives every spare keycode back, after the pause receiving programs need to read
+    // the keys already sent with it.
+    void restoreAllSpares();
     size_t spareCount() const { return spares_.size(); }
     size_t sparesInUse() const;
 
@@ -62,6 +70,10 @@ class Keyboard {
 
     void checkMappingChanges();
     void load();
+    // places_ for every group of the layout (XKB), or the core mapping's two columns.
+    void loadPlaces();
+    void lockGroup(int group);
+    int activeGroup();
     void assignVirtualKeys();
     void findSpares();
     int spareIndex(uint8_t keycode) const;
@@ -80,8 +92,13 @@ class Keyboard {
     std::vector<XKeySym> syms_;  // the layout's mapping, spares as they were before us
     std::array<uint8_t, 256> vkKeycode_{};
     std::array<uint8_t, 256> keycodeVk_{};
-    std::unordered_map<XKeySym, Place> places_;   // where a keysym is typed
+    static constexpr int kMaxGroups = 4;
+    // Where a keysym is typed, per layout group.
+    std::array<std::unordered_map<XKeySym, Place>, kMaxGroups> places_;
+    int groups_ = 1;
     std::unordered_map<XKeySym, uint8_t> plain_;  // keycode giving it without Shift
+    int typingGroup_ = -1;                        // -1: not typing
+    int lockedGroup_ = -1;
     std::array<uint8_t, 256> pressed_{};          // keycode used by the last key-down of a VK
     unsigned alt_ = 0, super_ = 0, numLock_ = 0;
     std::vector<Spare> spares_;

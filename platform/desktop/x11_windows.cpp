@@ -145,6 +145,35 @@ bool Windows::waitForFocus(XWindow window, std::chrono::milliseconds limit) cons
     }
 }
 
+void Windows::askManager(XWindow window) const {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = window;
+    ev.xclient.message_type = c_.atom(Connection::kNetActiveWindow);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = 2;  // asked for by the user's tool, not by the program
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(c_.display(), c_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &ev);
+    XFlush(c_.display());
+}
+
+bool Windows::focusDirectly(XWindow window) const {
+    ErrorTrap trap(c_);
+    XMapRaised(c_.display(), window);
+    XSetInputFocus(c_.display(), window, RevertToParent, CurrentTime);
+    return trap.sync() == 0;
+}
+
+bool Windows::requestActivation(XWindow window) const {
+    if (!c_.exists(window)) return false;
+    if (windowManagerRunning())
+        askManager(window);
+    else
+        focusDirectly(window);  // a window not viewable yet is asked again by the caller
+    return true;
+}
+
 bool Windows::activate(XWindow window, std::chrono::milliseconds limit) const {
     if (!c_.exists(window)) return false;
     Display* dpy = c_.display();
@@ -153,23 +182,16 @@ bool Windows::activate(XWindow window, std::chrono::milliseconds limit) const {
         // drop a request it got too early: ask again until the focus arrives.
         auto deadline = std::chrono::steady_clock::now() + limit;
         do {
-            XEvent ev{};
-            ev.xclient.type = ClientMessage;
-            ev.xclient.window = window;
-            ev.xclient.message_type = c_.atom(Connection::kNetActiveWindow);
-            ev.xclient.format = 32;
-            ev.xclient.data.l[0] = 2;  // asked for by the user's tool, not by the program
-            ev.xclient.data.l[1] = CurrentTime;
-            XSendEvent(dpy, c_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                       &ev);
-            XFlush(dpy);
+            askManager(window);
             if (waitForFocus(window, std::chrono::milliseconds(200))) return true;
         } while (std::chrono::steady_clock::now() < deadline && c_.exists(window));
     }
     // No manager, or one that would not: raise and focus it ourselves.
-    ErrorTrap trap(c_);
-    XMapRaised(dpy, window);
-    XSync(dpy, False);
+    {
+        ErrorTrap trap(c_);
+        XMapRaised(dpy, window);
+        XSync(dpy, False);
+    }
     auto deadline =
         std::chrono::steady_clock::now() + std::min(limit, std::chrono::milliseconds(500));
     XWindowAttributes attrs{};
@@ -177,8 +199,7 @@ bool Windows::activate(XWindow window, std::chrono::milliseconds limit) const {
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    XSetInputFocus(dpy, window, RevertToParent, CurrentTime);
-    if (trap.sync() != 0) return false;  // not viewable, or gone meanwhile
+    if (!focusDirectly(window)) return false;  // not viewable, or gone meanwhile
     return waitForFocus(window, std::chrono::milliseconds(200));
 }
 

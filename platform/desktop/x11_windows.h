@@ -28,9 +28,14 @@ class Windows {
     // Asks the window manager to activate the window (or raises and focuses it
     // directly without one) and waits up to `limit` until it has the keyboard focus.
     bool activate(XWindow window, std::chrono::milliseconds limit) const;
+    // The same request without the wait (false when the window is gone).
+    bool requestActivation(XWindow window) const;
     bool hasFocus(XWindow window) const;
 
   private:
+    void askManager(XWindow window) const;
+    // Raises and focuses the window directly; false when it is not viewable (yet).
+    bool focusDirectly(XWindow window) const;
     XWindow clientOf(XWindow window, int depth) const;
     XWindow topLevelOf(XWindow window) const;
     bool waitForFocus(XWindow window, std::chrono::milliseconds limit) const;

@@ -1,5 +1,6 @@
 #include "send/send_account.h"
 
+#include "platform/desktop/virtual_keys.h"
 #include "send_fixture.h"
 
 namespace corvix::send::testing {
@@ -128,6 +129,71 @@ TEST_F(SendAccountTest, MacrosAreExpandedBeforeTheKeyScriptIsRead) {
     a.Password = "a[enter]b[[c";
     EXPECT_EQ(SendAccount(a), SendResult::Sent);
     EXPECT_EQ(desk.receivedText(w), "a\nb[c|06/12/2026");
+}
+
+// The keys go out only while the target holds the focus: whoever takes it during the
+// wait or halfway through the text gets nothing, no key stays down and the user is told.
+TEST_F(SendAccountTest, FocusTakenAwayStopsTypingAndIsReported) {
+    struct Case {
+        const char* name;
+        int wait;
+        int keysBeforeMove;  // -1: the focus moves during the wait
+    };
+    for (const Case c : {Case{"during the wait", 3, -1}, Case{"while typing", 0, 5}}) {
+        SCOPED_TRACE(c.name);
+        desktop::SimulatedDesktop fresh;
+        desktop::setCurrentDesktop(&fresh);
+        prompt.reset();
+        auto one = fresh.addWindow("Target One");
+        auto two = fresh.addWindow("Target Two");
+        auto a = account(1, "Target One", "[name][tab][password][enter]");
+        a.Name = "user1";
+        a.Password = "Ab1!@#xyz";
+        a.Wait = c.wait;
+        int waited = 0;
+        onYield = [&] {
+            if (c.keysBeforeMove < 0 && ++waited == 2) fresh.setForeground(two);
+        };
+        if (c.keysBeforeMove >= 0) fresh.moveFocusAfterKeys(c.keysBeforeMove, two);
+        EXPECT_EQ(SendAccount(a), SendResult::FocusLost);
+        EXPECT_EQ(fresh.receivedText(two), "");
+        EXPECT_TRUE(fresh.keysDown().empty()) << fresh.keyTrace();
+        for (const auto& e : fresh.events())
+            if (e.kind == desktop::SimulatedDesktop::Event::Kind::KeyDown) EXPECT_EQ(e.target, one);
+        EXPECT_EQ(fresh.typingBrackets(), c.keysBeforeMove < 0 ? 0 : 1);
+        ASSERT_EQ(prompt.asked().size(), 1u);
+        EXPECT_EQ(prompt.asked()[0].title, "Cannot Send");
+        EXPECT_EQ(prompt.asked()[0].text,
+                  "The keyboard focus left the target window (Target One); nothing more was "
+                  "typed.");
+        onYield = nullptr;
+    }
+    desktop::setCurrentDesktop(&desk);
+}
+
+TEST_F(SendAccountTest, AWindowThatRefusesTheFocusGetsNothing) {
+    auto login = desk.addWindow("Login");
+    auto other = desk.addWindow("Other");
+    desk.setForeground(other);
+    desk.setActivatable(login, false);
+    EXPECT_EQ(SendAccount(account(1, "Login", "[name][enter]")), SendResult::NotFocused);
+    EXPECT_TRUE(desk.events().empty());
+    EXPECT_EQ(desk.receivedText(other), "");
+    ASSERT_EQ(prompt.asked().size(), 1u);
+    EXPECT_EQ(prompt.asked()[0].text, "Target window (Login) did not take the keyboard focus.");
+    EXPECT_EQ(iconizes, 0);
+}
+
+// A send started from a key binding while Shift is still down: the held modifier is lifted
+// first, so the name is not upper-cased and Tab stays Tab.
+TEST_F(SendAccountTest, AHeldShiftDoesNotChangeTheText) {
+    auto w = desk.addWindow("Login");
+    desk.keyDown(desktop::vk::kShift);
+    desk.clearEvents();
+    EXPECT_EQ(SendAccount(account(1, "Login", "[name][tab][password]")), SendResult::Sent);
+    EXPECT_EQ(desk.receivedText(w), "user1\tpw1");
+    EXPECT_TRUE(desk.shortcuts(w).empty());
+    EXPECT_TRUE(desk.keysDown().empty());
 }
 
 TEST_F(SendAccountTest, NoDesktopNoSend) {
