@@ -47,6 +47,10 @@ namespace corvix::app {
 
 namespace {
 
+// How long after the last typed text borrowed keycodes go back: longer than a busy
+// program takes to read its keys, short enough that a secret's characters do not linger.
+constexpr int kKeymapReturnMs = 400;
+
 // A display to run on: one named by QT_QPA_PLATFORM (tests use "offscreen"), or the X
 // server in DISPLAY, which must answer (Qt would otherwise abort with a confusing text).
 bool haveDisplay(std::string* why) {
@@ -193,6 +197,15 @@ int runCorvix(int argc, char** argv) {
         };
         sh.mayType = [] { return security::LoggedOn(); };
         sh.typed = [] { security::playSound(security::SoundEvent::Send); };
+        // Characters lent to spare keycodes leave the keymap shortly after the last text,
+        // from a timer, so the frame never sleeps for it.
+        QTimer keymapTimer;
+        keymapTimer.setSingleShot(true);
+        keymapTimer.setInterval(kKeymapReturnMs);
+        QObject::connect(&keymapTimer, &QTimer::timeout, [&desk] {
+            if (desk && desk->borrowedKeycodes() > 0) desk->restoreKeymap();
+        });
+        sh.afterTyping = [&keymapTimer] { keymapTimer.start(); };
         // A logon window that gains the focus refreshes the list of windows to send to.
         security::setActivationRefresh([] {
             if (desktop::Desktop* d = desktop::currentDesktop()) send::ListTopWindows(*d);

@@ -1,5 +1,6 @@
 // corvix-cli: the command-line front end; it works in the data folder like the program.
 // Commands come from the cmd_*.cpp files of this folder, registered through command.h.
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     // Secrets are held in memory: never let them reach a core file.
     rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);
+    // Nor to another process of the same user reading this one's memory (ptrace).
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 
     std::vector<std::string> args(argv + 1, argv + argc);
     // Text is UTF-8 throughout: bytes that are not are refused here, never stored.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/desktop/desktop.h"
+#include "send/send_hooks.h"
 #include "send/text.h"
 
 namespace corvix::send {
@@ -132,6 +133,7 @@ TypeResult KeySender::Type(std::string_view text, desktop::WindowHandle focusWin
     const bool lost = stopped_;
     guard_ = 0;
     stopped_ = false;
+    if (auto& after = sendHooks().afterTyping) after();
     return lost ? TypeResult::FocusLost : TypeResult::Typed;
 }
 

@@ -35,13 +35,7 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
     WindowHandle target = 0;
     const std::string pattern(trimRight(account.TargetWindow));
     if (!pattern.empty()) {
-        const std::u32string folded = foldForMatch(pattern);
-        for (const WinEntry& w : Q_WIN) {
-            if (foldedMatches(foldForMatch(w.TITLE), folded)) {
-                target = w.HANDLE;
-                break;
-            }
-        }
+        target = FirstMatchingWindow(pattern);
         if (target == 0) {
             cannotSend("Target window (" + pattern + ") does not exist.");
             return SendResult::NoTargetWindow;
@@ -100,8 +94,8 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
     if (result == SendResult::Sent && hooks.typed) hooks.typed();
     wipe(expanded);
     if (result == SendResult::FocusLost) {
-        cannotSend("The keyboard focus left the target window (" +
-                   describe(*d, pattern, target) + "); nothing more was typed.");
+        cannotSend("The keyboard focus left the target window (" + describe(*d, pattern, target) +
+                   "); nothing more was typed.");
     }
     return result;
 }

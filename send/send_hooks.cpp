@@ -20,6 +20,7 @@ SendHooks defaults() {
     h.now = runtime::momentNow;
     h.today = defaultToday;
     h.mayType = [] { return true; };
+    h.afterTyping = [] {};
     return h;
 }
 

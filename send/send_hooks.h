@@ -20,6 +20,9 @@ struct SendHooks {
     std::function<std::string()> today;  // today in the user's short-date format
     std::function<bool()> mayType;       // still logged on
     std::function<void()> typed;         // an action has been typed (the send sound); may be empty
+    // Called when a text has been typed (or stopped): the program gives borrowed
+    // keycodes back shortly after, once the receiving program has read the keys.
+    std::function<void()> afterTyping;
 };
 
 // The process-wide hooks; the defaults suit a program without an event loop (the

@@ -67,4 +67,11 @@ void SampleForegroundWindow(desktop::Desktop& d, WindowHandle frame) {
     if (fg != 0 && fg != frame) LastForeignWindow = fg;
 }
 
+WindowHandle FirstMatchingWindow(std::string_view pattern) {
+    const std::u32string folded = foldForMatch(pattern);
+    for (const WinEntry& w : Q_WIN)
+        if (foldedMatches(foldForMatch(w.TITLE), folded)) return w.HANDLE;
+    return 0;
+}
+
 }  // namespace corvix::send

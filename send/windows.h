@@ -41,6 +41,9 @@ bool TitleMatches(std::string_view text, std::string_view pattern);
 bool foldedMatches(std::u32string_view text, std::u32string_view pattern);
 std::u32string foldForMatch(std::string_view text);
 
+// The first window of Q_WIN whose title matches the pattern (0 when none).
+WindowHandle FirstMatchingWindow(std::string_view pattern);
+
 // The frame's timer: remembers the foreground window unless it is the frame itself.
 void SampleForegroundWindow(desktop::Desktop& d, WindowHandle frame);
 

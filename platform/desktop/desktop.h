@@ -42,6 +42,8 @@ class Desktop {
     // Texts inside one window: child window titles and accessible labels / edit texts.
     virtual std::vector<std::string> windowTexts(WindowHandle window) = 0;
     virtual WindowHandle foregroundWindow() = 0;
+    // The process that owns the window (0 when unknown).
+    virtual long windowProcessId(WindowHandle window) { return 0; }
     virtual bool windowExists(WindowHandle window) = 0;
     // Brings the window to the front and gives it the keyboard focus; waits (X11: up to
     // 3 s) until it has the focus, false when it does not get it.

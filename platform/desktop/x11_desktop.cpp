@@ -89,6 +89,10 @@ WindowHandle X11Desktop::foregroundWindow() {
     return p_->windows->foreground();
 }
 
+long X11Desktop::windowProcessId(WindowHandle window) {
+    return p_->main->exists(window) ? p_->windows->processId(window) : 0;
+}
+
 bool X11Desktop::windowExists(WindowHandle window) {
     return p_->main->exists(window);
 }

@@ -18,6 +18,7 @@ class X11Desktop : public Desktop {
     std::vector<WindowInfo> topWindows() override;
     std::vector<std::string> windowTexts(WindowHandle window) override;
     WindowHandle foregroundWindow() override;
+    long windowProcessId(WindowHandle window) override;
     bool windowExists(WindowHandle window) override;
     bool activate(WindowHandle window) override;
     bool requestActivation(WindowHandle window) override;

@@ -9,8 +9,7 @@
 
 namespace corvix::desktop::x11 {
 
-HotKeys::HotKeys(Keyboard& keyboard, Connection& connection)
-    : keyboard_(keyboard), c_(connection) {
+HotKeys::HotKeys(Keyboard& keyboard, Connection& connection) : keyboard_(keyboard), c_(connection) {
     // Mapping changes wake this connection's descriptor too, so the grabs follow a new
     // layout at once rather than at the next poll from the program's timer.
     int opcode = 0, eventBase = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
@@ -121,7 +120,8 @@ void HotKeys::poll(const std::function<void(int)>& callback) {
         XNextEvent(dpy, &ev);
         if (ev.type != KeyPress) continue;
         for (const auto& [id, grab] : grabs_) {
-            if (grab.grabbed && grab.keycode == ev.xkey.keycode && grab.xmods == (ev.xkey.state & relevant)) {
+            if (grab.grabbed && grab.keycode == ev.xkey.keycode &&
+                grab.xmods == (ev.xkey.state & relevant)) {
                 pressed.push_back(id);
             }
         }

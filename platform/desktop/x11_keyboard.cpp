@@ -24,6 +24,11 @@ using Clock = std::chrono::steady_clock;
 // a fixed pause plus a share for each mapping change it still has to work through.
 constexpr auto kReuseGap = std::chrono::milliseconds(150);
 constexpr auto kPausePerRemap = std::chrono::milliseconds(25);
+// Giving the spares back is the last change: a client still working through the earlier
+// ones would fetch the restored mapping and read the last characters as nothing. It
+// waits longer than a reuse (a busy client takes that long), once per text.
+constexpr auto kRestoreGap = std::chrono::milliseconds(400);
+constexpr auto kRestorePerRemap = std::chrono::milliseconds(40);
 // With fewer empty keycodes than this, vendor keys are borrowed as spares too. Every
 // mapping change costs each client a keymap reload (a window manager may take 50 ms to
 // regrab its keys), so spares are not hoarded.
@@ -303,26 +308,32 @@ uint8_t Keyboard::spareFor(XKeySym sym) {
         pick = &*std::min_element(
             spares_.begin(), spares_.end(),
             [](const Spare& a, const Spare& b) { return a.lastUse < b.lastUse; });
-        if (pick->lastUse >= lastPause_) settle(pick->lastUse);
+        if (pick->lastUse >= lastPause_) settle(pick->lastUse, false);
     }
     remap(*pick, sym);
     pick->lastUse = Clock::now();
     return pick->keycode;
 }
 
-void Keyboard::settle(Clock::time_point lastUse) {
+void Keyboard::settle(Clock::time_point lastUse, bool restoring) {
     XSync(c_.display(), False);
     auto now = Clock::now();
-    Clock::duration wait = kReuseGap - (now - lastUse);
-    wait = std::max<Clock::duration>(wait, kPausePerRemap * remapsSincePause_);
+    const Clock::duration gap = restoring ? kRestoreGap : kReuseGap;
+    const Clock::duration perRemap = restoring ? kRestorePerRemap : kPausePerRemap;
+    // A restore counts the time since the last key for both shares (the program calls it
+    // from a timer that has already waited); a reuse is about to add one more change.
+    Clock::duration wait = gap - (now - lastUse);
+    const Clock::duration changes = perRemap * remapsSincePause_;
+    wait = std::max<Clock::duration>(wait, restoring ? changes - (now - lastUse) : changes);
     if (wait > Clock::duration::zero()) std::this_thread::sleep_for(wait);
     lastPause_ = Clock::now();
     remapsSincePause_ = 0;
 }
 
 void Keyboard::remap(Spare& spare, XKeySym sym) {
-    std::vector<KeySym> row(static_cast<size_t>(std::max(perKeycode_, 2)), NoSymbol);
-    row[0] = row[1] = sym;  // the same character with or without Shift
+    // The same character with or without Shift, and in every group, so that it arrives
+    // whichever layout group is active.
+    std::vector<KeySym> row(static_cast<size_t>(std::max(perKeycode_, 2)), sym);
     XChangeKeyboardMapping(c_.display(), spare.keycode, static_cast<int>(row.size()), row.data(),
                            1);
     spare.sym = sym;
@@ -340,7 +351,7 @@ void Keyboard::restoreSpares(std::chrono::milliseconds idle) {
         }
     }
     if (due.empty()) return;
-    if (lastUse >= lastPause_) settle(lastUse);
+    if (lastUse >= lastPause_) settle(lastUse, true);
     // Neighbouring keycodes go back in one request: one mapping change for the clients.
     std::sort(due.begin(), due.end(), [](Spare* a, Spare* b) { return a->keycode < b->keycode; });
     const size_t per = static_cast<size_t>(std::max(perKeycode_, 2));

@@ -82,7 +82,7 @@ class Keyboard {
     // Gives back the spares idle for at least `idle`.
     void restoreSpares(std::chrono::milliseconds idle);
     // Waits until receiving programs can have read every key sent so far.
-    void settle(std::chrono::steady_clock::time_point lastUse);
+    void settle(std::chrono::steady_clock::time_point lastUse, bool restoring);
     XKeySym symAt(uint8_t keycode, int column) const;
 
     Connection& c_;
@@ -99,7 +99,7 @@ class Keyboard {
     std::unordered_map<XKeySym, uint8_t> plain_;  // keycode giving it without Shift
     int typingGroup_ = -1;                        // -1: not typing
     int lockedGroup_ = -1;
-    std::array<uint8_t, 256> pressed_{};          // keycode used by the last key-down of a VK
+    std::array<uint8_t, 256> pressed_{};  // keycode used by the last key-down of a VK
     unsigned alt_ = 0, super_ = 0, numLock_ = 0;
     std::vector<Spare> spares_;
     int xkbEventBase_ = -1;  // -1: the server has no XKB

@@ -1,7 +1,9 @@
 // corvix-send-target --title TITLE --out FILE
 // A login window for the sending tests: "Name:" and "Password:" line edits. Enter in
 // the password edit writes "<name>\n<password>\n" to FILE (UTF-8) and closes the window,
-// so a test sees whether Tab moved on and Enter arrived, not only the characters.
+// so a test sees whether Tab moved on and Enter arrived, not only the characters. Every
+// edit before that rewrites FILE.live the same way, so a test also sees a text that
+// arrived only in part.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFormLayout>
@@ -25,6 +27,15 @@ int main(int argc, char** argv) {
     auto* password = new QLineEdit;
     layout->addRow(new QLabel("Name:"), name);
     layout->addRow(new QLabel("Password:"), password);
+    auto writeLive = [&] {
+        QSaveFile file(out + ".live");
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write((name->text() + "\n" + password->text() + "\n").toUtf8());
+            file.commit();
+        }
+    };
+    QObject::connect(name, &QLineEdit::textEdited, writeLive);
+    QObject::connect(password, &QLineEdit::textEdited, writeLive);
     QObject::connect(password, &QLineEdit::returnPressed, [&] {
         QSaveFile file(out);
         if (file.open(QIODevice::WriteOnly)) {
