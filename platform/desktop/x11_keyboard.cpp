@@ -428,12 +428,13 @@ KeyForChar Keyboard::keyForChar(char32_t ch) {
 uint8_t Keyboard::keycodeOf(uint8_t virtualKey) {
     checkMappingChanges();
     if (vkKeycode_[virtualKey]) return vkKeycode_[virtualKey];
-    // A key reached only with Shift or Num Lock (the keypad digits): its keycode still
-    // names the key. Any group will do: a grab is made on the keycode.
+    // A key reached only with Shift or Num Lock (the keypad digits), or only in another
+    // group: its keycode still names the key, and a grab is made on the keycode.
     const XKeySym sym = keysymForVirtualKey(virtualKey);
-    for (int group = 0; group < groups_; ++group) {
-        auto it = places_[group].find(sym);
-        if (it != places_[group].end()) return it->second.keycode;
+    for (int kc = minKeycode_; sym && kc <= maxKeycode_; ++kc) {
+        if (spareIndex(static_cast<uint8_t>(kc)) >= 0) continue;
+        for (int col = 0; col < perKeycode_; ++col)
+            if (symAt(static_cast<uint8_t>(kc), col) == sym) return static_cast<uint8_t>(kc);
     }
     return 0;
 }

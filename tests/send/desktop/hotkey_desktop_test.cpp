@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/hotkeys.h"
+#include "keymap_probe.h"
 #include "platform/desktop/desktop.h"
 
 namespace {
@@ -68,6 +69,33 @@ TEST_F(HotKeyDesktop, AKeyAnotherProgramHoldsFailsSilently) {
     EXPECT_EQ(hk.KEYSREGISTERED, 1);
     hk.Kill();
     other->unregisterHotKey(1);
+}
+
+// Win+S keeps working through layout changes: registered with a Russian first group
+// (S only in the second), and still there after a round trip to "ru,us" and back to
+// "us". The press is the physical key (its keycode), as a user's would be.
+TEST_F(HotKeyDesktop, WinSSurvivesLayoutChanges) {
+    using corvix::send::testing::setLayout;
+    struct Restore {
+        ~Restore() { setLayout("us"); }
+    } restore;
+    ASSERT_TRUE(setLayout("ru,us"));
+    desk = corvix::desktop::openX11Desktop();  // started under that layout
+    HotKeyManager hk;
+    int posted = 0;
+    hk.Init(desk.get(), [&] { ++posted; });
+    hk.AddKey("WinS");
+    hk.Activate();
+    EXPECT_TRUE(hk.FAILEDKEYQ.empty());
+    EXPECT_TRUE(pressWinS(hk, posted)) << "ru,us from the start";
+    for (const char* layouts : {"us", "ru,us", "us"}) {
+        ASSERT_TRUE(setLayout(layouts));
+        std::this_thread::sleep_for(200ms);
+        desk->pollHotKeys();
+        posted = 0;
+        EXPECT_TRUE(pressWinS(hk, posted)) << "after switching to " << layouts;
+    }
+    hk.Kill();
 }
 
 }  // namespace
