@@ -4,6 +4,7 @@
 
 #include "framework/prompt.h"
 #include "runtime/date.h"
+#include "runtime/secret.h"
 #include "security/password_text.h"
 #include "security/session.h"
 #include "security/sounds.h"
@@ -58,6 +59,7 @@ LogonResult askPasswordResult(bool useImage, const std::string& prompt, const st
     request.prompt = prompt;
     request.expected = expected;
     LogonResult result = runLogon(request);
+    ::runtime::wipe(request.expected);
     // Image windows collect up to 255 characters; the password field keeps 128.
     if (result.ok) result.entry = clipChars(result.entry, kPasswordChars);
     return result;
@@ -81,11 +83,14 @@ bool CheckMasterPassword() {
         }
         basis = theme->Basis;
     }
-    const std::string stored = master.Password;
-    LogonResult result = askPasswordResult(master.UseMasterPasswordImage != 0, "", basis, stored);
+    // The copy for the check and the entry are wiped whichever way the check ends.
+    std::string expected = master.Password;
+    LogonResult result = askPasswordResult(master.UseMasterPasswordImage != 0, "", basis, expected);
+    const ::runtime::Secret stored = ::runtime::Secret::adopt(expected);
+    const ::runtime::Secret entry = ::runtime::Secret::adopt(result.entry);
     // A cancel never grants access, even when the stored password reads "**Cancelled**".
     if (!result.ok) return false;
-    if (passwordMatches(result.entry, stored)) return true;
+    if (passwordMatches(entry.view(), stored.view())) return true;
     playSound(SoundEvent::Other);
     framework::prompt().ask(kAccessDeniedTitle, kAccessDeniedText, framework::Icon::Exclamation,
                             framework::kButtonOk, framework::kButtonOk);
