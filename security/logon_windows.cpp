@@ -1,6 +1,7 @@
 // The program's logon runner: loads the theme for the image windows and runs the window
 // a request names modally.
 #include <QApplication>
+#include <QPointer>
 
 #include "framework/prompt.h"
 #include "security/debug_ini.h"
@@ -13,13 +14,39 @@
 
 namespace corvix::security {
 
+namespace {
+
+// The logon window open now (at most one: CheckMasterPassword never nests them).
+QPointer<QWidget>& openLogon() {
+    static QPointer<QWidget> w;
+    return w;
+}
+
+// Runs the window modally, known as the open one meanwhile.
+template <typename Window>
+LogonResult execLogon(Window& w) {
+    openLogon() = &w;
+    w.exec();
+    openLogon() = nullptr;
+    return w.logonResult();
+}
+
+}  // namespace
+
+void raiseLogonWindow() {
+    if (QWidget* w = openLogon()) {
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
+}
+
 LogonResult runLogonWindow(const LogonRequest& request) {
     // Without a GUI (the command-line tool) no window can ask.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return {};
     if (request.window == LogonWindow::Normal) {
         Logon_Normal w(request.prompt);
-        w.exec();
-        return w.logonResult();
+        return execLogon(w);
     }
     // The image windows show the theme MasterCopy refers to; the callers make it the one
     // to use. Without it neither window opens.
@@ -31,12 +58,10 @@ LogonResult runLogonWindow(const LogonRequest& request) {
     }
     if (request.window == LogonWindow::Image) {
         Logon_Image w(request.prompt, *theme);
-        w.exec();
-        return w.logonResult();
+        return execLogon(w);
     }
     Logon_ImageByLocation w(request.expected, request.prompt, *theme, mouseDebugEnabled());
-    w.exec();
-    return w.logonResult();
+    return execLogon(w);
 }
 
 }  // namespace corvix::security

@@ -14,6 +14,7 @@ namespace corvix::security {
 
 // The Qt windows (logon_windows.cpp).
 LogonResult runLogonWindow(const LogonRequest& request);
+void raiseLogonWindow();
 
 namespace {
 LogonRunner& runner() {
@@ -73,6 +74,18 @@ std::string AskPassword(bool useImage, const std::string& prompt, const std::str
 bool CheckMasterPassword() {
     const vault::MasRecord& master = MasterCopy();
     if (isBlank(master.Password)) return true;
+    // One logon at a time: the window runs modally in a nested event loop, where a further
+    // Win+S or Logon arrives; it brings the open window to the front instead of stacking
+    // a second one that would answer on its own after the first has logged on.
+    static bool asking = false;
+    if (asking) {
+        raiseLogonWindow();
+        return false;
+    }
+    struct Asking {
+        Asking() { asking = true; }
+        ~Asking() { asking = false; }
+    } askingNow;
     std::string basis;
     if (master.UseMasterPasswordImage) {
         std::optional<vault::GsdRecord> theme = findTheme(master.GSD_ID);

@@ -66,6 +66,26 @@ TEST_F(MasterPasswordTest, TypedPasswordTrailingBlanksAcceptedLetterCaseRefused)
     EXPECT_EQ(prompt_.asked()[0].text, "The password you have entered is incorrect.");
 }
 
+// Win+S pressed again while the logon window is open (inside its nested loop): no second
+// window, and the one open decides alone.
+TEST_F(MasterPasswordTest, ASecondLogonWhileOneIsOpenOpensNoWindow) {
+    MasterCopy().Password = "Secret";
+    int nestedResults = 0;
+    setLogonRunner([&](const LogonRequest& r) {
+        requests_.push_back(r);
+        if (requests_.size() > 3) return LogonResult{};  // stacking: stop the recursion
+        for (int i = 0; i < 2; ++i) nestedResults += CheckMasterPassword() ? 10 : 1;
+        return LogonResult{true, "Secret"};
+    });
+    EXPECT_TRUE(CheckMasterPassword());
+    EXPECT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(nestedResults, 2);           // both refused at once
+    EXPECT_TRUE(prompt_.asked().empty());  // and no "Access Denied" from a leftover
+    // Once closed, the next logon opens its window again.
+    EXPECT_TRUE(CheckMasterPassword());
+    EXPECT_EQ(requests_.size(), 2u);
+}
+
 TEST_F(MasterPasswordTest, CancelFailsSilently) {
     MasterCopy().Password = "Secret";
     cancel();
