@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "platform/desktop/atspi_client.h"
 #include "vault/locations.h"
 #include "vault/session_kind.h"
 #include "vault/tables.h"
@@ -35,6 +36,9 @@ int runStatus(const std::vector<std::string>& args) {
                 static_cast<long long>(wordsOpen == storage::kNoError ? words.records() : -1));
     words.close();
     std::printf("data folder: %s\n", vault::dataFolderPath().c_str());
+    // Required texts inside other programs' windows are read over this bus.
+    std::printf("accessibility bus: %s\n",
+                desktop::atspiBusReachable() ? "reachable" : "not reachable");
     if (vault::waylandSession()) std::printf("session: wayland (%s)\n", vault::kWaylandNotice);
     return kExitOk;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <vector>
 #include <cstdlib>
 
 extern char** environ;
@@ -83,9 +84,16 @@ std::string unescapeAtspiLine(const std::string& line) {
     return out;
 }
 
-AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::milliseconds limit,
-                             const std::string& helper) {
-    AtspiLookup result;
+namespace {
+
+struct HelperRun {
+    bool ran = false;  // found, finished in time, exited 0
+    std::string output;
+};
+
+HelperRun runHelper(const std::string& helper, const std::vector<std::string>& args,
+                    std::chrono::milliseconds limit) {
+    HelperRun result;
     if (helper.empty()) return result;
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return result;
@@ -95,12 +103,12 @@ AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::mi
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::string pidText = std::to_string(pid);
-    const char* argv[] = {helper.c_str(), "--pid",       pidText.c_str(),
-                          "--title",      title.c_str(), nullptr};
+    std::vector<const char*> argv{helper.c_str()};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
     pid_t child = 0;
     int spawned = posix_spawn(&child, helper.c_str(), &actions, nullptr,
-                              const_cast<char* const*>(argv), environ);
+                              const_cast<char* const*>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned != 0) {
@@ -108,7 +116,7 @@ AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::mi
         return result;
     }
 
-    std::string output;
+    std::string& output = result.output;
     auto deadline = std::chrono::steady_clock::now() + limit;
     bool finished = false;
     while (true) {
@@ -148,9 +156,19 @@ AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::mi
         waitpid(child, &status, 0);
         return result;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return result;
+    result.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
 
+}  // namespace
+
+AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::milliseconds limit,
+                             const std::string& helper) {
+    AtspiLookup result;
+    HelperRun run = runHelper(helper, {"--pid", std::to_string(pid), "--title", title}, limit);
+    if (!run.ran) return result;
     result.ran = true;
+    const std::string& output = run.output;
     size_t start = 0;
     while (start < output.size()) {
         size_t end = output.find('\n', start);
@@ -160,6 +178,10 @@ AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::mi
         start = end + 1;
     }
     return result;
+}
+
+bool atspiBusReachable(std::chrono::milliseconds limit, const std::string& helper) {
+    return runHelper(helper, {"--probe"}, limit).ran;
 }
 
 }  // namespace corvix::desktop

@@ -24,6 +24,10 @@ AtspiLookup atspiWindowTexts(long pid, const std::string& title,
                              std::chrono::milliseconds limit = std::chrono::milliseconds(1500),
                              const std::string& helper = atspiHelperPath());
 
+// The accessibility bus can be found and used (the helper connects to it and exits).
+bool atspiBusReachable(std::chrono::milliseconds limit = std::chrono::milliseconds(1500),
+                       const std::string& helper = atspiHelperPath());
+
 // The helper's line format: one text per line, backslash and line breaks escaped.
 std::string escapeAtspiLine(const std::string& text);
 std::string unescapeAtspiLine(const std::string& line);

@@ -3,7 +3,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "cli_runner.h"
 #include "vault/access.h"
@@ -80,6 +82,21 @@ TEST(Cli, FirstStatusInAnEmptyDirectoryCreatesAnEmptyVault) {
     EXPECT_TRUE(std::filesystem::exists(cli.dir() + "/CVWRD.TPS"));
     // Commands that show accounts refuse until the vault is set up.
     EXPECT_EQ(cli.run({"list"}).exitCode, 1);
+}
+
+// Status tells whether required texts can be read at all: without a display and a
+// session bus there is no accessibility bus to reach.
+TEST(Cli, StatusSaysWhetherTheAccessibilityBusIsReachable) {
+    CliRunner cli;
+    std::map<std::string, std::string> saved;
+    for (const char* name : {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS"}) {
+        if (const char* v = std::getenv(name)) saved[name] = v;
+        unsetenv(name);
+    }
+    CliResult r = cli.run({"status"});
+    for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("accessibility bus: not reachable\n"), std::string::npos) << r.out;
 }
 
 TEST(Cli, InitWithABlankPasswordStartsLoggedOnAndRefusesASecondInit) {

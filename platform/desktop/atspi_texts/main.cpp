@@ -216,6 +216,8 @@ int main(int argc, char** argv) {
     long pid = 0;
     std::string title;
     bool haveTitle = false;
+    // --probe: only whether the accessibility bus can be found and joined.
+    const bool probe = argc == 2 && std::strcmp(argv[1], "--probe") == 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--pid") == 0) {
             pid = std::strtol(argv[i + 1], nullptr, 10);
@@ -224,8 +226,8 @@ int main(int argc, char** argv) {
             haveTitle = true;
         }
     }
-    if (!haveTitle || title.empty()) {
-        std::fprintf(stderr, "usage: corvix-atspi-texts --pid N --title TITLE\n");
+    if (!probe && (!haveTitle || title.empty())) {
+        std::fprintf(stderr, "usage: corvix-atspi-texts --pid N --title TITLE | --probe\n");
         return 2;
     }
     // Whatever blocks beyond this ends the process: the caller treats it as no texts.
@@ -244,6 +246,13 @@ int main(int argc, char** argv) {
 
     if (atspi_init() > 1) return 4;
     atspi_set_timeout(400, 800);
+    if (probe) {
+        AtspiAccessible* desktop = atspi_get_desktop(0);
+        const bool answered = desktop != nullptr;
+        if (desktop) g_object_unref(desktop);
+        atspi_exit();
+        return answered ? 0 : 5;
+    }
 
     Collector collector;
     for (AtspiAccessible* frame : findFrames(pid, title)) {
