@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/query_wizard_texts.h"
+
 #include "framework/error_manager.h"
 #include "framework/settings_store.h"
 #include "framework/threads.h"
@@ -53,6 +55,7 @@ StartupHooks programHooks() {
     h.registerUpgrades = [] { vault::registerTablesWithUpgradeLibrary(); };
     h.clearWindowLists = [] { framework::ThreadRegistry::instance().reset(); };
     h.destroyManagers = [] { framework::destroyVaultManagers(); };
+    h.setQueryWizardTexts = [] { setQueryWizardTexts(); };
     return h;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "cli/command.h"
+#include "framework/filter_binding.h"
 #include "runtime/date.h"
 #include "runtime/picture.h"
 #include "vault/tables.h"
@@ -41,17 +42,32 @@ std::string isoDate(int32_t date) {
 int runList(const std::vector<std::string>& args) {
     Options o;
     std::string error;
-    if (!parseOptions(args, {"--reveal"}, {}, o, &error)) return usageError("list", error);
+    if (!parseOptions(args, {"--reveal"}, {"--where"}, o, &error))
+        return usageError("list", error);
     if (!o.positional.empty()) return usageError("list", "list takes no arguments");
+    const framework::FilterBinding binding = framework::FilterBinding::accounts();
+    std::string where = o.value("--where");
+    runtime::expr::Tree filter;
+    if (!runtime::rightTrim(where).empty()) {
+        runtime::expr::ParseResult parsed = binding.parse(where);
+        if (!parsed.ok()) return usageError("list", "the filter: " + parsed.message());
+        filter = parsed.tree;
+    }
     ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     const bool reveal = revealing(session, o);
     framework::VaultManagers& m = session.managers();
+    // The part of the filter SQL can express runs inside the storage, the rest here.
+    runtime::expr::SqlFilter sql;
+    if (filter) sql = binding.toSql(filter);
+    storage::Table* table = m.pas.Use();
+    if (!table || table->setFilter(sql.where, sql.params) != 0) return kExitError;
     if (m.pas.SetOrder(vault::pas::K_Category) != framework::kLevelBenign) return kExitError;
     const vault::PasBuffer& r = m.pasRecord;
     while (readNext(m.pas, &rc))
-        std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r->PAS_ID, r->Category.c_str(),
+        if (!sql.residual || binding.passes(*sql.residual, r))
+            std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r->PAS_ID, r->Category.c_str(),
                     r->Description.c_str(), r->Name.c_str(),
                     shownPassword(r->Password, reveal).c_str(), r->URL.c_str());
     return rc;
@@ -151,7 +167,8 @@ int runAdd(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CORVIX_CLI_COMMAND(kList, "list", "list [--reveal]", "the accounts in category order", runList);
+CORVIX_CLI_COMMAND(kList, "list", "list [--reveal] [--where EXPRESSION]",
+                   "the accounts in category order, optionally filtered", runList);
 CORVIX_CLI_COMMAND(kShow, "show", "show ID [--reveal]", "every field of one account", runShow);
 CORVIX_CLI_COMMAND(kAdd, "add",
                    "add --description D [--category C] [--name N] [--password-stdin] [--url U] "

@@ -148,27 +148,45 @@ void BrowseManager::kill() {
 void BrowseManager::setFilter(const std::string& expression, const std::string& name) {
     if (orders_.empty() || order_ < 1) return;
     auto& filters = orders_[order_ - 1].filters;
-    if (runtime::rightTrim(expression).empty())
+    if (runtime::rightTrim(expression).empty()) {
+        filters.erase(name);
+        return;
+    }
+    filters[runtime::cutToChars(name, 30)] = {expression, view_->binding().parse(expression).tree};
+}
+
+void BrowseManager::setFilter(runtime::expr::Tree tree, const std::string& name) {
+    if (orders_.empty() || order_ < 1) return;
+    auto& filters = orders_[order_ - 1].filters;
+    if (!tree)
         filters.erase(name);
     else
-        filters[runtime::cutToChars(name, 30)] = expression;
+        filters[runtime::cutToChars(name, 30)] = {{}, std::move(tree)};
 }
 
 std::string BrowseManager::composedFilter() const {
     if (orders_.empty() || order_ < 1) return {};
     std::string text;
-    for (const auto& [name, expression] : orders_[order_ - 1].filters) {
+    for (const auto& [name, filter] : orders_[order_ - 1].filters) {
         if (!text.empty()) text += " AND ";
-        text += "(" + expression + ")";
+        text += "(" + filter.text + ")";
     }
     return text.size() > kMaxFilterText ? text.substr(0, kMaxFilterText) : text;
 }
 
 void BrowseManager::applyFilter() {
-    const std::string composed = composedFilter();
-    const std::string sql =
-        translateFilter && !composed.empty() ? translateFilter(composed) : composed;
-    if (view_->setFilter(sql) != 0) file_.Raise(40);
+    std::vector<runtime::expr::Tree> trees;
+    bool refused = false;
+    if (!orders_.empty() && order_ >= 1) {
+        for (const auto& [name, filter] : orders_[order_ - 1].filters) {
+            refused = refused || !filter.tree;
+            trees.push_back(filter.tree);
+        }
+    }
+    if (refused || view_->setFilter(refused ? nullptr : runtime::expr::allOf(trees)) != 0) {
+        view_->setFilter(nullptr);
+        file_.Raise(40);
+    }
     view_->first();
     shown();
 }

@@ -49,19 +49,22 @@ class BrowseManager : public QObject {
         selectControl;
     QPointer<QAbstractButton> helpControl;
     bool hideSelect = true;  // hide the select control unless selecting
-    // Turns a filter expression into an SQL condition for the storage; the default
-    // passes the text on unchanged.
-    std::function<std::string(const std::string& expression)> translateFilter;
 
     // Opens the view, wires the list and shows the first page.
     int init(int request);
     void kill();
 
     // ---- filters and orders ----
+    // Named filters are expression trees over the table's fields (see
+    // runtime/expression.h); the text form is parsed with the view's field binding.
+    // An empty text (or null tree) removes the filter; text that does not parse is
+    // kept and refused by applyFilter.
     void setFilter(const std::string& expression, const std::string& name = "5 Standard");
-    // Composes the named filters of the current order, joined with " AND ", and hands
-    // them to the view; a refusal shows "View Open Error" and the list unfiltered.
+    void setFilter(runtime::expr::Tree tree, const std::string& name = "5 Standard");
+    // Composes the named filters of the current order (AND) and hands the tree to the
+    // view; a refusal shows "View Open Error" and the list unfiltered.
     void applyFilter();
+    // The named filters as text, each in parentheses, joined with " AND ".
     std::string composedFilter() const;
     void setSortOrder(int order);  // 1-based; re-reads the first page
     int sortOrder() const { return order_; }
@@ -109,7 +112,11 @@ class BrowseManager : public QObject {
     struct SortOrder {
         int key;
         std::unique_ptr<Locator> locator;
-        std::map<std::string, std::string> filters;  // name -> expression
+        struct Filter {
+            std::string text;
+            runtime::expr::Tree tree;  // null when the text does not parse
+        };
+        std::map<std::string, Filter> filters;  // by name
     };
     void shown();  // the page changed: model, selection, thumb
     void press(QAbstractButton* control);

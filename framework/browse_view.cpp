@@ -36,7 +36,7 @@ int comparePositions(const std::string& a, const std::string& b) {
 }  // namespace
 
 BrowseView::BrowseView(const storage::TableDecl& decl)
-    : decl_(decl), table_(std::make_unique<storage::Table>(decl)) {}
+    : decl_(decl), table_(std::make_unique<storage::Table>(decl)), binding_(decl) {}
 
 BrowseView::~BrowseView() = default;
 
@@ -65,14 +65,21 @@ void BrowseView::setOrder(int key) {
     selected_ = -1;
 }
 
-int BrowseView::setFilter(std::string_view sqlCondition) {
-    const int rc = table_->setFilter(sqlCondition);
+int BrowseView::setFilter(runtime::expr::Tree tree, bool inStorage) {
+    runtime::expr::SqlFilter sql;
+    if (tree && inStorage) sql = binding_.toSql(tree);
+    if (tree && !inStorage) sql.residual = tree;
+    const int rc = table_->setFilter(sql.where, std::move(sql.params));
     if (rc != 0) {
         table_->setFilter("");
-        filter_.clear();
+        filter_.reset();
+        residual_.reset();
+        storageFilter_.clear();
         return rc;
     }
-    filter_ = std::string(sqlCondition);
+    filter_ = std::move(tree);
+    residual_ = std::move(sql.residual);
+    storageFilter_ = std::move(sql.where);
     return 0;
 }
 
@@ -110,6 +117,7 @@ int BrowseView::seekRead(bool forward, const storage::RecordBuffer* from, int n,
         if (rc == storage::kRecordNotAvailable) return 0;
         if (rc != 0) return rc;
         row.position = table_->position();
+        if (residual_ && !binding_.passes(*residual_, row.record)) continue;
         if (anchor) {
             // setFrom lands on the first record of the anchor's key value; step over the
             // duplicates that come before (or, reading back, after) the anchor itself.

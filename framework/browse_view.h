@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/filter_binding.h"
 #include "platform/storage/record.h"
 #include "platform/storage/table.h"
 
@@ -37,10 +38,17 @@ class BrowseView {
     // The key giving the order; the page is emptied (call first() or locate()).
     void setOrder(int key);
     int order() const { return key_; }
-    // An SQL condition over the table's columns; "" for none. 0 or the driver's error
-    // (76 when refused: the view then shows everything).
-    int setFilter(std::string_view sqlCondition);
-    const std::string& filter() const { return filter_; }
+    // Field names of filters; aliases are added here.
+    FilterBinding& binding() { return binding_; }
+    // A filter tree (null for none): what SQL can express runs inside the storage with
+    // bound values, the rest is tested per record while paging. inStorage false tests
+    // all of it per record (for comparisons). 0 or the driver's error (76 when refused:
+    // the view then shows everything).
+    int setFilter(runtime::expr::Tree tree, bool inStorage = true);
+    const runtime::expr::Tree& filter() const { return filter_; }
+    // The condition handed to the storage ("" for none) and what stays per record.
+    const std::string& storageFilter() const { return storageFilter_; }
+    const runtime::expr::Tree& residualFilter() const { return residual_; }
 
     int first();
     int last();
@@ -89,7 +97,10 @@ class BrowseView {
 
     const storage::TableDecl& decl_;
     std::unique_ptr<storage::Table> table_;
-    std::string filter_;
+    FilterBinding binding_;
+    runtime::expr::Tree filter_;
+    runtime::expr::Tree residual_;
+    std::string storageFilter_;
     int key_ = 0;
     int pageSize_ = 20;
     std::vector<Row> rows_;

@@ -73,6 +73,7 @@ int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why) {
         }
     }
     sqlite3_create_collation(db, kCollation, SQLITE_UTF8, nullptr, compareNoCase);
+    registerFilterFunctions(db);
     sqlite3_busy_timeout(db, 10000);
     // Every page read from disk is decrypted and checked, so a page cache that holds
     // the indexes of a large table saves most of the work. Pages are taken as needed.

@@ -91,6 +91,9 @@ void retainConnection(Connection* c);
 // Sets up a fresh database handle: key, cipher parameters, collation.
 int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why);
 
+// The SQL functions filter conditions may use (cv_upper: the program's upper case).
+void registerFilterFunctions(sqlite3* db);
+
 // Runs one statement kept prepared on the connection (transaction control and the
 // like, run far too often to be parsed each time); SQLITE_OK or the error code.
 int run(Connection* c, const std::string& sql);
@@ -246,6 +249,7 @@ struct Table::Impl {
     std::vector<Scalar> at;          // key values of the last record read in order
     int64_t atRow = 0;
     std::string filter;
+    std::vector<Scalar> filterParams;  // bound to the filter's "?" in order
     // Rows read ahead in the reading direction.
     std::vector<std::pair<int64_t, std::vector<Scalar>>> batch;
     size_t batchPos = 0;

@@ -250,6 +250,7 @@ int Table::open(int mode) {
     d.makeWriteSql();
     d.keysSetAside = false;
     d.filter.clear();
+    d.filterParams.clear();
     d.resetReading();
     d.current = 0;
     wipeCells(d.snapshot);
@@ -269,6 +270,7 @@ void Table::close() {
     d.current = 0;
     wipeCells(d.snapshot);
     d.filter.clear();
+    d.filterParams.clear();
 }
 
 int Table::sendDriverString(std::string_view text) {

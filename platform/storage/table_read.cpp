@@ -133,6 +133,7 @@ int Table::Impl::fetchBatch(bool forward) {
         if (!st.ok()) return failSql(err, conn->db, name);
         int i = 1;
         for (const Scalar& a : level.args) st.bind(i++, a);
+        for (const Scalar& a : filterParams) st.bind(i++, a);
         st.bindInt(i, static_cast<int64_t>(want));
         int rc;
         while ((rc = st.step()) == SQLITE_ROW) {
@@ -234,12 +235,17 @@ int Table::previous(RecordBuffer& into) {
 }
 
 int Table::setFilter(std::string_view sqlCondition) {
+    return setFilter(sqlCondition, {});
+}
+
+int Table::setFilter(std::string_view sqlCondition, std::vector<Scalar> parameters) {
     Impl& d = *impl_;
     if (!d.isOpen()) return d.notOpen();
     d.clearBatch();
     std::string cond(sqlCondition);
     if (cond.find_first_not_of(" \t\r\n") == std::string::npos) {
         d.filter.clear();
+        d.filterParams.clear();
         return succeed(d.err);
     }
     // A condition must stand alone: one that closes the parenthesis around it or ends
@@ -250,12 +256,19 @@ int Table::setFilter(std::string_view sqlCondition) {
     int rc = sqlite3_prepare_v2(d.conn->db, probeSql.c_str(), -1, &probe, &tail);
     bool trailing =
         tail && std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos;
+    const size_t wanted = probe ? static_cast<size_t>(sqlite3_bind_parameter_count(probe)) : 0;
     sqlite3_finalize(probe);
+    if (rc == SQLITE_OK && wanted != parameters.size()) {
+        return fail(d.err, kInvalidFilter, name(), 0,
+                    "the condition wants " + std::to_string(wanted) + " values, " +
+                        std::to_string(parameters.size()) + " given");
+    }
     if (rc != SQLITE_OK || trailing || !balanced(cond) || cond.find(';') != std::string::npos) {
         std::string why = rc != SQLITE_OK ? sqlite3_errmsg(d.conn->db) : "not a single condition";
         return fail(d.err, kInvalidFilter, name(), rc, why);
     }
     d.filter = cond;
+    d.filterParams = std::move(parameters);
     return succeed(d.err);
 }
 

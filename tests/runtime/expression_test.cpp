@@ -1,0 +1,152 @@
+// The filter language on its own: what parses, where and why text is refused, and what
+// the per-record road computes.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "runtime/expression.h"
+#include "runtime/expression_sql.h"
+
+namespace ex = corvix::runtime::expr;
+
+namespace {
+
+// A small record: fields by name, their values by number.
+struct Row {
+    std::map<std::string, std::pair<int, ex::Type>> names = {
+        {"PAS:CATEGORY", {0, ex::Type::Text}},       {"PAS:NAME", {1, ex::Type::Text}},
+        {"PAS:NOTES", {2, ex::Type::Text}},          {"PAS:EXPIRYINTERVAL", {3, ex::Type::Integer}},
+        {"PAS:WATCH", {4, ex::Type::Integer}},       {"PAS:WAIT", {5, ex::Type::Integer}},
+        {"PAS:EXPIRES", {6, ex::Type::Integer}}};
+    std::vector<ex::Value> values = {ex::Value::ofText("web"),    ex::Value::ofText("Abigail"),
+                                     ex::Value::ofText("no x here"), ex::Value::ofInteger(-45),
+                                     ex::Value::ofInteger(0),     ex::Value::ofInteger(3),
+                                     ex::Value::ofInteger(80000)};
+    ex::Resolver resolver() const {
+        return [this](std::string_view n) -> std::optional<ex::FieldInfo> {
+            auto it = names.find(ex::upperText(n));
+            if (it == names.end()) return std::nullopt;
+            return ex::FieldInfo{it->second.first, it->second.second};
+        };
+    }
+    ex::ParseResult parse(std::string_view text) const { return ex::parse(text, resolver()); }
+    bool holds(std::string_view text) const {
+        ex::ParseResult r = parse(text);
+        EXPECT_TRUE(r.ok()) << text << ": " << r.message();
+        if (!r.ok()) return false;
+        return ex::holds(*r.tree, [this](int i) { return values[i]; });
+    }
+    ex::Value value(std::string_view text) const {
+        ex::ParseResult r = parse(text);
+        EXPECT_TRUE(r.ok()) << text << ": " << r.message();
+        return r.ok() ? ex::evaluate(*r.tree, [this](int i) { return values[i]; }) : ex::Value{};
+    }
+};
+
+TEST(Expression, TheWizardsOwnExpressionsParseAndMeanWhatTheySay) {
+    Row row;
+    // Category "web" upper-cases to WEB; ABS(-45) > 30; so the AND holds.
+    EXPECT_TRUE(row.holds(
+        "UPPER(PAS:Category) = 'WEB' AND ABS(PAS:ExpiryInterval) > 30 OR PAS:Watch <> 0"));
+    row.values[3] = ex::Value::ofInteger(10);
+    // AND binds tighter than OR: false AND ... OR Watch <> 0 (Watch is 0).
+    EXPECT_FALSE(row.holds(
+        "UPPER(PAS:Category) = 'WEB' AND ABS(PAS:ExpiryInterval) > 30 OR PAS:Watch <> 0"));
+    row.values[4] = ex::Value::ofInteger(1);
+    EXPECT_TRUE(row.holds(
+        "UPPER(PAS:Category) = 'WEB' AND ABS(PAS:ExpiryInterval) > 30 OR PAS:Watch <> 0"));
+    EXPECT_TRUE(row.holds("UPPER(SUB(PAS:Name,1,2)) = 'AB'"));
+    EXPECT_FALSE(row.holds("UPPER(SUB(PAS:Name,1,2)) = 'Ab'"));
+    EXPECT_FALSE(row.holds("NOT INSTRING('X',UPPER(PAS:Notes),1,1)"));
+    EXPECT_TRUE(row.holds("NOT INSTRING('Q',UPPER(PAS:Notes),1,1)"));
+    EXPECT_FALSE(row.holds("PAS:Name = 'guest'"));
+    EXPECT_TRUE(row.holds("PAS:Name = 'Abigail   '"));  // trailing blanks never count
+    EXPECT_FALSE(row.holds("PAS:Name = 'abigail'"));      // case-sensitive without UPPER
+    EXPECT_TRUE(row.holds("ABS(PAS:Wait) < 5"));
+    EXPECT_TRUE(row.holds("pas:wait => 3 and pas:WAIT =< 3 and not pas:wait ~= 3"));
+    EXPECT_TRUE(row.holds("PAS:Expires > 79999 AND PAS:Expires < 80001"));  // day numbers
+}
+
+TEST(Expression, TextNumbersAndFunctionsAtTheirEdges) {
+    Row row;
+    row.values[1] = ex::Value::ofText("Ärger  über");
+    EXPECT_EQ(row.value("UPPER(PAS:Name)").text, "ÄRGER  ÜBER");
+    EXPECT_EQ(row.value("SUB(PAS:Name,1,1)").text, "Ä");    // characters, not bytes
+    EXPECT_EQ(row.value("SUB(PAS:Name,-4,4)").text, "über");  // from the end
+    EXPECT_EQ(row.value("SUB(PAS:Name,0,2)").text, "Ä");
+    EXPECT_EQ(row.value("SUB(PAS:Name,99,2)").text, "");
+    EXPECT_EQ(row.value("INSTRING('über',PAS:Name,1,1)").number, 8);
+    EXPECT_EQ(row.value("INSTRING('e',PAS:Name,2,1)").number, 0);  // only at 1, 3, 5, ...
+    EXPECT_EQ(row.value("INSTRING('r',PAS:Name,2,1)").number, 5);
+    EXPECT_EQ(row.value("INSTRING('r',PAS:Name,1,3)").number, 5);
+    EXPECT_TRUE(row.holds("SUB(PAS:Name,1,6) = 'Ärger'"));  // the cut-off blank is trailing
+    EXPECT_TRUE(row.holds("PAS:Wait = '3'"));               // a number on one side: numbers
+    EXPECT_TRUE(row.holds("PAS:Wait = ' 3.0abc'"));
+    EXPECT_TRUE(row.holds("UPPER(PAS:Wait) = '3'"));         // a number used as text
+    EXPECT_TRUE(row.holds("'10' < '9'"));                     // two texts: characters
+    EXPECT_TRUE(row.holds("-PAS:ExpiryInterval = 45"));
+    EXPECT_TRUE(row.holds("PAS:Name"));  // non-blank text holds
+    EXPECT_FALSE(row.holds("'   '"));
+    EXPECT_EQ(row.value("'O''Brien'").text, "O'Brien");
+    EXPECT_EQ(ex::quoteText("O'Brien"), "'O''Brien'");
+}
+
+TEST(Expression, RefusedTextSaysWhereAndWhy) {
+    Row row;
+    struct Case {
+        const char* text;
+        size_t position;
+        const char* reason;
+    } cases[] = {
+        {"", 1, "a value expected at the end"},
+        {"PAS:Name = ", 12, "a value expected at the end"},
+        {"PAS:Nmae = 'x'", 1, "unknown field PAS:Nmae"},
+        {"PAS:Name = 'x", 12, "the text in quotes is not closed"},
+        {"LOWER(PAS:Name) = 'x'", 1, "unknown function LOWER"},
+        {"SUB(PAS:Name,1) = 'x'", 15, "SUB takes 3 values: ',' expected"},
+        {"(PAS:Wait = 1", 14, "')' expected"},
+        {"PAS:Wait = 1 AND", 17, "a value expected at the end"},
+        {"PAS:Wait = 1 2", 14, "unexpected text after the expression"},
+        {"PAS:Wait = 1; DROP TABLE x", 13, "unexpected text after the expression"},
+        {"PAS:Name = 'x'); DROP TABLE x; --", 15, "unexpected text after the expression"},
+        {"'é' = PAS:Name AND ? = 1", 20, "a value expected, not '?'"},
+    };
+    for (const Case& c : cases) {
+        ex::ParseResult r = row.parse(c.text);
+        EXPECT_FALSE(r.ok()) << c.text;
+        EXPECT_EQ(r.position, c.position) << c.text << ": " << r.message();
+        EXPECT_EQ(r.reason, c.reason) << c.text;
+    }
+    // Deep nesting is refused, not recursed into until the stack runs out.
+    std::string deep(100000, '(');
+    EXPECT_EQ(row.parse(deep + "1").reason, "expression nested too deeply");
+    EXPECT_EQ(row.parse(std::string(100000, '-') + "1").reason, "expression nested too deeply");
+    // A quote inside the constant is part of the text: the rest stays a string.
+    EXPECT_TRUE(row.parse("PAS:Name = 'x''); DROP TABLE x; --'").ok());
+}
+
+TEST(Expression, SqlCarriesOnlyColumnsAndPlaceholders) {
+    Row row;
+    ex::ColumnName column = [](int i) { return "\"c" + std::to_string(i) + "\""; };
+    ex::ParseResult r = row.parse(
+        "UPPER(PAS:Category) = 'WEB'' OR 1=1 --' AND INSTRING('x',PAS:Notes,2,1) AND "
+        "PAS:Wait < 5");
+    ASSERT_TRUE(r.ok()) << r.message();
+    ex::SqlFilter f = ex::toSql(r.tree, column);
+    EXPECT_EQ(f.where,
+              "(cv_upper(\"c0\") COLLATE BINARY = ?) AND (\"c5\" < ?)");
+    ASSERT_EQ(f.params.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(f.params[0]), "WEB' OR 1=1 --");
+    EXPECT_EQ(std::get<int64_t>(f.params[1]), 5);
+    ASSERT_TRUE(f.residual);  // INSTRING stepping by 2 stays per record
+    EXPECT_EQ(f.residual->kind, ex::Node::Kind::Instring);
+    // An OR with one inexpressible side stays whole on the per-record road.
+    ex::SqlFilter g =
+        ex::toSql(row.parse("PAS:Wait = 1 OR PAS:Wait = UPPER(PAS:Name)").tree, column);
+    EXPECT_EQ(g.where, "");
+    EXPECT_TRUE(g.params.empty());
+    ASSERT_TRUE(g.residual);
+    EXPECT_EQ(g.residual->kind, ex::Node::Kind::Or);
+}
+
+}  // namespace
