@@ -3,7 +3,9 @@
 #include <cstdlib>
 
 #include "cli/command.h"
+#include "cli/saved_queries.h"
 #include "framework/filter_binding.h"
+#include "platform/storage/table_filter.h"
 #include "runtime/date.h"
 #include "runtime/picture.h"
 #include "vault/tables.h"
@@ -42,27 +44,39 @@ std::string isoDate(int32_t date) {
 int runList(const std::vector<std::string>& args) {
     Options o;
     std::string error;
-    if (!parseOptions(args, {"--reveal"}, {"--where"}, o, &error))
+    if (!parseOptions(args, {"--reveal"}, {"--where", "--query"}, o, &error))
         return usageError("list", error);
     if (!o.positional.empty()) return usageError("list", "list takes no arguments");
+    if (o.hasValue("--where") && o.hasValue("--query"))
+        return usageError("list", "give either --where or --query");
     const framework::FilterBinding binding = framework::FilterBinding::accounts();
-    std::string where = o.value("--where");
+    long queryNumber = 0;
+    if (o.hasValue("--query") && !parseNumber(o.value("--query"), 1, 2147483647L, &queryNumber))
+        return usageError("list", "--query needs a saved query's number");
     runtime::expr::Tree filter;
-    if (!runtime::rightTrim(where).empty()) {
-        runtime::expr::ParseResult parsed = binding.parse(where);
+    if (!runtime::rightTrim(o.value("--where")).empty()) {
+        runtime::expr::ParseResult parsed = binding.parse(o.value("--where"));
         if (!parsed.ok()) return usageError("list", "the filter: " + parsed.message());
         filter = parsed.tree;
     }
     ManagedSession session;
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
+    if (queryNumber != 0) {
+        // Queries may compare against secrets: they are read only after the log-on.
+        std::string saved;
+        if ((rc = savedAccountsQuery(queryNumber, &saved)) != kExitOk) return rc;
+        runtime::expr::ParseResult parsed = binding.parse(saved);
+        if (!parsed.ok()) return failWith("Invalid Query", parsed.message());
+        filter = parsed.tree;
+    }
     const bool reveal = revealing(session, o);
     framework::VaultManagers& m = session.managers();
     // The part of the filter SQL can express runs inside the storage, the rest here.
     runtime::expr::SqlFilter sql;
     if (filter) sql = binding.toSql(filter);
     storage::Table* table = m.pas.Use();
-    if (!table || table->setFilter(sql.where, sql.params) != 0) return kExitError;
+    if (!table || storage::setFilter(*table, sql.where, sql.params) != 0) return kExitError;
     if (m.pas.SetOrder(vault::pas::K_Category) != framework::kLevelBenign) return kExitError;
     const vault::PasBuffer& r = m.pasRecord;
     while (readNext(m.pas, &rc))
@@ -167,7 +181,7 @@ int runAdd(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CORVIX_CLI_COMMAND(kList, "list", "list [--reveal] [--where EXPRESSION]",
+CORVIX_CLI_COMMAND(kList, "list", "list [--reveal] [--where EXPRESSION | --query N]",
                    "the accounts in category order, optionally filtered", runList);
 CORVIX_CLI_COMMAND(kShow, "show", "show ID [--reveal]", "every field of one account", runShow);
 CORVIX_CLI_COMMAND(kAdd, "add",

@@ -1,5 +1,7 @@
 #include "framework/browse_view.h"
 
+#include "platform/storage/table_filter.h"
+
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -69,7 +71,7 @@ int BrowseView::setFilter(runtime::expr::Tree tree, bool inStorage) {
     runtime::expr::SqlFilter sql;
     if (tree && inStorage) sql = binding_.toSql(tree);
     if (tree && !inStorage) sql.residual = tree;
-    const int rc = table_->setFilter(sql.where, std::move(sql.params));
+    const int rc = storage::setFilter(*table_, sql.where, std::move(sql.params));
     if (rc != 0) {
         table_->setFilter("");
         filter_.reset();

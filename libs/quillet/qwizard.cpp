@@ -129,6 +129,14 @@ void QX_QWIZARD(FieldsQueue& fields, const std::string& className, std::string& 
                 std::string* description, bool noJoin, bool noManual, long queryNo,
                 size_t filterSize) {
     QXQW_Response = 0;
+    // A queue filled after it was prepared carries no places or field numbers yet;
+    // without them saved queries could not find their fields again.
+    for (const FieldEntry& f : fields) {
+        if (f.QWFLDQPOINTER == 0) {
+            QX_INITFIELDSQUEUE(fields, className);
+            break;
+        }
+    }
     Run run{fields, runtime::rightTrim(className), filter, description, filterSize};
     if (queryNo != 0) {
         StoredQuery q;

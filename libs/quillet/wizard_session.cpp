@@ -1,5 +1,7 @@
 #include "libs/quillet/wizard_session.h"
 
+#include <algorithm>
+
 #include "runtime/expression.h"
 #include "runtime/picture.h"
 

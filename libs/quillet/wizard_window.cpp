@@ -17,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 #include "libs/quillet/display_texts.h"
 #include "libs/quillet/messages.h"
@@ -92,7 +93,7 @@ class WizardWindow : public QDialog {
         });
         connect(back_, &QPushButton::clicked, this, [this] { goBack(); });
         connect(next_, &QPushButton::clicked, this, [this] { goNext(); });
-        connect(finishButton_, &QPushButton::clicked, this, [this] { finish(); });
+        connect(finishButton_, &QPushButton::clicked, this, [this] { this->finish(); });
         connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
         resize(620, 470);
     }

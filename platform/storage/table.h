@@ -70,9 +70,6 @@ class Table {
     // columns (see columnName). An empty text removes the filter; a condition the
     // storage refuses gives 76 with the driver's text.
     int setFilter(std::string_view sqlCondition);
-    // The same with parameters bound to the condition's "?" in order, so that no value
-    // is ever pasted into the SQL text (76 when their number does not match).
-    int setFilter(std::string_view sqlCondition, std::vector<Scalar> parameters);
 
     int get(int key, RecordBuffer& into);  // exact fetch on the key fields; 35 if none
     std::string position() const;          // of the record last read or added

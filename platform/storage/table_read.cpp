@@ -4,6 +4,7 @@
 
 #include "platform/storage/internal.h"
 #include "platform/storage/table.h"
+#include "platform/storage/table_filter.h"
 
 namespace corvix::storage {
 
@@ -235,11 +236,12 @@ int Table::previous(RecordBuffer& into) {
 }
 
 int Table::setFilter(std::string_view sqlCondition) {
-    return setFilter(sqlCondition, {});
+    return storage::setFilter(*this, sqlCondition, {});
 }
 
-int Table::setFilter(std::string_view sqlCondition, std::vector<Scalar> parameters) {
-    Impl& d = *impl_;
+int setFilter(Table& table, std::string_view sqlCondition, std::vector<Scalar> parameters) {
+    Table::Impl& d = *table.impl();
+    auto name = [&table] { return table.name(); };
     if (!d.isOpen()) return d.notOpen();
     d.clearBatch();
     std::string cond(sqlCondition);

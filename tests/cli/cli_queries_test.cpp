@@ -1,7 +1,10 @@
 // corvix-cli's filters: list --where in the filter language.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli_runner.h"
+#include "libs/quillet/query_store.h"
 
 namespace corvix::testing {
 namespace {
@@ -54,6 +57,44 @@ TEST_F(CliFilters, ListWhereFiltersWithTheLanguageAndRefusesBadText) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("unknown field PAS:Nmae at position 1"), std::string::npos) << r.err;
     EXPECT_EQ(ids("PAS:PAS_ID > 0"), "2,3,1");
+}
+
+TEST_F(CliFilters, SavedQueriesOfTheAccountsAreListedShownUsedAndDeleted) {
+    {
+        // Saved as the wizard saves them, in the vault's folder.
+        const auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(cli.dir());
+        quillet::StoreError err;
+        quillet::StoredQuery web{0, "PASSWORDS", "Web", 0, 0, "UPPER(PAS:Category) = 'WEB'",
+                                 {{2, 0, "", "web", 0, 1, 0}}};
+        quillet::StoredQuery other{0, "CATEGORIES", "theirs", 1, 0, "1", {}};
+        quillet::StoredQuery broken{0, "PASSWORDS", "broken", 0, 1, "PAS:Wait = 1", {}};
+        for (auto* q : {&web, &other, &broken}) ASSERT_EQ(quillet::QueryStore::save(*q, &err), 0);
+        std::filesystem::current_path(previous);
+    }
+    CliResult r = cli.run({"queries", "list"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "3\tbroken\t(no longer valid)\n1\tWeb\n");
+    r = cli.run({"queries", "show", "1"});
+    EXPECT_NE(r.out.find("filter        UPPER(PAS:Category) = 'WEB'"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("conditions    1"), std::string::npos) << r.out;
+    r = cli.run({"list", "--query", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 2), "1\t");
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);  // one account
+    // Another list's query and a query on removed fields are not used.
+    r = cli.run({"list", "--query", "2"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("There is no saved query 2."), std::string::npos);
+    r = cli.run({"list", "--query", "3"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Query No Longer Valid"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(cli.run({"list", "--query", "1", "--where", "1"}).exitCode, 2);
+    ASSERT_EQ(cli.run({"queries", "delete", "1"}).exitCode, 0);
+    EXPECT_EQ(cli.run({"queries", "list"}).out, "3\tbroken\t(no longer valid)\n");
+    EXPECT_EQ(cli.run({"queries", "delete", "1"}).exitCode, 1);
+    EXPECT_EQ(cli.run({"queries", "delete", "2"}).exitCode, 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "framework/filter_binding.h"
 #include "platform/storage/record.h"
 #include "platform/storage/table.h"
+#include "platform/storage/table_filter.h"
 #include "tests/framework/fixture.h"
 #include "vault/tables.h"
 
@@ -99,7 +100,7 @@ class FilterAgreement : public testing::ScratchFixture {
         ex::SqlFilter f;
         if (inStorage) f = b.toSql(tree);
         else f.residual = tree;
-        EXPECT_EQ(t.setFilter(f.where, f.params), 0) << f.where;
+        EXPECT_EQ(storage::setFilter(t, f.where, f.params), 0) << f.where;
         std::set<std::string> out;
         storage::Record r(t.decl());
         EXPECT_EQ(t.set(), 0);
@@ -145,14 +146,14 @@ TEST_F(FilterAgreement, StorageBindsEveryValueAndRefusesAMismatchedCount) {
     ASSERT_EQ(t.open(), 0);
     fill(t, 50);
     const std::string hostile = "x') OR 1=1; DROP TABLE d1; --";
-    ASSERT_EQ(t.setFilter("\"PAS:Name\" = ?", {hostile}), 0);
+    ASSERT_EQ(storage::setFilter(t, "\"PAS:Name\" = ?", {hostile}), 0);
     storage::Record r(t.decl());
     ASSERT_EQ(t.set(), 0);
     EXPECT_EQ(t.next(r), storage::kRecordNotAvailable);  // no account has that name
-    EXPECT_EQ(t.setFilter("\"PAS:Name\" = ? AND \"PAS:Wait\" = ?", {hostile}),
+    EXPECT_EQ(storage::setFilter(t, "\"PAS:Name\" = ? AND \"PAS:Wait\" = ?", {hostile}),
               storage::kInvalidFilter);
-    EXPECT_EQ(t.setFilter("\"PAS:Wait\" < 5", {int64_t{1}}), storage::kInvalidFilter);
-    ASSERT_EQ(t.setFilter("cv_upper(\"PAS:Category\") = ?", {std::string("ÄRGER")}), 0);
+    EXPECT_EQ(storage::setFilter(t, "\"PAS:Wait\" < 5", {int64_t{1}}), storage::kInvalidFilter);
+    ASSERT_EQ(storage::setFilter(t, "cv_upper(\"PAS:Category\") = ?", {std::string("ÄRGER")}), 0);
     ASSERT_EQ(t.set(), 0);
     int n = 0;
     while (t.next(r) == 0) {
