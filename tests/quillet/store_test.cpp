@@ -5,6 +5,7 @@
 #include "libs/quillet/query_store.h"
 #include "platform/storage/record.h"
 #include "platform/storage/table.h"
+#include "runtime/picture.h"
 #include "tests/quillet/quillet_fixture.h"
 
 namespace corvix::quillet::testing {
