@@ -37,14 +37,16 @@ const std::pair<long, const char*> kTexts[] = {
     {31, "ErrorLoadingQuery"},
     {32, "An error has prevented the Query Wizard from loading your query at this time."},
     {33, "Invalid Query"},
-    {34, "The query you have designed is invalid.|Please review your query and correct the "
-         "problem."},
+    {34,
+     "The query you have designed is invalid.|Please review your query and correct the "
+     "problem."},
     {35, "Overwrite Query"},
     {36, "Do you want to overwrite the query you are editing?"},
     {37, "Query No Longer Valid"},
-    {38, "This query is no longer valid because fields|and/or expressions were renamed or "
-         "deleted from|the database after you created the query.||You should go through the "
-         "query and make the|necessary corrections to fix this query."},
+    {38,
+     "This query is no longer valid because fields|and/or expressions were renamed or "
+     "deleted from|the database after you created the query.||You should go through the "
+     "query and make the|necessary corrections to fix this query."},
     {39, "Restricted Query"},
     {40, "Sorry, this is a restricted query and may not be modified."},
     {41, "Save Query"},
@@ -129,12 +131,14 @@ const std::pair<long, const char*> kTexts[] = {
     {218, "MS Sans Serif"},
     {219, "8"},
     {220, "Query No Longer Valid"},
-    {221, "This query is no longer valid because fields|and/or expressions were renamed or "
-          "deleted from|the database after you created the query.||You must edit the query and "
-          "fix the problems|before it can be used."},
+    {221,
+     "This query is no longer valid because fields|and/or expressions were renamed or "
+     "deleted from|the database after you created the query.||You must edit the query and "
+     "fix the problems|before it can be used."},
     {230, ""},
-    {231, "Enter a new description for the query or press OK to accept the existing "
-          "description."},
+    {231,
+     "Enter a new description for the query or press OK to accept the existing "
+     "description."},
     {232, "Enter a description for the new query."},
     {233, "Change Existing Query"},
     {234, "Delete Saved Query"},

@@ -82,8 +82,8 @@ int runList(const std::vector<std::string>& args) {
     while (readNext(m.pas, &rc))
         if (!sql.residual || binding.passes(*sql.residual, r))
             std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r->PAS_ID, r->Category.c_str(),
-                    r->Description.c_str(), r->Name.c_str(),
-                    shownPassword(r->Password, reveal).c_str(), r->URL.c_str());
+                        r->Description.c_str(), r->Name.c_str(),
+                        shownPassword(r->Password, reveal).c_str(), r->URL.c_str());
     return rc;
 }
 

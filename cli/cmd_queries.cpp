@@ -22,8 +22,8 @@ int loadAccountsQuery(long number, quillet::StoredQuery& q, bool withElements) {
     if (rc == storage::kRecordNotFound || (rc == 0 && !ofAccounts(q)))
         return failWith("Queries", "There is no saved query " + std::to_string(number) + ".");
     if (rc != 0)
-        return failWith("Query Restore Error",
-                        "Error Retrieving Query File: " + std::to_string(err.code) + " " + err.text);
+        return failWith("Query Restore Error", "Error Retrieving Query File: " +
+                                                   std::to_string(err.code) + " " + err.text);
     return kExitOk;
 }
 
@@ -43,8 +43,8 @@ int runQueriesList(const std::vector<std::string>& args) {
     std::vector<quillet::StoredQuery> queries;
     quillet::StoreError err;
     if (quillet::QueryStore::list(accounts::kAccountsQueryClass, queries, &err) != 0)
-        return failWith("Query Restore Error",
-                        "Error Retrieving Query File: " + std::to_string(err.code) + " " + err.text);
+        return failWith("Query Restore Error", "Error Retrieving Query File: " +
+                                                   std::to_string(err.code) + " " + err.text);
     for (const quillet::StoredQuery& q : queries)
         std::printf("%d\t%s%s\n", q.queryNo, q.description.c_str(),
                     q.invalid ? "\t(no longer valid)" : "");
@@ -101,7 +101,7 @@ CORVIX_CLI_COMMAND(kQueriesList, "queries list", "queries list",
                    "the accounts list's saved queries", runQueriesList);
 CORVIX_CLI_COMMAND(kQueriesShow, "queries show", "queries show N", "one saved query",
                    runQueriesShow);
-CORVIX_CLI_COMMAND(kQueriesDelete, "queries delete", "queries delete N",
-                   "removes a saved query", runQueriesDelete);
+CORVIX_CLI_COMMAND(kQueriesDelete, "queries delete", "queries delete N", "removes a saved query",
+                   runQueriesDelete);
 
 }  // namespace corvix::cli

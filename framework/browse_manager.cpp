@@ -15,6 +15,7 @@
 #include "framework/form.h"
 #include "framework/toolbar.h"
 #include "framework/window_manager.h"
+#include "platform/storage/errors.h"
 #include "runtime/picture.h"
 
 namespace corvix::framework {
@@ -179,7 +180,15 @@ void BrowseManager::applyFilter() {
     bool refused = false;
     if (!orders_.empty() && order_ >= 1) {
         for (const auto& [name, filter] : orders_[order_ - 1].filters) {
-            refused = refused || !filter.tree;
+            if (!filter.tree && !refused) {
+                // The message names the refusal as the storage's would.
+                refused = true;
+                storage::Error e;
+                e.code = storage::kInvalidFilter;
+                e.text = storage::errorText(e.code);
+                e.driverText = view_->binding().parse(filter.text).message();
+                storage::setLastError(e);
+            }
             trees.push_back(filter.tree);
         }
     }

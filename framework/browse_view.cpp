@@ -1,11 +1,10 @@
 #include "framework/browse_view.h"
 
-#include "platform/storage/table_filter.h"
-
 #include <QString>
 #include <algorithm>
 #include <charconv>
 
+#include "platform/storage/table_filter.h"
 #include "runtime/collate.h"
 
 namespace corvix::framework {

@@ -202,8 +202,9 @@ class Parser {
         if (take('-')) {
             Tree inner = unary();
             if (!inner) return nullptr;
-            auto n = make(Node::Kind::Negate, inner->type == Type::Real ? Type::Real : Type::Integer,
-                          charPosition(here));
+            auto n =
+                make(Node::Kind::Negate, inner->type == Type::Real ? Type::Real : Type::Integer,
+                     charPosition(here));
             if (inner->type == Type::Text) n->type = Type::Real;
             n->args = {inner};
             return n;
@@ -225,8 +226,8 @@ class Parser {
         double v = std::strtod(digits.c_str(), nullptr);
         // Integers beyond what a double holds exactly would compare differently in SQL.
         if (integral && (digits.size() > 15)) integral = false;
-        auto n = make(Node::Kind::Number, integral ? Type::Integer : Type::Real,
-                      charPosition(start));
+        auto n =
+            make(Node::Kind::Number, integral ? Type::Integer : Type::Real, charPosition(start));
         n->number = v;
         return n;
     }
@@ -292,8 +293,8 @@ class Parser {
         if (!isLetter(c)) {
             std::string shown(1, c);
             if (static_cast<unsigned char>(c) >= 0x80 || c < 0x20) shown = "this character";
-            return fail(here, "a value expected, not " + (shown.size() == 1 ? "'" + shown + "'"
-                                                                             : shown));
+            return fail(here,
+                        "a value expected, not " + (shown.size() == 1 ? "'" + shown + "'" : shown));
         }
         std::string_view word = peekWord();
         at_ += word.size();
@@ -412,7 +413,8 @@ double textNumber(std::string_view text) {
     while (i < text.size() && isDigit(text[i])) v = v * 10 + (text[i++] - '0');
     if (i < text.size() && text[i] == '.') {
         double scale = 0.1;
-        for (++i; i < text.size() && isDigit(text[i]); ++i, scale /= 10) v += (text[i] - '0') * scale;
+        for (++i; i < text.size() && isDigit(text[i]); ++i, scale /= 10)
+            v += (text[i] - '0') * scale;
     }
     return negative ? -v : v;
 }

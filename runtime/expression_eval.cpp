@@ -35,12 +35,24 @@ Value compare(Op op, const Value& a, const Value& b) {
     }
     bool r = false;
     switch (op) {
-        case Op::Eq: r = c == 0; break;
-        case Op::Ne: r = c != 0; break;
-        case Op::Lt: r = c < 0; break;
-        case Op::Gt: r = c > 0; break;
-        case Op::Le: r = c <= 0; break;
-        case Op::Ge: r = c >= 0; break;
+        case Op::Eq:
+            r = c == 0;
+            break;
+        case Op::Ne:
+            r = c != 0;
+            break;
+        case Op::Lt:
+            r = c < 0;
+            break;
+        case Op::Gt:
+            r = c > 0;
+            break;
+        case Op::Le:
+            r = c <= 0;
+            break;
+        case Op::Ge:
+            r = c >= 0;
+            break;
     }
     return Value::ofInteger(r ? 1 : 0);
 }

@@ -13,7 +13,7 @@ struct Piece {
     std::string sql;
     std::vector<SqlValue> params;
     Type type = Type::Integer;
-    bool clipped = true;  // a text value without trailing blanks
+    bool clipped = true;   // a text value without trailing blanks
     bool boolean = false;  // already 0 or 1
 };
 using Maybe = std::optional<Piece>;
@@ -64,7 +64,8 @@ class Translator {
                 Piece p;
                 p.sql = "?";
                 if (n.type == Type::Integer)
-                    p.params.emplace_back(std::in_place_type<int64_t>, static_cast<int64_t>(n.number));
+                    p.params.emplace_back(std::in_place_type<int64_t>,
+                                          static_cast<int64_t>(n.number));
                 else
                     p.params.emplace_back(std::in_place_type<double>, n.number);
                 p.type = n.type;
@@ -81,8 +82,8 @@ class Translator {
             }
             case K::Sub: {
                 int64_t start = 0, length = 0;
-                if (!integralConstant(*n.args[1], &start) || !integralConstant(*n.args[2], &length) ||
-                    start < 1 || length < 0)
+                if (!integralConstant(*n.args[1], &start) ||
+                    !integralConstant(*n.args[2], &length) || start < 1 || length < 0)
                     return std::nullopt;
                 Maybe t = text(*n.args[0]);
                 if (!t) return std::nullopt;

@@ -28,10 +28,10 @@ double millis(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-const char* const kCategories[] = {"Banking", "Email", "Games", "Shops", "Web", "Work", "Travel",
-                                   "Forums"};
-const char* const kSyllables[] = {"ab", "ka", "lo", "mi", "ne", "or", "pu", "ri", "sa", "te",
-                                  "ul", "ve", "xo", "yu", "zi", "äm"};
+const char* const kCategories[] = {"Banking", "Email", "Games",  "Shops",
+                                   "Web",     "Work",  "Travel", "Forums"};
+const char* const kSyllables[] = {"ab", "ka", "lo", "mi", "ne", "or", "pu", "ri",
+                                  "sa", "te", "ul", "ve", "xo", "yu", "zi", "äm"};
 
 std::string word(std::mt19937& rng, int syllables) {
     std::string w;
@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
         std::printf("%-22s %-9s %9.1f ms %9.1f ms %6zu\n", "", "per row", row.first, row.down,
                     row.rows);
         std::printf("%-22s %-9s %11.1fx %11.1fx %s\n\n", "", "ratio", row.first / sql.first,
-                    row.down / sql.down, c.fullScan ? "(full scan: target 5x)" : "(target first page < 100 ms)");
+                    row.down / sql.down,
+                    c.fullScan ? "(full scan: target 5x)" : "(target first page < 100 ms)");
     }
     std::filesystem::current_path(folder.parent_path());
     std::filesystem::remove_all(folder);

@@ -16,19 +16,27 @@ struct Slot {
 
 std::map<long, Slot> makeSlots() {
     std::map<long, Slot> s;
-    static const char* const operations[] = {
-        "Is Equal To", "Is NOT Equal To", "Is Greater Than", "Is Less Than",
-        "Is Greater Than or Equal To", "Is Less Than or Equal To", "Begins With", "Contains",
-        "Does NOT Begin With", "Does NOT Contain", "Is Checked", "Is NOT Checked"};
+    static const char* const operations[] = {"Is Equal To",
+                                             "Is NOT Equal To",
+                                             "Is Greater Than",
+                                             "Is Less Than",
+                                             "Is Greater Than or Equal To",
+                                             "Is Less Than or Equal To",
+                                             "Begins With",
+                                             "Contains",
+                                             "Does NOT Begin With",
+                                             "Does NOT Contain",
+                                             "Is Checked",
+                                             "Is NOT Checked"};
     for (long id = 1; id <= 12; ++id) s[id] = {30, operations[id - 1]};
     const std::pair<long, size_t> widths[] = {
-        {31, 40},  {32, 150}, {33, 40},  {34, 200}, {35, 40},  {36, 70},  {37, 40},  {38, 350},
-        {39, 40},  {40, 150}, {41, 40},  {42, 70},  {100, 60}, {200, 60}, {230, 0},  {151, 26},
-        {152, 26}, {153, 26}, {154, 30}, {155, 70}, {156, 70}, {157, 50}, {158, 30}, {159, 40},
-        {160, 30}, {161, 110}, {162, 110}, {163, 60}, {164, 30}, {165, 30}, {166, 50}, {167, 40},
-        {168, 70}, {169, 30}, {170, 120}, {171, 30}, {201, 40}, {202, 60}, {218, 0}, {219, 0},
-        {220, 40}, {221, 250}, {231, 120}, {232, 120}, {233, 40}, {234, 40}, {235, 40},
-        {236, 30}, {243, 0}, {244, 0}, {300, 70}, {301, 70}, {302, 60}, {303, 60}};
+        {31, 40},  {32, 150},  {33, 40},   {34, 200},  {35, 40},  {36, 70},  {37, 40},  {38, 350},
+        {39, 40},  {40, 150},  {41, 40},   {42, 70},   {100, 60}, {200, 60}, {230, 0},  {151, 26},
+        {152, 26}, {153, 26},  {154, 30},  {155, 70},  {156, 70}, {157, 50}, {158, 30}, {159, 40},
+        {160, 30}, {161, 110}, {162, 110}, {163, 60},  {164, 30}, {165, 30}, {166, 50}, {167, 40},
+        {168, 70}, {169, 30},  {170, 120}, {171, 30},  {201, 40}, {202, 60}, {218, 0},  {219, 0},
+        {220, 40}, {221, 250}, {231, 120}, {232, 120}, {233, 40}, {234, 40}, {235, 40}, {236, 30},
+        {243, 0},  {244, 0},   {300, 70},  {301, 70},  {302, 60}, {303, 60}};
     for (const auto& [id, width] : widths) s[id] = {width, {}};
     // Fonts: face names (odd ids) and sizes (even ids, numbers).
     for (long id = 71; id <= 80; ++id) s[id] = {id % 2 ? 60u : 0u, {}};

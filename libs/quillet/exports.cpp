@@ -21,10 +21,11 @@ void QX_FILLQWQUEUE(QueriesQueue& queries, const std::string& className,
     std::vector<StoredQuery> stored;
     StoreError err;
     if (QueryStore::list(className, stored, &err) != 0)
-        tell("Query Restore Error", "Error Retrieving Query File: " + std::to_string(err.code) +
-                                        " " + err.text);
+        tell("Query Restore Error",
+             "Error Retrieving Query File: " + std::to_string(err.code) + " " + err.text);
     for (const StoredQuery& q : stored)
-        queries.push_back({q.description, q.queryNo, "3" + runtime::expr::upperText(q.description)});
+        queries.push_back(
+            {q.description, q.queryNo, "3" + runtime::expr::upperText(q.description)});
     queries.insert(queries.begin(), {runtime::rightTrim(displayText(302)), 0, "1"});
     if (withCustom && *withCustom)
         queries.insert(queries.begin() + 1, {runtime::rightTrim(displayText(303)), 0, "2"});
@@ -39,8 +40,8 @@ void QX_GETQUERY(long queryNo, std::string& queryString) {
     if (rc == 0)
         queryString = q.queryString;
     else if (rc != storage::kRecordNotFound)
-        tell("Query Restore Error", "Error Retrieving Query File: " + std::to_string(err.code) +
-                                        " " + err.text);
+        tell("Query Restore Error",
+             "Error Retrieving Query File: " + std::to_string(err.code) + " " + err.text);
 }
 
 void QX_SETQWFILEPATHS(std::optional<uint8_t> mode, std::string* path, std::string* fileName) {

@@ -98,26 +98,31 @@ void QX_INITFIELDSQUEUE(FieldsQueue& fields, const std::string& className) {
         return runtime::expr::upperText(fields[a].QWFLDDESC) <
                runtime::expr::upperText(fields[b].QWFLDDESC);
     });
-    for (size_t i = 0; i < order.size(); ++i) fields[order[i]].QWFLDQPOINTER = static_cast<int>(i + 1);
+    for (size_t i = 0; i < order.size(); ++i)
+        fields[order[i]].QWFLDQPOINTER = static_cast<int>(i + 1);
 
     std::vector<StoredField> stored;
     StoreError err;
     if (QueryStore::fields(className, stored, &err) != 0) {
         tell("Field List Update Error", err.text);
-        std::stable_sort(fields.begin(), fields.end(), [](const FieldEntry& a, const FieldEntry& b) {
-            return a.QWFLDQPOINTER < b.QWFLDQPOINTER;
-        });
+        std::stable_sort(fields.begin(), fields.end(),
+                         [](const FieldEntry& a, const FieldEntry& b) {
+                             return a.QWFLDQPOINTER < b.QWFLDQPOINTER;
+                         });
         return;
     }
     std::map<std::pair<int, std::string>, int> known;
-    for (const StoredField& f : stored) known[{f.fieldType == 1 ? 1 : 0, f.fieldName}] = f.fieldPointer;
+    for (const StoredField& f : stored)
+        known[{f.fieldType == 1 ? 1 : 0, f.fieldName}] = f.fieldPointer;
     bool changes = false;
     std::set<int> used;
     for (FieldEntry& e : fields) {
         auto it = known.find({e.QWFLDFIELDTYPE == 1 ? 1 : 0, storedName(e)});
         e.QWFLDFIELDPOINTER = it == known.end() ? -1 : it->second;
-        if (e.QWFLDFIELDPOINTER == -1) changes = true;
-        else used.insert(e.QWFLDFIELDPOINTER);
+        if (e.QWFLDFIELDPOINTER == -1)
+            changes = true;
+        else
+            used.insert(e.QWFLDFIELDPOINTER);
     }
     std::vector<int> removed;
     for (const StoredField& f : stored)

@@ -20,7 +20,9 @@ class QtMessages : public MessageSink {
                                                   QMessageBox::Critical};
         box.setIcon(icons[static_cast<int>(icon)]);
         const std::pair<unsigned, QMessageBox::StandardButton> map[] = {
-            {kOk, QMessageBox::Ok}, {kYes, QMessageBox::Yes}, {kNo, QMessageBox::No},
+            {kOk, QMessageBox::Ok},
+            {kYes, QMessageBox::Yes},
+            {kNo, QMessageBox::No},
             {kCancel, QMessageBox::Cancel}};
         QMessageBox::StandardButtons shown;
         for (const auto& [bit, b] : map) {
@@ -50,8 +52,8 @@ MessageSink* setMessageSink(MessageSink* sink) {
     return previous;
 }
 
-unsigned ask(const std::string& title, const std::string& text, MessageIcon icon,
-             unsigned buttons, unsigned defaultButton) {
+unsigned ask(const std::string& title, const std::string& text, MessageIcon icon, unsigned buttons,
+             unsigned defaultButton) {
     return current()->ask(title, text, icon, buttons, defaultButton);
 }
 

@@ -19,8 +19,8 @@ class MessageSink {
 
 // nullptr restores the Qt message boxes; returns the previous sink.
 MessageSink* setMessageSink(MessageSink* sink);
-unsigned ask(const std::string& title, const std::string& text, MessageIcon icon,
-             unsigned buttons, unsigned defaultButton);
+unsigned ask(const std::string& title, const std::string& text, MessageIcon icon, unsigned buttons,
+             unsigned defaultButton);
 void tell(const std::string& title, const std::string& text,
           MessageIcon icon = MessageIcon::Exclamation);
 

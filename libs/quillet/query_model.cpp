@@ -14,17 +14,28 @@ std::string clip(const std::string& s) {
 
 const char* operatorOf(int opcode) {
     switch (opcode) {
-        case kEqual: return "=";
-        case kNotEqual: return "<>";
-        case kGreater: return ">";
-        case kLess: return "<";
-        case kGreaterOrEqual: return "=>";
-        case kLessOrEqual: return "<=";
-        case kBeginsWith: return "=";
-        case kNotBeginsWith: return "<>";
-        case kChecked: return "<>";
-        case kNotChecked: return "=";
-        default: return "";
+        case kEqual:
+            return "=";
+        case kNotEqual:
+            return "<>";
+        case kGreater:
+            return ">";
+        case kLess:
+            return "<";
+        case kGreaterOrEqual:
+            return "=>";
+        case kLessOrEqual:
+            return "<=";
+        case kBeginsWith:
+            return "=";
+        case kNotBeginsWith:
+            return "<>";
+        case kChecked:
+            return "<>";
+        case kNotChecked:
+            return "=";
+        default:
+            return "";
     }
 }
 

@@ -31,9 +31,9 @@ struct Element {
     std::string conjunction;  // "AND", "OR" or blank: joins this element to the next
     std::string fieldName;
     int opcode = kEqual;
-    std::string value;  // the constant, the expression or the other field's name (80)
-    int dataType = 1;   // 1 text, 2 number
-    int matchType = 0;  // case-sensitive (text) or absolute values (numbers)
+    std::string value;       // the constant, the expression or the other field's name (80)
+    int dataType = 1;        // 1 text, 2 number
+    int matchType = 0;       // case-sensitive (text) or absolute values (numbers)
     int fldQPointer = 0;     // the field's place in the fields queue; -1 when removed
     int cmpFldQPointer = 0;  // the other field's place; 0 when the value is no field
     int expression = 0;      // 1 when the value is an expression

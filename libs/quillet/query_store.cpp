@@ -54,11 +54,12 @@ TableDecl makeQueries() {
     d.label = "QXQW_Queries";
     d.prefix = "QXQW_QR";
     d.owner = kOwner;
-    d.fields = {num("QXQW_QR:QUERYNO", FieldType::Long),  str("QXQW_QR:CLASSNAME", 30),
+    d.fields = {num("QXQW_QR:QUERYNO", FieldType::Long), str("QXQW_QR:CLASSNAME", 30),
                 str("QXQW_QR:DESCRIPTION", 60),          num("QXQW_QR:MANUAL", FieldType::Byte),
                 num("QXQW_QR:INVALID", FieldType::Byte), str("QXQW_QR:QUERYSTRING", 1024)};
-    d.keys = {KeyDecl{"QXQW_QR:BYQUERYNO", "", {qr::QUERYNO}, storage::kKeyUnique | storage::kKeyNoCase},
-              KeyDecl{"QXQW_QR:BYCLASSNAME", "", {qr::CLASSNAME, qr::DESCRIPTION}, storage::kKeyNoCase}};
+    d.keys = {
+        KeyDecl{"QXQW_QR:BYQUERYNO", "", {qr::QUERYNO}, storage::kKeyUnique | storage::kKeyNoCase},
+        KeyDecl{"QXQW_QR:BYCLASSNAME", "", {qr::CLASSNAME, qr::DESCRIPTION}, storage::kKeyNoCase}};
     return d;
 }
 
@@ -67,10 +68,14 @@ TableDecl makeElements() {
     d.label = "QXQW_Elements";
     d.prefix = "QXQW_EL";
     d.owner = kOwner;
-    d.fields = {num("QXQW_EL:QUERYNO", FieldType::Long),    num("QXQW_EL:FIELDPOINTER", FieldType::Long),
-                num("QXQW_EL:CMPPOINTER", FieldType::Long), str("QXQW_EL:CONJUNCTION", 3),
-                str("QXQW_EL:VALUE", 80),                   num("QXQW_EL:MATCHTYPE", FieldType::Byte),
-                num("QXQW_EL:OPCODE", FieldType::Byte),     num("QXQW_EL:EXPRESSION", FieldType::Byte)};
+    d.fields = {num("QXQW_EL:QUERYNO", FieldType::Long),
+                num("QXQW_EL:FIELDPOINTER", FieldType::Long),
+                num("QXQW_EL:CMPPOINTER", FieldType::Long),
+                str("QXQW_EL:CONJUNCTION", 3),
+                str("QXQW_EL:VALUE", 80),
+                num("QXQW_EL:MATCHTYPE", FieldType::Byte),
+                num("QXQW_EL:OPCODE", FieldType::Byte),
+                num("QXQW_EL:EXPRESSION", FieldType::Byte)};
     d.keys = {KeyDecl{"QXQW_EL:BYQUERYNO", "", {el::QUERYNO}, storage::kKeyNoCase}};
     return d;
 }
@@ -82,7 +87,9 @@ TableDecl makeFields() {
     d.owner = kOwner;
     d.fields = {str("QXQW_FD:CLASSNAME", 30), num("QXQW_FD:FIELDTYPE", FieldType::Byte),
                 str("QXQW_FD:FIELDNAME", 80), num("QXQW_FD:FIELDPOINTER", FieldType::Short)};
-    d.keys = {KeyDecl{"QXQW_FD:BYCLASSNAME", "", {fd::CLASSNAME, fd::FIELDTYPE, fd::FIELDNAME},
+    d.keys = {KeyDecl{"QXQW_FD:BYCLASSNAME",
+                      "",
+                      {fd::CLASSNAME, fd::FIELDTYPE, fd::FIELDNAME},
                       storage::kKeyNoCase}};
     return d;
 }
@@ -116,9 +123,10 @@ int failWith(StoreError* e, int code) {
     if (e) {
         e->code = code;
         const storage::Error& last = storage::lastError();
-        e->text = last.code == code && last.code == storage::kDriverError && !last.driverText.empty()
-                      ? last.driverText
-                      : storage::errorText(code);
+        e->text =
+            last.code == code && last.code == storage::kDriverError && !last.driverText.empty()
+                ? last.driverText
+                : storage::errorText(code);
     }
     return code;
 }
@@ -140,10 +148,14 @@ TableDecl makeOldElements() {
     d.label = "OLDFILE";
     d.prefix = "OLDFILE";
     d.owner = kOwner;
-    d.fields = {num("OLDFILE:QUERYNO", FieldType::Long),    num("OLDFILE:FIELDPOINTER", FieldType::Long),
-                num("OLDFILE:CMPPOINTER", FieldType::Long), str("OLDFILE:CONJUNCTION", 3),
-                str("OLDFILE:VALUE", 80),                   num("OLDFILE:MATCHTYPE", FieldType::Byte),
-                str("OLDFILE:OPERATOR", 40),                num("OLDFILE:EXPRESSION", FieldType::Byte)};
+    d.fields = {num("OLDFILE:QUERYNO", FieldType::Long),
+                num("OLDFILE:FIELDPOINTER", FieldType::Long),
+                num("OLDFILE:CMPPOINTER", FieldType::Long),
+                str("OLDFILE:CONJUNCTION", 3),
+                str("OLDFILE:VALUE", 80),
+                num("OLDFILE:MATCHTYPE", FieldType::Byte),
+                str("OLDFILE:OPERATOR", 40),
+                num("OLDFILE:EXPRESSION", FieldType::Byte)};
     d.keys = {KeyDecl{"OLDFILE:BYQUERYNO", "", {old::QUERYNO}, storage::kKeyNoCase}};
     return d;
 }
@@ -301,10 +313,18 @@ StorePaths storePaths() {
 }
 
 int opcodeOfOperatorText(const std::string& text) {
-    static const char* const names[] = {
-        "Is Equal To", "Is NOT Equal To", "Is Greater Than", "Is Less Than",
-        "Is Greater Than or Equal To", "Is Less Than or Equal To", "Begins With", "Contains",
-        "Does NOT Begin With", "Does NOT Contain", "Is Checked", "Is NOT Checked"};
+    static const char* const names[] = {"Is Equal To",
+                                        "Is NOT Equal To",
+                                        "Is Greater Than",
+                                        "Is Less Than",
+                                        "Is Greater Than or Equal To",
+                                        "Is Less Than or Equal To",
+                                        "Begins With",
+                                        "Contains",
+                                        "Does NOT Begin With",
+                                        "Does NOT Contain",
+                                        "Is Checked",
+                                        "Is NOT Checked"};
     const std::string clipped = runtime::rightTrim(text);
     for (int i = 0; i < 12; ++i)
         if (clipped == names[i]) return i + 1;
@@ -397,8 +417,7 @@ int QueryStore::remove(int32_t queryNo, StoreError* e) {
 
 // ---- fields ----
 
-int QueryStore::fields(const std::string& className, std::vector<StoredField>& out,
-                       StoreError* e) {
+int QueryStore::fields(const std::string& className, std::vector<StoredField>& out, StoreError* e) {
     out.clear();
     Open o;
     if (int rc = o.open(e, false, true)) return rc;

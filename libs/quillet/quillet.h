@@ -14,17 +14,17 @@ namespace corvix::quillet {
 
 // One queryable field of the host's list.
 struct FieldEntry {
-    std::string QWFLDDESC;            // description shown to the user (40)
-    int QWFLDQPOINTER = 0;            // place in the order of the upper-cased descriptions
-    int QWFLDFIELDPOINTER = -1;       // stable field number in the class; -1 unassigned
-    int QWFLDFIELDTYPE = 0;           // 1: the store knows the field by its description
-    std::string QWFLDNAME;            // "PAS:Category" (60)
-    std::string QWFLDPICTURE;         // "@s30", "@d17", "@n_3b" (20)
-    int QWFLDLENGTH = 0;              // length of the value entry
-    int QWFLDDATATYPE = 1;            // 1 text, 2 number (dates and times too)
-    int QWFLDCONTROL = 1;             // 1 entry, 2 check box, 3 drop-down
-    std::string QWFLDLOOKUP;          // expression giving a looked-up value; blank: none
-    std::string QWFLDOPTIONS;         // the check box's caption, the drop-down's choices
+    std::string QWFLDDESC;       // description shown to the user (40)
+    int QWFLDQPOINTER = 0;       // place in the order of the upper-cased descriptions
+    int QWFLDFIELDPOINTER = -1;  // stable field number in the class; -1 unassigned
+    int QWFLDFIELDTYPE = 0;      // 1: the store knows the field by its description
+    std::string QWFLDNAME;       // "PAS:Category" (60)
+    std::string QWFLDPICTURE;    // "@s30", "@d17", "@n_3b" (20)
+    int QWFLDLENGTH = 0;         // length of the value entry
+    int QWFLDDATATYPE = 1;       // 1 text, 2 number (dates and times too)
+    int QWFLDCONTROL = 1;        // 1 entry, 2 check box, 3 drop-down
+    std::string QWFLDLOOKUP;     // expression giving a looked-up value; blank: none
+    std::string QWFLDOPTIONS;    // the check box's caption, the drop-down's choices
 };
 using FieldsQueue = std::vector<FieldEntry>;
 

@@ -30,8 +30,7 @@ void restoreError(const StoreError& err) {
 
 // Hands text back: into the filter, or joined to it. Returns false when the join does
 // not fit (the host's filter is left as it was).
-bool apply(Run& run, const std::string& text, std::string description, int32_t response,
-           Join how) {
+bool apply(Run& run, const std::string& text, std::string description, int32_t response, Join how) {
     if (how != Join::None) {
         if (!joinFilter(run.filter, text, how, run.filterSize)) {
             tell("Query String Too Small",
@@ -53,8 +52,8 @@ bool apply(Run& run, const std::string& text, std::string description, int32_t r
 // Save Query?, Overwrite Query?, the description form and the save itself. Returns
 // false to stay in the wizard; *saved becomes the query number (-1 when unsaved).
 bool save(Run& run, WizardSession& session, const std::string& text, bool manual, int32_t* saved) {
-    const unsigned answer = ask(displayText(41), displayMessage(42), MessageIcon::Question,
-                                kYes | kNo | kCancel, kYes);
+    const unsigned answer =
+        ask(displayText(41), displayMessage(42), MessageIcon::Question, kYes | kNo | kCancel, kYes);
     if (answer == kCancel) return false;
     CurrentQuery& current = currentQuery();
     if (answer == kNo) {
@@ -153,7 +152,8 @@ void QX_QWIZARD(FieldsQueue& fields, const std::string& className, std::string& 
         ListChoice choice = runSavedQueries(run.className, joinable);
         StoredQuery q;
         StoreError err;
-        const bool needsQuery = choice.action != ListAction::Close && choice.action != ListAction::New;
+        const bool needsQuery =
+            choice.action != ListAction::Close && choice.action != ListAction::New;
         if (needsQuery && QueryStore::load(choice.queryNo, q, false, &err) != 0) {
             restoreError(err);
             continue;
@@ -168,7 +168,7 @@ void QX_QWIZARD(FieldsQueue& fields, const std::string& className, std::string& 
                     tell(displayText(220), displayMessage(221));
                     continue;
                 }
-                const Join how = choice.action == ListAction::Select ? Join::None
+                const Join how = choice.action == ListAction::Select    ? Join::None
                                  : choice.action == ListAction::AndJoin ? Join::And
                                                                         : Join::Or;
                 if (!apply(run, q.queryString, q.description, q.queryNo, how)) continue;

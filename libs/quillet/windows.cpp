@@ -68,8 +68,10 @@ std::string evaluateLookup(const std::string& expression) {
     if (lookupEvaluator()) return lookupEvaluator()(expression);
     runtime::expr::ParseResult r = runtime::expr::parse(expression, {});
     if (!r.ok()) return {};
-    runtime::expr::Value v = runtime::expr::evaluate(*r.tree, [](int) { return runtime::expr::Value{}; });
-    return v.isText() ? runtime::expr::clipText(v.text) : runtime::expr::numberText(v.number, v.type);
+    runtime::expr::Value v =
+        runtime::expr::evaluate(*r.tree, [](int) { return runtime::expr::Value{}; });
+    return v.isText() ? runtime::expr::clipText(v.text)
+                      : runtime::expr::numberText(v.number, v.type);
 }
 
 // ---- saved-queries list ----
@@ -207,17 +209,20 @@ Join runCombineQueries() {
                       {"&Do Not Join to Previous Query", "&AND Join to Previous Query",
                        "&OR Join to Previous Query"},
                       "CombineQueries")) {
-        case 2: return Join::And;
-        case 3: return Join::Or;
-        default: return Join::None;
+        case 2:
+            return Join::And;
+        case 3:
+            return Join::Or;
+        default:
+            return Join::None;
     }
 }
 
 uint8_t QX_QWPREACTION() {
-    return static_cast<uint8_t>(runChoice("Please Select a Query Option",
-                                          {"&Select a Previously Saved Query", "&Create a New Query",
-                                           "&Do Not Apply a Query"},
-                                          "QueryOption"));
+    return static_cast<uint8_t>(runChoice(
+        "Please Select a Query Option",
+        {"&Select a Previously Saved Query", "&Create a New Query", "&Do Not Apply a Query"},
+        "QueryOption"));
 }
 
 }  // namespace corvix::quillet

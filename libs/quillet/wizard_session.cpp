@@ -42,7 +42,8 @@ void WizardSession::load(const StoredQuery& query) {
             e.cmpFldQPointer = other ? other->QWFLDQPOINTER : -1;
             if (other) e.value = other->QWFLDNAME;
         }
-        if (f && f->QWFLDCONTROL == 2) e.opcode = runtime::rightTrim(s.value) == "1" ? kChecked : kNotChecked;
+        if (f && f->QWFLDCONTROL == 2)
+            e.opcode = runtime::rightTrim(s.value) == "1" ? kChecked : kNotChecked;
         e.desc = elementText(e, fields_);
         elements_.push_back(std::move(e));
     }
@@ -167,16 +168,18 @@ void WizardSession::deleteElement(int index) {
 }
 
 std::string WizardSession::check(const std::string& text) const {
-    runtime::expr::ParseResult r = runtime::expr::parse(text, [this](std::string_view name)
-                                                            -> std::optional<runtime::expr::FieldInfo> {
-        for (const FieldEntry& f : fields_) {
-            if (runtime::expr::upperText(runtime::rightTrim(f.QWFLDNAME)) != runtime::expr::upperText(name))
-                continue;
-            return runtime::expr::FieldInfo{
-                f.QWFLDQPOINTER, f.QWFLDDATATYPE == 2 ? runtime::expr::Type::Real : runtime::expr::Type::Text};
-        }
-        return std::nullopt;
-    });
+    runtime::expr::ParseResult r = runtime::expr::parse(
+        text, [this](std::string_view name) -> std::optional<runtime::expr::FieldInfo> {
+            for (const FieldEntry& f : fields_) {
+                if (runtime::expr::upperText(runtime::rightTrim(f.QWFLDNAME)) !=
+                    runtime::expr::upperText(name))
+                    continue;
+                return runtime::expr::FieldInfo{f.QWFLDQPOINTER, f.QWFLDDATATYPE == 2
+                                                                     ? runtime::expr::Type::Real
+                                                                     : runtime::expr::Type::Text};
+            }
+            return std::nullopt;
+        });
     return r.ok() ? std::string() : r.message();
 }
 

@@ -51,7 +51,8 @@ class Heading : public QWidget {
         f.setBold(true);
         p.setFont(f);
         p.setPen(Qt::white);
-        const QString shown = h.empty() || h == "1" || h == "2" ? text(171) : QString::fromStdString(h);
+        const QString shown =
+            h.empty() || h == "1" || h == "2" ? text(171) : QString::fromStdString(h);
         p.drawText(rect().adjusted(14, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, shown);
     }
 };
@@ -115,7 +116,9 @@ class WizardWindow : public QDialog {
         if (page == kListPage) fillList();
     }
 
-    void setManualText(const std::string& t) { manualText_->setPlainText(QString::fromStdString(t)); }
+    void setManualText(const std::string& t) {
+        manualText_->setPlainText(QString::fromStdString(t));
+    }
     WizardResult result;
 
   private:
@@ -155,7 +158,9 @@ class WizardWindow : public QDialog {
         for (int k = kConstant; k <= kExpression; ++k) {
             const long id = k == kConstant ? 151 : k == kAnotherField ? 153 : 152;
             auto* r = new QRadioButton(text(id), inner);
-            r->setObjectName(k == kConstant ? "constant" : k == kAnotherField ? "field" : "expression");
+            r->setObjectName(k == kConstant       ? "constant"
+                             : k == kAnotherField ? "field"
+                                                  : "expression");
             kinds_->addButton(r, k);
             kindRow->addWidget(r);
         }
@@ -258,7 +263,8 @@ class WizardWindow : public QDialog {
         fields_->clear();
         int select = 0;
         for (const FieldEntry& f : session_.fields()) {
-            auto* item = new QListWidgetItem(QString::fromStdString(runtime::rightTrim(f.QWFLDDESC)));
+            auto* item =
+                new QListWidgetItem(QString::fromStdString(runtime::rightTrim(f.QWFLDDESC)));
             item->setData(Qt::UserRole, f.QWFLDQPOINTER);
             fields_->addItem(item);
             if (f.QWFLDQPOINTER == session_.editing().fldQPointer) select = fields_->count() - 1;
@@ -277,9 +283,9 @@ class WizardWindow : public QDialog {
         const bool text = e.dataType == 1;
         option_->setText(QString::fromStdString(displayCaption(text ? 162 : 161)));
         option_->setChecked(e.matchType != 0);
-        value_->setText(QString::fromStdString(
-            session_.valueKind == kConstant && f ? displayValue(e.value, session_.valuePicture())
-                                                 : e.value));
+        value_->setText(QString::fromStdString(session_.valueKind == kConstant && f
+                                                   ? displayValue(e.value, session_.valuePicture())
+                                                   : e.value));
         otherField_->clear();
         for (const FieldEntry& other : session_.fields())
             otherField_->addItem(QString::fromStdString(runtime::rightTrim(other.QWFLDDESC)),
@@ -287,7 +293,8 @@ class WizardWindow : public QDialog {
         otherField_->setCurrentIndex(std::max(0, otherField_->findData(e.cmpFldQPointer)));
         choices_->clear();
         if (f) {
-            for (const QString& c : QString::fromStdString(f->QWFLDOPTIONS).split('|', Qt::SkipEmptyParts))
+            for (const QString& c :
+                 QString::fromStdString(f->QWFLDOPTIONS).split('|', Qt::SkipEmptyParts))
                 choices_->addItem(c.trimmed());
             check_->setText(QString::fromStdString(f->QWFLDOPTIONS));
         }
@@ -306,10 +313,14 @@ class WizardWindow : public QDialog {
         value_->setVisible(!box && kind != kAnotherField && !(kind == kConstant && dropDown));
         choices_->setVisible(!box && kind == kConstant && dropDown);
         otherField_->setVisible(!box && kind == kAnotherField);
-        lookup_->setVisible(!box && kind == kConstant && f && !runtime::rightTrim(f->QWFLDLOOKUP).empty());
-        value_->setMaxLength(kind == kExpression ? 80 : std::max(1, runtime::pictureTextWidth(session_.valuePicture()) > 0
-                                                                       ? runtime::pictureTextWidth(session_.valuePicture())
-                                                                       : 80));
+        lookup_->setVisible(!box && kind == kConstant && f &&
+                            !runtime::rightTrim(f->QWFLDLOOKUP).empty());
+        value_->setMaxLength(
+            kind == kExpression
+                ? 80
+                : std::max(1, runtime::pictureTextWidth(session_.valuePicture()) > 0
+                                  ? runtime::pictureTextWidth(session_.valuePicture())
+                                  : 80));
     }
     void lookup() {
         // The lookup is an expression; its non-blank value becomes the value.
@@ -343,12 +354,15 @@ class WizardWindow : public QDialog {
             return;
         }
         e.cmpFldQPointer = 0;
-        std::string typed = (choices_->isVisible() ? choices_->currentText() : value_->text()).toStdString();
-        if (session_.valueKind == kConstant && e.dataType == 2 && !runtime::rightTrim(typed).empty()) {
+        std::string typed =
+            (choices_->isVisible() ? choices_->currentText() : value_->text()).toStdString();
+        if (session_.valueKind == kConstant && e.dataType == 2 &&
+            !runtime::rightTrim(typed).empty()) {
             // Numbers, dates and times are kept as their plain stored value.
             std::optional<double> v = runtime::deformatPicture(typed, session_.valuePicture());
             if (!v) {
-                tell(text(33).toStdString(), "The value does not fit the picture " + session_.valuePicture() + ".");
+                tell(text(33).toStdString(),
+                     "The value does not fit the picture " + session_.valuePicture() + ".");
                 throw std::invalid_argument("value");
             }
             typed = runtime::expr::numberText(*v, runtime::expr::Type::Real);
@@ -383,8 +397,10 @@ class WizardWindow : public QDialog {
         }
     }
     void goBack() {
-        if (page_ == kValuePage && session_.isCheckBox()) show(kFieldPage);
-        else if (page_ > kFieldPage && page_ <= kValuePage) show(page_ - 1);
+        if (page_ == kValuePage && session_.isCheckBox())
+            show(kFieldPage);
+        else if (page_ > kFieldPage && page_ <= kValuePage)
+            show(page_ - 1);
     }
     void finish() {
         const bool manual = page_ == kManualPage;

@@ -21,8 +21,8 @@ void upperFunction(sqlite3_context* context, int, sqlite3_value** args) {
 }  // namespace
 
 void registerFilterFunctions(sqlite3* db) {
-    sqlite3_create_function(db, "cv_upper", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                            nullptr, upperFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "cv_upper", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            upperFunction, nullptr, nullptr);
 }
 
 }  // namespace corvix::storage::detail

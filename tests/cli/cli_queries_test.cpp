@@ -49,8 +49,7 @@ TEST_F(CliFilters, ListWhereFiltersWithTheLanguageAndRefusesBadText) {
     // Typed SQL is a syntax error or a plain string, and the vault stays whole.
     CliResult r = cli.run({"list", "--where", "PAS:Name = 'x'); DROP TABLE d1; --"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("unexpected text after the expression at position 15"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("unexpected text after the expression at position 15"), std::string::npos)
         << r.err;
     EXPECT_EQ(ids("PAS:Name = 'x''); DROP TABLE d1; --'"), "");
     r = cli.run({"list", "--where", "PAS:Nmae = 'x'"});
@@ -65,7 +64,12 @@ TEST_F(CliFilters, SavedQueriesOfTheAccountsAreListedShownUsedAndDeleted) {
         const auto previous = std::filesystem::current_path();
         std::filesystem::current_path(cli.dir());
         quillet::StoreError err;
-        quillet::StoredQuery web{0, "PASSWORDS", "Web", 0, 0, "UPPER(PAS:Category) = 'WEB'",
+        quillet::StoredQuery web{0,
+                                 "PASSWORDS",
+                                 "Web",
+                                 0,
+                                 0,
+                                 "UPPER(PAS:Category) = 'WEB'",
                                  {{2, 0, "", "web", 0, 1, 0}}};
         quillet::StoredQuery other{0, "CATEGORIES", "theirs", 1, 0, "1", {}};
         quillet::StoredQuery broken{0, "PASSWORDS", "broken", 0, 1, "PAS:Wait = 1", {}};

@@ -17,10 +17,19 @@ namespace {
 namespace pas = vault::pas;
 namespace ex = runtime::expr;
 
-const char* const kWords[] = {"",      " ",     "web",   "WEB",   "Web ",  "ärger", "ÄRGER",
-                              "straße", "STRASSE", "ς",   "Σίσυφος", "ı",   "I",     "O'Brien",
-                              "a  b",  " lead", "x",     "ab",    "Ab",    "10",    "9",
-                              "3.5",   "-2",    "日本語", "🙂ok",  "abc'); DROP TABLE x; --"};
+const char* const kWords[] = {"",        " ",
+                              "web",     "WEB",
+                              "Web ",    "ärger",
+                              "ÄRGER",   "straße",
+                              "STRASSE", "ς",
+                              "Σίσυφος", "ı",
+                              "I",       "O'Brien",
+                              "a  b",    " lead",
+                              "x",       "ab",
+                              "Ab",      "10",
+                              "9",       "3.5",
+                              "-2",      "日本語",
+                              "🙂ok",  "abc'); DROP TABLE x; --"};
 
 class FilterAgreement : public testing::ScratchFixture {
   protected:
@@ -40,38 +49,54 @@ class FilterAgreement : public testing::ScratchFixture {
     }
     std::string textValue(int depth) {
         switch (depth > 2 ? 0 : pick(5)) {
-            case 0: return textField();
-            case 1: return "UPPER(" + textValue(depth + 1) + ")";
+            case 0:
+                return textField();
+            case 1:
+                return "UPPER(" + textValue(depth + 1) + ")";
             case 2:
                 return "SUB(" + textValue(depth + 1) + "," + std::to_string(pick(6) - 2) + "," +
                        std::to_string(pick(5)) + ")";
-            case 3: return "UPPER(" + numberField() + ")";
-            default: return ex::quoteText(word());
+            case 3:
+                return "UPPER(" + numberField() + ")";
+            default:
+                return ex::quoteText(word());
         }
     }
     std::string numberValue(int depth) {
         switch (depth > 2 ? 0 : pick(6)) {
-            case 0: return numberField();
-            case 1: return "ABS(" + numberField() + ")";
-            case 2: return "-" + numberField();
+            case 0:
+                return numberField();
+            case 1:
+                return "ABS(" + numberField() + ")";
+            case 2:
+                return "-" + numberField();
             case 3:
                 return "INSTRING(" + ex::quoteText(word()) + "," + textValue(depth + 1) + "," +
                        std::to_string(pick(4) == 0 ? 2 : 1) + "," +
                        std::to_string(pick(4) == 0 ? 2 : 1) + ")";
-            case 4: return std::to_string(80000 + pick(40) - 20);
-            default: return std::to_string(pick(10)) + (pick(3) == 0 ? ".5" : "");
+            case 4:
+                return std::to_string(80000 + pick(40) - 20);
+            default:
+                return std::to_string(pick(10)) + (pick(3) == 0 ? ".5" : "");
         }
     }
     std::string condition(int depth) {
         static const char* ops[] = {" = ", " <> ", " < ", " > ", " <= ", " => "};
         switch (depth > 2 ? pick(3) : pick(7)) {
-            case 0: return textValue(depth) + ops[pick(6)] + textValue(depth);
-            case 1: return numberValue(depth) + ops[pick(6)] + numberValue(depth);
-            case 2: return textValue(depth) + ops[pick(6)] + numberValue(depth);  // mixed
-            case 3: return "NOT " + condition(depth + 1);
-            case 4: return "(" + condition(depth + 1) + " OR " + condition(depth + 1) + ")";
-            case 5: return condition(depth + 1) + " AND " + condition(depth + 1);
-            default: return pick(2) ? textValue(depth) : numberValue(depth);  // as a truth
+            case 0:
+                return textValue(depth) + ops[pick(6)] + textValue(depth);
+            case 1:
+                return numberValue(depth) + ops[pick(6)] + numberValue(depth);
+            case 2:
+                return textValue(depth) + ops[pick(6)] + numberValue(depth);  // mixed
+            case 3:
+                return "NOT " + condition(depth + 1);
+            case 4:
+                return "(" + condition(depth + 1) + " OR " + condition(depth + 1) + ")";
+            case 5:
+                return condition(depth + 1) + " AND " + condition(depth + 1);
+            default:
+                return pick(2) ? textValue(depth) : numberValue(depth);  // as a truth
         }
     }
 

@@ -29,7 +29,8 @@ TEST(QueryModel, ConditionsMakeTheExpressionsTheHostEvaluates) {
     EXPECT_EQ(buildExpression({text("PAS:Category", kEqual, "web", 0, "AND"),
                                number("PAS:ExpiryInterval", kGreater, "30", 1, "OR"), watch}),
               "UPPER(PAS:Category) = 'WEB' AND ABS(PAS:ExpiryInterval) > 30 OR PAS:Watch <> 0");
-    EXPECT_EQ(buildExpression({text("PAS:Name", kBeginsWith, "ab")}), "UPPER(SUB(PAS:Name,1,2)) = 'AB'");
+    EXPECT_EQ(buildExpression({text("PAS:Name", kBeginsWith, "ab")}),
+              "UPPER(SUB(PAS:Name,1,2)) = 'AB'");
     EXPECT_EQ(buildExpression({text("PAS:Notes", kNotContains, "x")}),
               "NOT INSTRING('X',UPPER(PAS:Notes),1,1)");
     EXPECT_EQ(buildExpression({text("PAS:Name", kEqual, "guest", 1)}), "PAS:Name = 'guest'");
@@ -57,10 +58,10 @@ TEST(QueryModel, AQuoteInAConstantMeansWhatTheUserTyped) {
         return std::optional<runtime::expr::FieldInfo>({0, runtime::expr::Type::Text});
     });
     ASSERT_TRUE(r.ok()) << r.message();
-    EXPECT_TRUE(runtime::expr::holds(*r.tree, [](int) {
-        return runtime::expr::Value::ofText("O'Brien') OR ('1'='1");
-    }));
-    EXPECT_FALSE(runtime::expr::holds(*r.tree, [](int) { return runtime::expr::Value::ofText("x"); }));
+    EXPECT_TRUE(runtime::expr::holds(
+        *r.tree, [](int) { return runtime::expr::Value::ofText("O'Brien') OR ('1'='1"); }));
+    EXPECT_FALSE(
+        runtime::expr::holds(*r.tree, [](int) { return runtime::expr::Value::ofText("x"); }));
     EXPECT_EQ(buildExpression({text("PAS:Notes", kContains, "it's", 0)}),
               "INSTRING('IT''S',UPPER(PAS:Notes),1,1)");
 }

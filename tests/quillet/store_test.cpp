@@ -49,7 +49,7 @@ TEST_F(QuilletTest, DescriptionStringIsReadOrRefusedWhole) {
     EXPECT_TRUE(bad.empty());
     error = 0;
     QX_ADDFIELDSQUEUEDATA(bad, error, record({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
-    EXPECT_EQ(error, -1);  // ten items
+    EXPECT_EQ(error, -1);                     // ten items
     QX_ADDFIELDSQUEUEDATA(bad, error, nine);  // an error already set: nothing happens
     EXPECT_TRUE(bad.empty());
     EXPECT_EQ(error, -1);
@@ -62,10 +62,20 @@ TEST_F(QuilletTest, FieldNumbersStayAndQueriesOnRemovedFieldsAreFlagged) {
     EXPECT_EQ(numbers["CAT:Category"], 1);  // numbered in the order of the entries
     EXPECT_EQ(numbers["PAS:Notes"], 18);
     // Two saved queries: one on Notes, one on Name.
-    StoredQuery onNotes{0, "PASSWORDS", "notes", 0, 0, "UPPER(PAS:Notes) = 'X'",
+    StoredQuery onNotes{0,
+                        "PASSWORDS",
+                        "notes",
+                        0,
+                        0,
+                        "UPPER(PAS:Notes) = 'X'",
                         {{numbers["PAS:Notes"], 0, "AND", "x", 0, 1, 0},
                          {numbers["PAS:Name"], numbers["PAS:Notes"], "", "PAS:Notes", 0, 1, 0}}};
-    StoredQuery onName{0, "PASSWORDS", "names", 0, 0, "UPPER(PAS:Name) = 'A'",
+    StoredQuery onName{0,
+                       "PASSWORDS",
+                       "names",
+                       0,
+                       0,
+                       "UPPER(PAS:Name) = 'A'",
                        {{numbers["PAS:Name"], 0, "", "a", 0, 1, 0}}};
     StoreError err;
     ASSERT_EQ(QueryStore::save(onNotes, &err), 0) << err.text;
@@ -78,7 +88,8 @@ TEST_F(QuilletTest, FieldNumbersStayAndQueriesOnRemovedFieldsAreFlagged) {
         if (f.QWFLDNAME == "PAS:Notes") continue;
         s = record({f.QWFLDDESC, "0", f.QWFLDNAME, f.QWFLDPICTURE, std::to_string(f.QWFLDLENGTH),
                     std::to_string(f.QWFLDDATATYPE), std::to_string(f.QWFLDCONTROL), "",
-                    f.QWFLDOPTIONS}) + s;
+                    f.QWFLDOPTIONS}) +
+            s;
     }
     s += record({"Zone", "0", "PAS:Zone", "@s5", "5", "1", "1", "", ""});
     s += record({"Area", "1", "PAS:Area", "@s5", "5", "1", "1", "", ""});
@@ -89,7 +100,8 @@ TEST_F(QuilletTest, FieldNumbersStayAndQueriesOnRemovedFieldsAreFlagged) {
     QX_INITFIELDSQUEUE(changed, "passwords");  // the class name compares upper-cased
     EXPECT_TRUE(messages_.asked.empty()) << messages_.asked[0].text;
     for (const FieldEntry& f : changed)
-        if (numbers.count(f.QWFLDNAME)) EXPECT_EQ(f.QWFLDFIELDPOINTER, numbers[f.QWFLDNAME]) << f.QWFLDNAME;
+        if (numbers.count(f.QWFLDNAME))
+            EXPECT_EQ(f.QWFLDFIELDPOINTER, numbers[f.QWFLDNAME]) << f.QWFLDNAME;
     EXPECT_EQ(byName(changed, "PAS:Zone")->QWFLDFIELDPOINTER, 18);  // the lowest free number
     EXPECT_EQ(byName(changed, "PAS:Area")->QWFLDFIELDPOINTER, 19);
 
@@ -158,7 +170,8 @@ TEST_F(QuilletTest, SavedQueriesAreListedReadReplacedAndDeleted) {
         w->reject();
     });
     EXPECT_EQ(QX_DELETEQUERY(a.queryNo), 0);
-    setWindowHook([](QDialog* w, const std::string&) { w->findChild<QPushButton*>("OK")->click(); });
+    setWindowHook(
+        [](QDialog* w, const std::string&) { w->findChild<QPushButton*>("OK")->click(); });
     EXPECT_EQ(QX_DELETEQUERY(a.queryNo), 1);
     EXPECT_EQ(QX_DELETEQUERY(a.queryNo), 0);  // no such query now
     QX_GETQUERY(a.queryNo, s);
@@ -207,10 +220,14 @@ TEST_F(QuilletTest, StoreLocationParsingAndOldElements) {
     auto f = [](const char* n, FieldType t, uint32_t size = 0) {
         return storage::FieldDecl{n, t, size, {}, ""};
     };
-    old.fields = {f("OLDFILE:QUERYNO", FieldType::Long),    f("OLDFILE:FIELDPOINTER", FieldType::Long),
-                  f("OLDFILE:CMPPOINTER", FieldType::Long), f("OLDFILE:CONJUNCTION", FieldType::String, 3),
-                  f("OLDFILE:VALUE", FieldType::String, 80), f("OLDFILE:MATCHTYPE", FieldType::Byte),
-                  f("OLDFILE:OPERATOR", FieldType::String, 40), f("OLDFILE:EXPRESSION", FieldType::Byte)};
+    old.fields = {f("OLDFILE:QUERYNO", FieldType::Long),
+                  f("OLDFILE:FIELDPOINTER", FieldType::Long),
+                  f("OLDFILE:CMPPOINTER", FieldType::Long),
+                  f("OLDFILE:CONJUNCTION", FieldType::String, 3),
+                  f("OLDFILE:VALUE", FieldType::String, 80),
+                  f("OLDFILE:MATCHTYPE", FieldType::Byte),
+                  f("OLDFILE:OPERATOR", FieldType::String, 40),
+                  f("OLDFILE:EXPRESSION", FieldType::Byte)};
     old.keys = {storage::KeyDecl{"OLDFILE:BYQUERYNO", "", {0}, storage::kKeyNoCase}};
     {
         storage::Table t(old);

@@ -137,7 +137,8 @@ TEST_F(QuilletTest, UserBuildsSavesReusesAndJoinsAQuery) {
 TEST_F(QuilletTest, AJoinThatDoesNotFitIsRefusedAndAnInvalidSavedQueryCannotRun) {
     FieldsQueue fields = accountFields();
     StoreError err;
-    StoredQuery longOne{0, "PASSWORDS", "long", 1, 0, "PAS:Name <> '" + std::string(480, 'b') + "'", {}};
+    StoredQuery longOne{0, "PASSWORDS", "long", 1, 0, "PAS:Name <> '" + std::string(480, 'b') + "'",
+                        {}};
     StoredQuery broken{0, "PASSWORDS", "broken", 0, 1, "UPPER(PAS:Gone) = 'X'", {}};
     ASSERT_EQ(QueryStore::save(longOne, &err), 0);
     ASSERT_EQ(QueryStore::save(broken, &err), 0);

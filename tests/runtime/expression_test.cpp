@@ -14,13 +14,13 @@ namespace {
 // A small record: fields by name, their values by number.
 struct Row {
     std::map<std::string, std::pair<int, ex::Type>> names = {
-        {"PAS:CATEGORY", {0, ex::Type::Text}},       {"PAS:NAME", {1, ex::Type::Text}},
-        {"PAS:NOTES", {2, ex::Type::Text}},          {"PAS:EXPIRYINTERVAL", {3, ex::Type::Integer}},
-        {"PAS:WATCH", {4, ex::Type::Integer}},       {"PAS:WAIT", {5, ex::Type::Integer}},
+        {"PAS:CATEGORY", {0, ex::Type::Text}},  {"PAS:NAME", {1, ex::Type::Text}},
+        {"PAS:NOTES", {2, ex::Type::Text}},     {"PAS:EXPIRYINTERVAL", {3, ex::Type::Integer}},
+        {"PAS:WATCH", {4, ex::Type::Integer}},  {"PAS:WAIT", {5, ex::Type::Integer}},
         {"PAS:EXPIRES", {6, ex::Type::Integer}}};
-    std::vector<ex::Value> values = {ex::Value::ofText("web"),    ex::Value::ofText("Abigail"),
+    std::vector<ex::Value> values = {ex::Value::ofText("web"),       ex::Value::ofText("Abigail"),
                                      ex::Value::ofText("no x here"), ex::Value::ofInteger(-45),
-                                     ex::Value::ofInteger(0),     ex::Value::ofInteger(3),
+                                     ex::Value::ofInteger(0),        ex::Value::ofInteger(3),
                                      ex::Value::ofInteger(80000)};
     ex::Resolver resolver() const {
         return [this](std::string_view n) -> std::optional<ex::FieldInfo> {
@@ -61,7 +61,7 @@ TEST(Expression, TheWizardsOwnExpressionsParseAndMeanWhatTheySay) {
     EXPECT_TRUE(row.holds("NOT INSTRING('Q',UPPER(PAS:Notes),1,1)"));
     EXPECT_FALSE(row.holds("PAS:Name = 'guest'"));
     EXPECT_TRUE(row.holds("PAS:Name = 'Abigail   '"));  // trailing blanks never count
-    EXPECT_FALSE(row.holds("PAS:Name = 'abigail'"));      // case-sensitive without UPPER
+    EXPECT_FALSE(row.holds("PAS:Name = 'abigail'"));    // case-sensitive without UPPER
     EXPECT_TRUE(row.holds("ABS(PAS:Wait) < 5"));
     EXPECT_TRUE(row.holds("pas:wait => 3 and pas:WAIT =< 3 and not pas:wait ~= 3"));
     EXPECT_TRUE(row.holds("PAS:Expires > 79999 AND PAS:Expires < 80001"));  // day numbers
@@ -71,7 +71,7 @@ TEST(Expression, TextNumbersAndFunctionsAtTheirEdges) {
     Row row;
     row.values[1] = ex::Value::ofText("Ärger  über");
     EXPECT_EQ(row.value("UPPER(PAS:Name)").text, "ÄRGER  ÜBER");
-    EXPECT_EQ(row.value("SUB(PAS:Name,1,1)").text, "Ä");    // characters, not bytes
+    EXPECT_EQ(row.value("SUB(PAS:Name,1,1)").text, "Ä");      // characters, not bytes
     EXPECT_EQ(row.value("SUB(PAS:Name,-4,4)").text, "über");  // from the end
     EXPECT_EQ(row.value("SUB(PAS:Name,0,2)").text, "Ä");
     EXPECT_EQ(row.value("SUB(PAS:Name,99,2)").text, "");
@@ -82,8 +82,8 @@ TEST(Expression, TextNumbersAndFunctionsAtTheirEdges) {
     EXPECT_TRUE(row.holds("SUB(PAS:Name,1,6) = 'Ärger'"));  // the cut-off blank is trailing
     EXPECT_TRUE(row.holds("PAS:Wait = '3'"));               // a number on one side: numbers
     EXPECT_TRUE(row.holds("PAS:Wait = ' 3.0abc'"));
-    EXPECT_TRUE(row.holds("UPPER(PAS:Wait) = '3'"));         // a number used as text
-    EXPECT_TRUE(row.holds("'10' < '9'"));                     // two texts: characters
+    EXPECT_TRUE(row.holds("UPPER(PAS:Wait) = '3'"));  // a number used as text
+    EXPECT_TRUE(row.holds("'10' < '9'"));             // two texts: characters
     EXPECT_TRUE(row.holds("-PAS:ExpiryInterval = 45"));
     EXPECT_TRUE(row.holds("PAS:Name"));  // non-blank text holds
     EXPECT_FALSE(row.holds("'   '"));
@@ -133,8 +133,7 @@ TEST(Expression, SqlCarriesOnlyColumnsAndPlaceholders) {
         "PAS:Wait < 5");
     ASSERT_TRUE(r.ok()) << r.message();
     ex::SqlFilter f = ex::toSql(r.tree, column);
-    EXPECT_EQ(f.where,
-              "(cv_upper(\"c0\") COLLATE BINARY = ?) AND (\"c5\" < ?)");
+    EXPECT_EQ(f.where, "(cv_upper(\"c0\") COLLATE BINARY = ?) AND (\"c5\" < ?)");
     ASSERT_EQ(f.params.size(), 2u);
     EXPECT_EQ(std::get<std::string>(f.params[0]), "WEB' OR 1=1 --");
     EXPECT_EQ(std::get<int64_t>(f.params[1]), 5);
