@@ -7,6 +7,7 @@
 #include "framework/error_manager.h"
 #include "framework/settings_store.h"
 #include "framework/vault_managers.h"
+#include "libs/quillet/display_texts.h"
 #include "send/key_sender.h"
 #include "temp_dir.h"
 #include "vault/vault_key.h"
@@ -93,6 +94,7 @@ TEST(ProgramStart, TheProgramsOwnHooksCreateAndDestroyTheTableManagers) {
     EXPECT_TRUE(h.registerUpgrades);
     EXPECT_TRUE(h.clearWindowLists);
     EXPECT_TRUE(h.destroyManagers);
+    EXPECT_TRUE(h.setQueryWizardTexts);
     h.registerUpgrades = nullptr;  // the upgrade library is exercised by its own tests
     bool createdDuringFrame = false;
     h.runMainFrame = [&] {
@@ -105,6 +107,10 @@ TEST(ProgramStart, TheProgramsOwnHooksCreateAndDestroyTheTableManagers) {
     EXPECT_TRUE(send::keySender().initialised());
     EXPECT_EQ(send::keySender().DELIMITERLEFT, U'[');
     EXPECT_EQ(send::keySender().DELIMITERRIGHT, U']');
+    // The query wizard's texts are the program's, set at start-up.
+    EXPECT_EQ(quillet::displayText(171), "Query Wizard");
+    EXPECT_EQ(quillet::displayText(38).substr(0, 45),
+              "This query is no longer valid because fields|");
 }
 
 }  // namespace
