@@ -7,6 +7,19 @@
 
 namespace corvix::quillet {
 
+const char* const kOperationNames[12] = {"Is Equal To",
+                                         "Is NOT Equal To",
+                                         "Is Greater Than",
+                                         "Is Less Than",
+                                         "Is Greater Than or Equal To",
+                                         "Is Less Than or Equal To",
+                                         "Begins With",
+                                         "Contains",
+                                         "Does NOT Begin With",
+                                         "Does NOT Contain",
+                                         "Is Checked",
+                                         "Is NOT Checked"};
+
 namespace {
 
 struct Slot {
@@ -16,19 +29,7 @@ struct Slot {
 
 std::map<long, Slot> makeSlots() {
     std::map<long, Slot> s;
-    static const char* const operations[] = {"Is Equal To",
-                                             "Is NOT Equal To",
-                                             "Is Greater Than",
-                                             "Is Less Than",
-                                             "Is Greater Than or Equal To",
-                                             "Is Less Than or Equal To",
-                                             "Begins With",
-                                             "Contains",
-                                             "Does NOT Begin With",
-                                             "Does NOT Contain",
-                                             "Is Checked",
-                                             "Is NOT Checked"};
-    for (long id = 1; id <= 12; ++id) s[id] = {30, operations[id - 1]};
+    for (long id = 1; id <= 12; ++id) s[id] = {30, kOperationNames[id - 1]};
     const std::pair<long, size_t> widths[] = {
         {31, 40},  {32, 150},  {33, 40},   {34, 200},  {35, 40},  {36, 70},  {37, 40},  {38, 350},
         {39, 40},  {40, 150},  {41, 40},   {42, 70},   {100, 60}, {200, 60}, {230, 0},  {151, 26},

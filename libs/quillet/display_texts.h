@@ -6,6 +6,9 @@
 
 namespace corvix::quillet {
 
+// The operations' names before the host sets them (texts 1 to 12).
+extern const char* const kOperationNames[12];
+
 // The slot's text; blank for an id that is no slot.
 const std::string& displayText(long id);
 // The caption part of an option text ("caption|second text").

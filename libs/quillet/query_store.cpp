@@ -142,21 +142,13 @@ int openTable(storage::Table& t, const std::string& name) {
     return rc;
 }
 
-// The older elements layout, read by field names.
+// The older elements layout: the same fields but the operation, kept as its name.
 TableDecl makeOldElements() {
-    TableDecl d;
-    d.label = "OLDFILE";
-    d.prefix = "OLDFILE";
-    d.owner = kOwner;
-    d.fields = {num("OLDFILE:QUERYNO", FieldType::Long),
-                num("OLDFILE:FIELDPOINTER", FieldType::Long),
-                num("OLDFILE:CMPPOINTER", FieldType::Long),
-                str("OLDFILE:CONJUNCTION", 3),
-                str("OLDFILE:VALUE", 80),
-                num("OLDFILE:MATCHTYPE", FieldType::Byte),
-                str("OLDFILE:OPERATOR", 40),
-                num("OLDFILE:EXPRESSION", FieldType::Byte)};
-    d.keys = {KeyDecl{"OLDFILE:BYQUERYNO", "", {old::QUERYNO}, storage::kKeyNoCase}};
+    TableDecl d = makeElements();
+    d.label = d.prefix = "OLDFILE";
+    for (FieldDecl& f : d.fields) f.name = "OLDFILE:" + std::string(f.bareName());
+    d.fields[old::OPERATOR] = str("OLDFILE:OPERATOR", 40);
+    d.keys[0].name = "OLDFILE:BYQUERYNO";
     return d;
 }
 
@@ -313,21 +305,9 @@ StorePaths storePaths() {
 }
 
 int opcodeOfOperatorText(const std::string& text) {
-    static const char* const names[] = {"Is Equal To",
-                                        "Is NOT Equal To",
-                                        "Is Greater Than",
-                                        "Is Less Than",
-                                        "Is Greater Than or Equal To",
-                                        "Is Less Than or Equal To",
-                                        "Begins With",
-                                        "Contains",
-                                        "Does NOT Begin With",
-                                        "Does NOT Contain",
-                                        "Is Checked",
-                                        "Is NOT Checked"};
     const std::string clipped = runtime::rightTrim(text);
     for (int i = 0; i < 12; ++i)
-        if (clipped == names[i]) return i + 1;
+        if (clipped == kOperationNames[i]) return i + 1;
     return 0;
 }
 

@@ -163,7 +163,7 @@ TEST_F(BrowseViewTest, FilterRunsInTheStorageOrPerRecordWithTheSameRows) {
     // Pushed into SQL: the constant is a bound value, never part of the SQL text.
     ASSERT_EQ(v->setFilter(tree("UPPER(SUB(CAT:Category,1,1)) = 'B'")), 0);
     EXPECT_TRUE(v->residualFilter() == nullptr);
-    EXPECT_EQ(v->storageFilter().find('B'), std::string::npos) << v->storageFilter();
+    EXPECT_EQ(v->storageFilter().find("'B"), std::string::npos) << v->storageFilter();
     v->first();
     EXPECT_EQ(page(*v, cat::Category), (std::vector<std::string>{"Banking", "bingo"}));
     v->pageDown();
