@@ -12,7 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "accounts/accounts_context.h"
 #include "accounts/browse_cvcat.h"
+#include "accounts/browse_cvpas.h"
+#include "accounts/wizard_add_password.h"
 #include "app/database_tools.h"
 #include "app/main_frame.h"
 #include "app/single_instance.h"
@@ -164,6 +167,17 @@ int runCorvix(int argc, char** argv) {
         frame.setLauncher(Command::ListCategories, [] {
             accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
         });
+        accounts::setAccountsDesktop(desk.get());
+        accounts::setAccountsListRegistration(
+            [&frame](int thread, int send, int url) { frame.setAccountsList(thread, send, url); });
+        frame.setLauncher(Command::ListPasswords, [] {
+            auto& m = framework::vaultManagers();
+            accounts::startBrowseCVPAS(m.pasRelations, m.catRelations);
+        });
+        frame.setLauncher(Command::AddAccount, [] {
+            auto& m = framework::vaultManagers();
+            (new accounts::Wizard_AddPassword(m.pasRelations, m.catRelations))->start();
+        });
         frame.setLauncher(Command::GeneratePassword, [] { security::startGeneratePassword(); });
         frame.setLauncher(Command::EncryptFile, [] { security::startEncryptFile(); });
         frame.setLauncher(Command::DecryptFile, [] { security::startDecryptFile(); });
@@ -218,6 +232,8 @@ int runCorvix(int argc, char** argv) {
         frame.mdiArea()->closeAllSubWindows();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         send::resetSendHooks();
+        accounts::setAccountsListRegistration({});
+        accounts::setAccountsDesktop(nullptr);
         security::setLogoffRequest({});
         security::setFirstSetupCancelled({});
         security::setFirstSetupCompleted({});

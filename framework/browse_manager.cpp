@@ -13,6 +13,7 @@
 #include "framework/error_manager.h"
 #include "framework/file_manager.h"
 #include "framework/form.h"
+#include "framework/settings_store.h"
 #include "framework/toolbar.h"
 #include "framework/window_manager.h"
 #include "platform/storage/errors.h"
@@ -49,6 +50,10 @@ void BrowseManager::setList(QTableView* list, QScrollBar* thumb) {
     list->setTabKeyNavigation(false);
     list->installEventFilter(this);
     list->viewport()->installEventFilter(this);
+    list->horizontalHeader()->setSectionsMovable(true);
+    list->horizontalHeader()->setSectionsClickable(true);
+    connect(list->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { headerClicked(column); });
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (syncing_ || !current.isValid()) return;
@@ -118,6 +123,10 @@ void BrowseManager::setSheet(QTabBar* tabs) {
     sheet_ = tabs;
     connect(tabs, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0) setSortOrder(index + 1);
+    });
+    // Clicking the tab already chosen still drops a header order.
+    connect(tabs, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && headerSorted() && index + 1 == order_) setSortOrder(index + 1);
     });
 }
 
@@ -202,6 +211,12 @@ void BrowseManager::applyFilter() {
 
 void BrowseManager::setSortOrder(int order) {
     if (order < 1 || order > static_cast<int>(orders_.size())) return;
+    if (headerSorted()) {
+        headerColumn_ = -1;
+        headerDescending_ = false;
+        if (list_) list_->horizontalHeader()->setSortIndicatorShown(false);
+        order_ = 0;  // the view's order is set again below
+    }
     if (order_ != order) {
         order_ = order;
         view_->setOrder(orders_[order - 1].key);
@@ -211,7 +226,89 @@ void BrowseManager::setSortOrder(int order) {
     applyFilter();
 }
 
+void BrowseManager::headerClicked(int column) {
+    sortByColumn(column, column == headerColumn_ && !headerDescending_);
+}
+
+void BrowseManager::sortByColumn(int column, bool descending) {
+    const int field = model_->columnField(column);
+    if (field < 0 || order_ < 1) return;
+    headerColumn_ = column;
+    headerDescending_ = descending;
+    const auto& keys = file_.Decl().keys;
+    int key = -1;
+    for (const SortOrder& o : orders_)
+        if (o.key >= 0 && o.key < static_cast<int>(keys.size()) &&
+            !keys[o.key].components.empty() && keys[o.key].components.front() == field)
+            key = o.key;
+    if (key >= 0) {
+        view_->setOrder(key);
+        view_->setDescending(descending);
+    } else if (view_->setFieldOrder(field, descending) != 0) {
+        file_.Raise(40);
+    }
+    if (list_) {
+        list_->horizontalHeader()->setSortIndicatorShown(true);
+        list_->horizontalHeader()->setSortIndicator(
+            column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
+    pageRows();
+    view_->first();
+    shown();
+}
+
+void BrowseManager::saveLayout(const std::string& section, const std::string& list) {
+    if (!list_) return;
+    QHeaderView* header = list_->horizontalHeader();
+    std::string order, widths;
+    for (int visual = 0; visual < header->count(); ++visual)
+        order += (visual ? "," : "") + std::to_string(header->logicalIndex(visual));
+    for (int column = 0; column < header->count(); ++column)
+        widths += (column ? "," : "") + std::to_string(header->sectionSize(column));
+    SettingsStore& store = settingsStore();
+    store.PutValue(section, list + ".Columns", order);
+    store.PutValue(section, list + ".Widths", widths);
+    store.PutValue(
+        section, list + ".Sort",
+        headerSorted() ? std::to_string(headerColumn_) + (headerDescending_ ? ",D" : ",A") : "");
+}
+
+void BrowseManager::restoreLayout(const std::string& section, const std::string& list) {
+    if (!list_) return;
+    QHeaderView* header = list_->horizontalHeader();
+    SettingsStore& store = settingsStore();
+    auto numbers = [](const std::string& text) {
+        std::vector<int> out;
+        for (const QString& part : QString::fromStdString(text).split(',', Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int n = part.toInt(&ok);
+            if (!ok) return std::vector<int>{};
+            out.push_back(n);
+        }
+        return out;
+    };
+    const std::vector<int> order = numbers(store.GetValue(section, list + ".Columns", ""));
+    // A layout saved for another set of columns is ignored.
+    if (static_cast<int>(order.size()) == header->count()) {
+        for (int visual = 0; visual < static_cast<int>(order.size()); ++visual) {
+            if (order[visual] < 0 || order[visual] >= header->count()) break;
+            header->moveSection(header->visualIndex(order[visual]), visual);
+        }
+    }
+    const std::vector<int> widths = numbers(store.GetValue(section, list + ".Widths", ""));
+    if (static_cast<int>(widths.size()) == header->count())
+        for (int column = 0; column < header->count(); ++column)
+            if (widths[column] > 0) header->resizeSection(column, widths[column]);
+    const QString sort = QString::fromStdString(store.GetValue(section, list + ".Sort", ""));
+    const QStringList parts = sort.split(',');
+    bool ok = false;
+    const int column = parts.value(0).toInt(&ok);
+    if (ok && parts.size() == 2 && column >= 0 && column < header->count())
+        sortByColumn(column, parts[1] == "D");
+}
+
 Locator* BrowseManager::locator() {
+    if (headerSorted()) return nullptr;  // the header's order has no locator
     if (order_ < 1 || order_ > static_cast<int>(orders_.size())) return nullptr;
     return orders_[order_ - 1].locator.get();
 }

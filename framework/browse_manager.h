@@ -68,6 +68,20 @@ class BrowseManager : public QObject {
     std::string composedFilter() const;
     void setSortOrder(int order);  // 1-based; re-reads the first page
     int sortOrder() const { return order_; }
+
+    // ---- column-header sorting and the saved layout ----
+    // A header click sorts by its column: by a sort order whose key starts with the
+    // column's field, else by the field alone (keyless, still paged); the same column
+    // again reverses it. Choosing a tab drops it.
+    void headerClicked(int column);
+    void sortByColumn(int column, bool descending);
+    bool headerSorted() const { return headerColumn_ >= 0; }
+    int headerColumn() const { return headerColumn_; }
+    bool headerDescending() const { return headerDescending_; }
+    // Column order, widths and the header's order under section of the settings store,
+    // keys "<list>.Columns", "<list>.Widths", "<list>.Sort".
+    void saveLayout(const std::string& section, const std::string& list);
+    void restoreLayout(const std::string& section, const std::string& list);
     Locator* locator();  // of the current order; nullptr when none
 
     // ---- moving ----
@@ -134,6 +148,8 @@ class BrowseManager : public QObject {
     QPointer<QMenu> menu_;
     std::vector<SortOrder> orders_;
     int order_ = 0;
+    int headerColumn_ = -1;
+    bool headerDescending_ = false;
     int request_ = 0;
     bool syncing_ = false;
 };

@@ -39,7 +39,12 @@ int BrowseModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant BrowseModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (!index.isValid() || index.row() >= static_cast<int>(view_.rows().size())) return {};
+    if (cellHook_) {
+        QVariant v = cellHook_(view_.rows()[index.row()].record, index.column(), role);
+        if (v.isValid()) return v;
+    }
+    if (role != Qt::DisplayRole) return {};
     return QString::fromStdString(runtime::rightTrim(text(index.row(), index.column())));
 }
 

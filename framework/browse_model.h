@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,17 @@ class BrowseModel : public QAbstractTableModel {
         : QAbstractTableModel(parent), view_(view) {}
 
     void addColumn(int field, std::string header, std::string picture = {});
+    // What a window shows instead of the formatted field: an icon, a masked text. An
+    // invalid QVariant keeps the default for that cell and role.
+    using CellHook =
+        std::function<QVariant(const storage::RecordBuffer& row, int column, int role)>;
+    void setCellHook(CellHook hook) { cellHook_ = std::move(hook); }
     // The page changed: show it again.
     void pageChanged();
+    int columnField(int column) const {
+        return column >= 0 && column < static_cast<int>(columns_.size()) ? columns_[column].field
+                                                                         : -1;
+    }
     // One cell as shown.
     std::string text(int row, int column) const;
 
@@ -35,6 +45,7 @@ class BrowseModel : public QAbstractTableModel {
   private:
     const BrowseView& view_;
     std::vector<Column> columns_;
+    CellHook cellHook_;
 };
 
 }  // namespace corvix::framework

@@ -62,6 +62,16 @@ void BrowseView::setPageSize(int rows) {
 
 void BrowseView::setOrder(int key) {
     key_ = key;
+    descending_ = false;
+    orderField_ = -1;
+    positions_.clear();
+    positions_.shrink_to_fit();
+    rows_.clear();
+    selected_ = -1;
+}
+
+void BrowseView::setDescending(bool descending) {
+    descending_ = descending;
     rows_.clear();
     selected_ = -1;
 }
@@ -81,7 +91,7 @@ int BrowseView::setFilter(runtime::expr::Tree tree, bool inStorage) {
     filter_ = std::move(tree);
     residual_ = std::move(sql.residual);
     storageFilter_ = std::move(sql.where);
-    return 0;
+    return orderField_ >= 0 ? loadPositions() : 0;
 }
 
 bool BrowseView::stringKey() const {
@@ -106,6 +116,8 @@ int BrowseView::compareRows(const Row& a, const Row& b) const {
 
 int BrowseView::seekRead(bool forward, const storage::RecordBuffer* from, int n, const Row* anchor,
                          bool inclusive, std::vector<Row>& out) {
+    // A descending order reads the key the other way; anchors compare as stored.
+    forward = forward != descending_;
     int rc = 0;
     if (from)
         rc = table_->setFrom(key_, *from);
@@ -149,6 +161,7 @@ int BrowseView::readFromEnd(int n, std::vector<Row>& out) {
 }
 
 int BrowseView::first() {
+    if (orderField_ >= 0) return fieldFirst();
     std::vector<Row> rows;
     const int rc = readFromStart(pageSize_ + 1, rows);
     if (rc != 0) return rc;
@@ -161,6 +174,7 @@ int BrowseView::first() {
 }
 
 int BrowseView::last() {
+    if (orderField_ >= 0) return fieldLast();
     std::vector<Row> rows;
     const int rc = readFromEnd(pageSize_ + 1, rows);
     if (rc != 0) return rc;
@@ -189,6 +203,7 @@ void BrowseView::fillPage(std::vector<Row> forward, int selectRow) {
 }
 
 int BrowseView::locate(const storage::RecordBuffer& keyValues) {
+    if (orderField_ >= 0) return fieldFirst();  // no key to locate on
     std::vector<Row> forward;
     const int rc = seekRead(true, &keyValues, pageSize_ + 1, nullptr, false, forward);
     if (rc != 0) return rc;
@@ -198,6 +213,7 @@ int BrowseView::locate(const storage::RecordBuffer& keyValues) {
 }
 
 int BrowseView::down() {
+    if (orderField_ >= 0) return fieldDown();
     if (rows_.empty()) return first();
     if (selected_ < static_cast<int>(rows_.size()) - 1) {
         ++selected_;
@@ -221,6 +237,7 @@ int BrowseView::down() {
 }
 
 int BrowseView::up() {
+    if (orderField_ >= 0) return fieldUp();
     if (rows_.empty()) return first();
     if (selected_ > 0) {
         --selected_;
@@ -244,6 +261,7 @@ int BrowseView::up() {
 }
 
 int BrowseView::pageDown() {
+    if (orderField_ >= 0) return fieldPageDown();
     if (rows_.empty()) return first();
     std::vector<Row> more;
     const int rc = readAfter(rows_.back(), pageSize_ + 1, false, more);
@@ -273,6 +291,7 @@ int BrowseView::pageDown() {
 }
 
 int BrowseView::pageUp() {
+    if (orderField_ >= 0) return fieldPageUp();
     if (rows_.empty()) return first();
     std::vector<Row> more;
     const int rc = readBefore(rows_.front(), pageSize_ + 1, false, more);
@@ -297,6 +316,7 @@ int BrowseView::pageUp() {
 }
 
 int BrowseView::refresh() {
+    if (orderField_ >= 0) return fieldRefresh();
     if (rows_.empty()) return first();
     const Row top = rows_.front();
     const Row chosen = rows_[std::max(selected_, 0)];
@@ -340,6 +360,7 @@ const std::vector<std::string>& BrowseView::letterSteps() {
 }
 
 int BrowseView::thumb() const {
+    if (orderField_ >= 0) return fieldThumb();
     const Row* row = current();
     if (!row) return 0;
     if (atTop_ && selected_ == 0) return 0;
@@ -351,14 +372,16 @@ int BrowseView::thumb() const {
     const auto& steps = letterSteps();
     int step = 0;
     while (step + 1 < 100 && steps[step + 1] <= text) ++step;
-    return std::clamp(step, 1, 99);
+    return std::clamp(descending_ ? 100 - step : step, 1, 99);
 }
 
 int BrowseView::thumbTo(int percent) {
+    if (orderField_ >= 0) return fieldThumbTo(percent);
     if (percent <= 0) return first();
     if (percent >= 100 || !stringKey()) return percent >= 50 ? last() : first();
     storage::Record keyValues(decl_);
-    keyValues.set(decl_.keys[key_].components.front(), letterSteps()[percent]);
+    keyValues.set(decl_.keys[key_].components.front(),
+                  letterSteps()[descending_ ? 100 - percent : percent]);
     return locate(keyValues);
 }
 

@@ -38,6 +38,14 @@ class BrowseView {
     // The key giving the order; the page is emptied (call first() or locate()).
     void setOrder(int key);
     int order() const { return key_; }
+    // The key order read backwards (a header clicked twice).
+    void setDescending(bool descending);
+    bool descending() const { return descending_; }
+    // An order no key gives: the records by one field, from the storage's sorted list of
+    // their positions; the page reads only its own rows. The page is emptied. 0 or the
+    // driver's error.
+    int setFieldOrder(int field, bool descending);
+    int fieldOrder() const { return orderField_; }  // -1 when a key gives the order
     // Field names of filters; aliases are added here.
     FilterBinding& binding() { return binding_; }
     // A filter tree (null for none): what SQL can express runs inside the storage with
@@ -81,6 +89,19 @@ class BrowseView {
     static const std::vector<std::string>& letterSteps();
 
   private:
+    // The field order's moves, over the list of positions (browse_view_field_order.cpp).
+    int loadPositions();
+    int fillAt(size_t top, int selectRow);
+    int fieldFirst();
+    int fieldLast();
+    int fieldDown();
+    int fieldUp();
+    int fieldPageDown();
+    int fieldPageUp();
+    int fieldRefresh();
+    int fieldThumb() const;
+    int fieldThumbTo(int percent);
+
     // Reads up to n rows after (or before) anchor, anchor itself when inclusive.
     int readAfter(const Row& anchor, int n, bool inclusive, std::vector<Row>& out);
     int readBefore(const Row& anchor, int n, bool inclusive, std::vector<Row>& out);
@@ -107,6 +128,10 @@ class BrowseView {
     int selected_ = -1;
     bool atTop_ = true;
     bool atBottom_ = true;
+    bool descending_ = false;
+    int orderField_ = -1;
+    std::vector<int64_t> positions_;  // the field order's records, in view order
+    size_t top_ = 0;                  // index in positions_ of the page's first row
 };
 
 }  // namespace corvix::framework

@@ -271,6 +271,7 @@ void FormManager::pressOk() {
             (void)empty;
             return;
         }
+        if (!beforeSave()) return;
     }
     complete(true);
 }

@@ -107,6 +107,9 @@ class FormManager : public WindowManager {
     virtual void primeFields() {}
     // After priming and opening: the window-specific set-up (view mode and such).
     virtual void setupWindow() {}
+    // OK passed the required-field check: the last changes to the record before it is
+    // written (dates a save sets). False stops the save.
+    virtual bool beforeSave() { return true; }
 
     int init() override;
     void kill() override;

@@ -1,0 +1,126 @@
+// The road of one send in the running program: Win+S, the typed master password, the
+// accounts list that the logon opens, Send from the frame (Ctrl+S) on the selected
+// account, and a real xterm receiving exactly name<Tab>password<Enter>, characters
+// outside the US layout included. The list keeps its place and layout in corvix.INI.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "child_process.h"
+#include "tray_fixture.h"
+#include "x_windows.h"
+
+namespace corvix::app::desktop_testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kMaster = "road secret";
+constexpr const char* kTargetTitle = "corvix-road-xterm";
+// A tab and characters the US layout lacks; the password ends at the line end.
+constexpr const char* kPassword = "pä$s€ß#1";
+
+class AccountsProgramTest : public TrayProgramTest {
+  protected:
+    // An account for the target xterm, added through corvix-cli (master password first
+    // on standard input, then the account's password).
+    int addAccount() {
+        ChildOptions o;
+        o.workingDirectory = vault_;
+        o.stdinText = std::string(kMaster) + "\n" + kPassword + "\n";
+        ToolResult r = runTool({CORVIX_CLI_PROGRAM, "add", "--description", "Road shell", "--name",
+                                "ann", "--password-stdin", "--target-window", kTargetTitle,
+                                "--action", "[name][tab][password][enter]", "--wait", "0"},
+                               o, 60s);
+        EXPECT_TRUE(r.exit.exited && r.exit.code == 0) << r.output;
+        return r.exit.code == 0 ? std::stoi(r.output) : 0;
+    }
+
+    // An xterm that writes the first line it is given to received.txt.
+    std::unique_ptr<Child> startTarget() {
+        ChildOptions o;
+        o.workingDirectory = vault_;
+        o.setEnv = {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"};
+        auto xterm = std::make_unique<Child>(
+            std::vector<std::string>{"xterm", "-u8", "-T", kTargetTitle, "-geometry", "60x8+40+40",
+                                     "-e", "sh", "-c", "head -n 1 > received.txt"},
+            o);
+        return xterm;
+    }
+};
+
+TEST_F(AccountsProgramTest, WinSLogonOpensTheListAndSendTypesTheAccountIntoAnXterm) {
+    ASSERT_TRUE(makeVault(kMaster));
+    ASSERT_GT(addAccount(), 0);
+    std::unique_ptr<Child> xterm = startTarget();
+    ASSERT_TRUE(xterm->started());
+
+    Program corvix = start();
+    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
+    ASSERT_TRUE(
+        waitUntil([&] { return frameOf(*x_, corvix).id != 0 && !frameShown(*x_, corvix); }, 10s));
+    ASSERT_EQ(xdotool({"key", "super+s"}), 0);
+    XWindowInfo logon;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            logon = windowTitled(*x_, corvix, kLogonWindowTitle);
+            return logon.viewable && x_->activeWindow() == logon.id;
+        },
+        10s))
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(xdotool({"type", "--delay", "40", kMaster}), 0);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+
+    // The logon opens the list; until the query library is there it says so once.
+    XWindowInfo query;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            query = windowTitled(*x_, corvix, "Query Wizard Error# 2");
+            return query.viewable;
+        },
+        15s))
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return !x_->info(query.id).viewable; }, 10s));
+    XWindowInfo frame;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            frame = frameOf(*x_, corvix);
+            return frame.viewable && x_->activeWindow() == frame.id;
+        },
+        10s))
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_TRUE(screenshot(std::to_string(frame.id), "accounts-list-program.png"));
+
+    // Send (Ctrl+S) acts on the list's selected row: the only account.
+    ASSERT_EQ(xdotool({"key", "ctrl+s"}), 0);
+    const std::string received = vault_ + "/received.txt";
+    EXPECT_TRUE(waitUntil([&] { return readFile(received).find('\n') != std::string::npos; }, 20s))
+        << describe(*x_, corvix) << log(corvix);
+    EXPECT_EQ(readFile(received), std::string("ann\t") + kPassword + "\n");
+    EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s))
+        << "the frame hides into the tray while it sends";
+
+    // Exit; the list saved its place and its header layout.
+    xterm->stop();
+    const XWindowInfo icon = embeddedIcon(*x_, corvix, trayHostPid());
+    ASSERT_NE(icon.id, 0u);
+    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
+    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return popupOf(*x_, corvix, icon.id).id != 0; }, 5s))
+        << describe(*x_, corvix);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(xdotool({"key", "x"}), 0);  // "E&xit"
+    std::optional<ChildExit> end = corvix.child->waitExit(15s);
+    ASSERT_TRUE(end.has_value()) << describe(*x_, corvix);
+    EXPECT_TRUE(end->exited && end->code == 0) << log(corvix);
+    const std::string ini = readFile(vault_ + "/corvix.INI");
+    EXPECT_NE(ini.find("[BrowseCVPAS]"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("[BrowseCVPAS>Header]"), std::string::npos) << ini;
+}
+
+}  // namespace
+}  // namespace corvix::app::desktop_testing
