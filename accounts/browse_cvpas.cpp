@@ -264,13 +264,18 @@ void BrowseCVPAS::initQuery() {
 }
 
 void BrowseCVPAS::kill() {
-    if (browse_ && opened_) browse_->saveLayout(kLayoutSection, kLayoutList);
     if (browse_) browse_->kill();
     if (opened_) relations_.Close();
     opened_ = false;
     // A second opening that only brought the first forward leaves its registration be.
     if (registered_) registerAccountsList(0, 0, 0);
     registered_ = false;
+}
+
+bool BrowseCVPAS::takeCloseRequest() {
+    // Saved as the window closes: at exit the window is closed but may never be killed.
+    if (browse_ && opened_) browse_->saveLayout(kLayoutSection, kLayoutList);
+    return true;
 }
 
 void BrowseCVPAS::enableButtons() {
@@ -345,8 +350,7 @@ void BrowseCVPAS::placeOnClipboard() {
     const int field = clipboardField(clipChoice_->currentText().toStdString());
     if (field < 0 || !browse_->updateBuffer()) return;
     // The stored value, not the masked one the list shows.
-    const ::runtime::Secret value(
-        runtime::rightTrim(relations_.File().Buffer().getString(field)));
+    const ::runtime::Secret value(runtime::rightTrim(relations_.File().Buffer().getString(field)));
     copySecretToClipboard(value, clipboardClearMs());
 }
 

@@ -63,6 +63,7 @@ class BrowseCVPAS : public framework::WindowManager {
     bool takeAccepted(QWidget* control) override;
     void takeToolbar(int button) override;
     void reset() override;
+    bool takeCloseRequest() override;
     int callProcedure(int number, int request) override;
 
   private:

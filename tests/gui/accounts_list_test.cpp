@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -228,6 +229,65 @@ TEST_F(AccountsListTest, TabsChooseTheOrderAndTheirLocators) {
     date->setText(QString::fromStdString(runtime::formatPicture(today() - 25, "@d17")));
     QTest::keyClick(date, Qt::Key_Return);
     EXPECT_EQ(list->browse().view().current()->record.getString(pas::Description), "Bank");
+}
+
+TEST_F(AccountsListTest, HeaderSortsTheWholeTablePagedReversesAndIsKeptWithTheLayout) {
+    // 30 accounts whose notes run against their descriptions; a page of a few rows.
+    for (int i = 0; i < 30; ++i) {
+        auto a = account("d" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+        a.Notes = std::string(1, static_cast<char>('z' - i % 26)) + std::to_string(i);
+        addFull(a);
+    }
+    BrowseCVPAS* list = open();
+    ASSERT_TRUE(list);
+    list->window()->resize(900, 260);
+    QApplication::processEvents();
+    QHeaderView* header = list->list()->horizontalHeader();
+    const int notes = 17;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(notes) + 5, 5));
+    ASSERT_TRUE(list->browse().headerSorted());
+    const int rows = list->browse().model().rowCount();
+    ASSERT_GT(rows, 2);
+    ASSERT_LT(rows, 30);  // paged, not every row
+    // Walk the whole order page by page: every note in ascending order, each once.
+    std::vector<std::string> seen;
+    for (int page = 0; page < 30 && seen.size() < 30; ++page) {
+        for (const std::string& n : column(list, notes))
+            if (seen.empty() || n > seen.back()) seen.push_back(n);
+        list->browse().pageDown();
+    }
+    ASSERT_EQ(seen.size(), 30u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    // A second click reverses; Description has a key, so its order is the key's.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(notes) + 5, 5));
+    EXPECT_TRUE(list->browse().headerDescending());
+    EXPECT_EQ(column(list, notes).front(), seen.back());
+    list->browse().headerClicked(2);
+    list->browse().headerClicked(2);
+    EXPECT_EQ(column(list, 2).front(), "d29");
+    list->browse().last();
+    EXPECT_EQ(list->browse().view().current()->record.getString(pas::Description), "d00");
+
+    // Kept on closing: order, width, and the header's order; restored on opening.
+    header->resizeSection(3, 123);
+    header->moveSection(header->visualIndex(4), 1);
+    list->button("Cl&ose")->click();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    BrowseCVPAS* again = open();
+    ASSERT_TRUE(again);
+    QHeaderView* h = again->list()->horizontalHeader();
+    EXPECT_EQ(h->sectionSize(3), 123);
+    EXPECT_EQ(h->visualIndex(4), 1);
+    EXPECT_EQ(again->browse().headerColumn(), 2);
+    EXPECT_TRUE(again->browse().headerDescending());
+    EXPECT_EQ(column(again, 2).front(), "d29");
+    // Choosing a tab drops the header's order.
+    QTest::mouseClick(again->tabs(), Qt::LeftButton, {}, again->tabs()->tabRect(0).center());
+    EXPECT_FALSE(again->browse().headerSorted());
+    EXPECT_EQ(column(again, 2).front(), "d00");
 }
 
 TEST_F(AccountsListTest, CompletedFormsTellTheFrameAndCancelledOnesDoNot) {
