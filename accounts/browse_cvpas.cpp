@@ -379,7 +379,7 @@ void BrowseCVPAS::runQuery() {
 void BrowseCVPAS::resetQuery() {
     reset_->setEnabled(false);
     query_.clear();
-    browse_->setFilter({}, "6 Query");
+    browse_->setFilter(std::string(), "6 Query");
     browse_->applyFilter();
     enableButtons();
 }
