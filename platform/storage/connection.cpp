@@ -135,6 +135,7 @@ int acquireConnection(const std::string& file, std::string_view owner, Connectio
     c->db = db;
     c->keyHex = std::move(keyHex);
     c->refs = 1;
+    mapCommitCounter(c.get());
     *out = c.get();
     reg[path] = std::move(c);
     return kNoError;
@@ -147,9 +148,13 @@ void releaseConnection(Connection* c) {
     auto& reg = registry();
     auto it = reg.find(c->path);
     if (it == reg.end() || it->second.get() != c) return;
-    if (c->inTransaction) exec(c->db, "ROLLBACK;");
+    if (c->inTransaction)
+        exec(c->db, "ROLLBACK;");
+    else
+        giveBackFreePages(c->db);
     for (auto& [sql, st] : c->statements) sqlite3_finalize(st);
     sqlite3_close_v2(c->db);
+    unmapCommitCounter(c);
     sodium_memzero(c->keyHex.data(), c->keyHex.size());
     reg.erase(it);
 }
@@ -182,7 +187,7 @@ WriteScope::~WriteScope() {
     } else if (!nested_) {
         run(c_, kRollback);
     }
-    ++c_->generation;
+    noteChange(c_);
 }
 
 int WriteScope::begin(bool singleStatement) {
@@ -197,7 +202,7 @@ int WriteScope::commit() {
     int rc = bare_ ? SQLITE_OK : run(c_, nested_ ? kRelease : kCommit);
     if (rc == SQLITE_OK) {
         open_ = false;
-        ++c_->generation;
+        noteChange(c_);
     }
     return rc;
 }

@@ -77,7 +77,20 @@ struct Connection {
     bool inTransaction = false;
     int busyMillis = 10000;
     std::unordered_map<std::string, sqlite3_stmt*> statements;  // prepared once, reused
+    // Commits of every process on the file, counted in the lock file's first page
+    // (commit_counter.cpp); nullptr where it cannot be mapped.
+    void* commitPage = nullptr;
+    uint64_t* commits = nullptr;
+    bool commitsWritable = false;
 };
+
+// The shared commit counter of the file: mapped with the connection, let go with it.
+void mapCommitCounter(Connection* c);
+void unmapCommitCounter(Connection* c);
+uint64_t commitCount(const Connection* c);  // only where c->commits is mapped
+// After a change through this connection (a commit, or a change outside transactions):
+// this connection's generation and the shared counter move on.
+void noteChange(Connection* c);
 
 std::string absolutePath(const std::string& file);
 std::string deriveKeyHex(std::string_view owner);  // 64 hex digits; "" without an owner
@@ -114,6 +127,14 @@ class WriteScope {
     bool open_ = false;
     bool bare_ = false;  // inside a transaction, without a savepoint
 };
+
+// ---- file size (free_pages.cpp) ----
+
+// New files: free pages can be given back (before the first table is made).
+int useIncrementalVacuum(sqlite3* db);
+// When a file's last handle goes: returns free pages to the file system when they are
+// many, without waiting for another process.
+void giveBackFreePages(sqlite3* db);
 
 // ---- catalogue ---------------------------------------------------------------------------
 
@@ -253,9 +274,10 @@ struct Table::Impl {
     // Rows read ahead in the reading direction.
     std::vector<std::pair<int64_t, std::vector<Scalar>>> batch;
     size_t batchPos = 0;
+    size_t batchRows = 0;  // how many the last batch asked for
     bool batchForward = true;
     uint64_t batchGeneration = 0;
-    int64_t batchDataVersion = 0;  // other processes' commits, as SQLite counts them
+    int64_t batchDataVersion = 0;  // commits of every process (see dataVersion())
 
     // The record last read or added, as it was read: rewrites check it still is.
     int64_t current = 0;

@@ -67,6 +67,7 @@ int createNewFile(const std::string& path, const std::string& table, const Table
     if (rc == SQLITE_OK) {
         if (keyHex.empty()) rc = exec(db, "PRAGMA page_size = 4096;");
         if (rc == SQLITE_OK) rc = configureHandle(db, keyHex, &why);
+        if (rc == SQLITE_OK) rc = useIncrementalVacuum(db);
     }
     if (rc == SQLITE_OK) rc = exec(db, "BEGIN IMMEDIATE;");
     if (rc == SQLITE_OK) rc = createCatalogue(db);
@@ -315,7 +316,7 @@ int Table::flush() {
     }
     d.streaming = false;
     d.conn->inTransaction = false;
-    ++d.conn->generation;
+    noteChange(d.conn);
     return succeed(d.err);
 }
 
@@ -389,8 +390,10 @@ int Table::pack() {
     if (!d.canWrite()) return fail(d.err, kAccessDenied, name());
     // Compacting rewrites the whole physical file; record numbers (row ids) survive.
     if (d.conn->inTransaction) return fail(d.err, kAccessDenied, name());
+    // Older files take the incremental auto-vacuum of new ones on the way.
+    useIncrementalVacuum(d.conn->db);
     if (exec(d.conn->db, "VACUUM;") != SQLITE_OK) return failSql(d.err, d.conn->db, name());
-    ++d.conn->generation;
+    noteChange(d.conn);
     return succeed(d.err);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,6 +79,14 @@ class Table {
     int add(RecordBuffer& record);        // 40 (naming the key in Error::key) on a duplicate
     int put(const RecordBuffer& record);  // rewrites the record last read; 89 if it changed
     int erase();                          // deletes the record last read
+    // Sets `fields` to their values in `values` in every record whose first `components`
+    // components of `key` equal those in `match` as the key compares them (letter case
+    // and trailing blanks aside): a few statements instead of a read and a rewrite per
+    // record. Part of the running transaction, if any; progress(done) after each group
+    // of records; *changed = how many. 40 (naming the key) when a unique key refuses.
+    int rewriteMatching(int key, size_t components, const RecordBuffer& match,
+                        const std::vector<int>& fields, const RecordBuffer& values,
+                        const std::function<void(int64_t done)>& progress, int64_t* changed);
 
     // Streamed writing: the changes of this handle's file gather in one write
     // transaction until flush() or close(), for bulk copies.

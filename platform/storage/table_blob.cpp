@@ -125,7 +125,7 @@ int Table::truncateBlob(int blob) {
     del.bindInt(1, d.current);
     del.bindInt(2, blob);
     if (del.step() != SQLITE_DONE) return failSql(d.err, d.conn->db, name());
-    ++d.conn->generation;
+    noteChange(d.conn);
     return succeed(d.err);
 }
 

@@ -1,6 +1,8 @@
 // Reading: positioning, next/previous in key or physical order with keyset seeks in
 // small batches, exact fetch by key, positions and re-reads, filters.
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/storage/internal.h"
 #include "platform/storage/table.h"
@@ -12,7 +14,11 @@ using namespace detail;
 
 namespace {
 
-constexpr int kBatchRows = 32;
+// Reading on asks for 32 rows, then twice as many each time it goes on in the same
+// direction, up to 512: a short look (a browse page, a look-up) stays cheap and a long
+// scan needs few statements.
+constexpr size_t kFirstBatchRows = 32;
+constexpr size_t kMostBatchRows = 512;
 
 // Parentheses must balance outside quotes, so that a condition cannot close the one
 // it is wrapped in ("1) OR (1").
@@ -47,11 +53,14 @@ bool parsePosition(std::string_view text, int64_t& row) {
 }  // namespace
 
 int64_t Table::Impl::dataVersion() {
-    // Asking costs a shared lock on the file (system calls for every record read), and
-    // while this open denies writing no other open, here or in another process, can
+    // While this open denies writing no other open, here or in another process, can
     // change the table: only this connection's own changes (its generation) count then.
     int share = mode & kShareMask;
     if (share == kDenyAll || share == kDenyWrite) return 0;
+    // The commits of every process, counted in the lock file's shared page: a memory
+    // read. Without it (a folder we may not write), SQLite's own counter, which costs a
+    // shared lock on the file and a dozen system calls.
+    if (conn->commits) return static_cast<int64_t>(commitCount(conn));
     Stmt st(conn, "PRAGMA data_version;");
     return st.ok() && st.step() == SQLITE_ROW ? st.columnInt(0) : -1;
 }
@@ -72,6 +81,8 @@ std::vector<Scalar> Table::Impl::keyValues(int key, const std::vector<Scalar>& c
 // component ("k1 = v1 AND k2 > v2"), deepest first: every one is an index search, even
 // where SQLite cannot seek on a row-value comparison under a custom collation.
 int Table::Impl::fetchBatch(bool forward) {
+    const bool goingOn = place == Place::After && batchForward == forward && !batch.empty();
+    batchRows = goingOn ? std::min(batchRows * 2, kMostBatchRows) : kFirstBatchRows;
     clearBatch();
     batchPos = 0;
     batchForward = forward;
@@ -127,10 +138,18 @@ int Table::Impl::fetchBatch(bool forward) {
         }
     }
     for (const Level& level : levels) {
-        size_t want = kBatchRows - batch.size();
+        size_t want = batchRows - batch.size();
         if (want == 0) break;
-        Stmt st(conn, "SELECT " + shape->selectList() + " FROM " + data + " WHERE " + level.where +
-                          common + orderBy + " LIMIT ?;");
+        std::string sql = "SELECT " + shape->selectList() + " FROM " + data + " WHERE " +
+                          level.where + common + orderBy + " LIMIT ?;";
+        // The few shapes of an unfiltered read stay prepared on the connection; filters
+        // are too many kinds to keep.
+        std::optional<Stmt> prepared;
+        if (filter.empty())
+            prepared.emplace(conn, sql);
+        else
+            prepared.emplace(conn->db, sql);
+        Stmt& st = *prepared;
         if (!st.ok()) return failSql(err, conn->db, name);
         int i = 1;
         for (const Scalar& a : level.args) st.bind(i++, a);

@@ -58,7 +58,7 @@ int Transaction::begin(const std::vector<Table*>& tables, int timeoutSeconds) {
 void Transaction::finish(void* connection) {
     auto* c = static_cast<Connection*>(connection);
     c->inTransaction = false;
-    ++c->generation;
+    noteChange(c);
     sqlite3_busy_timeout(c->db, kDefaultBusyMillis);
     active_ = false;
     connection_ = nullptr;
