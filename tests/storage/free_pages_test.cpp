@@ -2,6 +2,7 @@
 // that (no auto-vacuum) still opens and works, and a pack brings it along.
 #include <filesystem>
 
+#include "platform/storage/internal.h"
 #include "storage_fixture.h"
 
 namespace corvix::storage {
@@ -34,8 +35,11 @@ class FreePages : public StorageTest {
         EXPECT_EQ(tx.begin({&t}, 2), 0);
         Record r(decl);
         EXPECT_EQ(t.set(0), 0);
-        while (t.next(r) == 0)
-            if (r.getInt(0) % keepEvery != 0) EXPECT_EQ(t.erase(), 0);
+        while (t.next(r) == 0) {
+            if (r.getInt(0) % keepEvery != 0) {
+                EXPECT_EQ(t.erase(), 0);
+            }
+        }
         EXPECT_EQ(tx.commit(), 0);
         return t.records();
     }
@@ -62,13 +66,16 @@ TEST_F(FreePages, ANewFileShrinksWhenItsLastHandleClosesAfterManyDeletes) {
 }
 
 TEST_F(FreePages, AnOlderFileKeepsWorkingAndAPackBringsItAlong) {
-    if (std::system("command -v sqlcipher >/dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlcipher";
     fill(3000);
     // As files were made before: no auto-vacuum (a plain file, no owner password).
-    ASSERT_EQ(std::system(("sqlcipher '" + path("Space.TPS") +
-                           "' 'PRAGMA auto_vacuum = NONE; VACUUM;' >/dev/null 2>&1")
-                              .c_str()),
-              0);
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path("Space.TPS").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(detail::configureHandle(db, "", nullptr), SQLITE_OK);  // the key collation
+        ASSERT_EQ(detail::exec(db, "PRAGMA auto_vacuum = NONE; VACUUM;"), SQLITE_OK);
+        sqlite3_close(db);
+    }
     const uintmax_t full = size();
     EXPECT_EQ(thin(2), 1500);
     EXPECT_GE(size(), full) << "an older file keeps its pages until a pack";

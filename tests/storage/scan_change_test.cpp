@@ -96,11 +96,13 @@ TEST_F(ScanChanges, BulkRewriteFindsEveryCaseOfTheValueAndLeavesTheRestAlone) {
     const char* other[] = {"Ärger Ölige", "Arger Olig", "Ärger"};
     int id = 0;
     for (const char* c : same) {
-        fillAccount(r, ++id, c, "same " + std::to_string(id));
+        ++id;
+        fillAccount(r, id, c, "same " + std::to_string(id));
         ASSERT_EQ(t.add(r), 0);
     }
     for (const char* c : other) {
-        fillAccount(r, ++id, c, "other " + std::to_string(id));
+        ++id;
+        fillAccount(r, id, c, "other " + std::to_string(id));
         ASSERT_EQ(t.add(r), 0);
     }
     Record match(decl), values(decl);
