@@ -258,6 +258,9 @@ void BrowseCVPAS::initQuery() {
     reset_->setEnabled(false);
     if (!queryFailed_) return;
     query_b_->setEnabled(false);
+    // No wizard connected is not a failure of one: a box at every opening of the list
+    // would only stand in the user's way (and in front of the tray at start-up).
+    if (!wizard.addFields) return;
     prompt().ask("Query Wizard Error# " + std::to_string(code),
                  "An error has prevented the Query Wizard from initializing.", Icon::Information,
                  kButtonOk, kButtonOk);

@@ -73,11 +73,20 @@ TEST_F(FileOpenTest, OnlyADamagedFileGivesM19AndEndsTheProgram) {
     fu_UsingFile(t, "ACC", "Accounts", 1);
     ASSERT_EQ(t.create(), 0);
     {
-        // The first page after the schema holds the catalogue: its page type becomes
-        // one no page has.
+        // Every page after the schema gets a page type no page has, whatever the page
+        // size and the layout of the pages behind the schema.
         std::fstream f(path("Vault.TPS"), std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(4096);
-        f.put('\xFF');
+        unsigned char size[2] = {};
+        f.seekg(16);
+        f.read(reinterpret_cast<char*>(size), 2);
+        const long pageSize = size[0] == 0 && size[1] == 1 ? 65536 : (size[0] << 8 | size[1]);
+        ASSERT_GE(pageSize, 512);
+        f.seekg(0, std::ios::end);
+        const long fileSize = static_cast<long>(f.tellg());
+        for (long page = pageSize; page < fileSize; page += pageSize) {
+            f.seekp(page);
+            f.put('\xFF');
+        }
     }
     EXPECT_EQ(fu_FileOpen(t, kOpenMode), storage::kDriverError);
     ASSERT_EQ(sink.halts.size(), 1u);

@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include "accounts/account_rules.h"
+#include "accounts/accounts_context.h"
 #include "accounts/browse_cvpas.h"
 #include "accounts/status_icons.h"
 #include "accounts/update_cvpas.h"
@@ -134,7 +135,12 @@ TEST_F(AccountsListTest, TheCopiedPasswordLeavesTheClipboardAfterTheDelay) {
 }
 
 TEST_F(AccountsListTest, EmptyListDisablesSendUrlAndClipboardAndQueryWizardIsReportedMissing) {
+    // A wizard that fails to take the fields is reported; the buttons stay disabled.
+    corvix::accounts::QueryWizard failing;
+    failing.addFields = [](const std::string&, const std::string&) { return 2; };
+    corvix::accounts::setQueryWizard(failing);
     BrowseCVPAS* list = open();
+    corvix::accounts::setQueryWizard({});
     ASSERT_TRUE(list);
     for (const char* b : {"Start &URL", "&Send", "&Place on Clipboard", "&Query", "&Reset"})
         EXPECT_FALSE(list->button(b)->isEnabled()) << b;
