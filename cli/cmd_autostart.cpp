@@ -1,7 +1,5 @@
 // corvix-cli autostart on|off: starts Corvix with the desktop session (hidden in the tray,
 // as the program starts when its vault is set up), through the freedesktop autostart folder.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,12 +32,6 @@ std::string execLine() {
     return quoted + "\"";
 }
 
-bool makeFolder(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) makeFolder(path.substr(0, slash));
-    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 int runAutostart(const std::vector<std::string>& args) {
     if (args.size() != 1 || (args[0] != "on" && args[0] != "off"))
         return usageError("autostart", "autostart takes on or off");
@@ -54,9 +46,8 @@ int runAutostart(const std::vector<std::string>& args) {
         std::printf("Corvix no longer starts with the session.\n");
         return kExitOk;
     }
-    if (!makeFolder(folder)) {
-        std::fprintf(stderr, "corvix-cli: cannot create %s: %s\n", folder.c_str(),
-                     std::strerror(errno));
+    if (std::string error; !vault::makePrivateFolders(folder, &error)) {
+        std::fprintf(stderr, "corvix-cli: %s\n", error.c_str());
         return kExitError;
     }
     std::ofstream out(entry, std::ios::trunc);

@@ -27,11 +27,13 @@ bool isFile(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// mkdir -p, every folder it creates private to the user.
-bool makeFolders(const std::string& path, std::string* error) {
+}  // namespace
+
+bool makePrivateFolders(const std::string& path, std::string* error) {
     if (path.empty() || isDirectory(path)) return true;
     const auto slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash), error))
+    if (slash != std::string::npos && slash > 0 &&
+        !makePrivateFolders(path.substr(0, slash), error))
         return false;
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
         *error = "cannot create the folder " + path + ": " + std::strerror(errno);
@@ -39,8 +41,6 @@ bool makeFolders(const std::string& path, std::string* error) {
     }
     return true;
 }
-
-}  // namespace
 
 std::string dataFolderPath() {
     if (std::string home = env("CORVIX_HOME"); !home.empty()) return home;
@@ -52,7 +52,7 @@ std::string dataFolderPath() {
 
 bool enterDataFolder(std::string* folder, std::string* error) {
     *folder = dataFolderPath();
-    if (!makeFolders(*folder, error)) return false;
+    if (!makePrivateFolders(*folder, error)) return false;
     if (chdir(folder->c_str()) != 0) {
         *error = "cannot use the folder " + *folder + ": " + std::strerror(errno);
         return false;

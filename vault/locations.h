@@ -20,6 +20,9 @@ std::string dataFolderPath();
 // *error says what went wrong with which folder.
 bool enterDataFolder(std::string* folder, std::string* error);
 
+// mkdir -p where every folder it creates is private to the user (mode 0700).
+bool makePrivateFolders(const std::string& path, std::string* error);
+
 // The folder of the running executable.
 std::string programDirectory();
 // The folder holding the shipped word database CVWRD.TPS.
