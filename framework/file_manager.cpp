@@ -253,7 +253,7 @@ int FileManager::OpenTable(ThreadState& s, bool report) {
             case storage::kFileNotFound:
                 if (!create) return Fail(report, 23);
                 if (beforeOpen) beforeOpen(t);
-                if (t.create() != storage::kNoError) return Fail(report, 10);
+                if (t.createIfMissing() != storage::kNoError) return Fail(report, 10);
                 continue;
             case storage::kBadKey: {
                 int level = Fail(report, 27);

@@ -14,7 +14,9 @@ int openTable(storage::Table& table, int mode) {
     // older declaration is converted, not refused.
     int rc = fu_FileOpen(table, mode);
     if (rc == storage::kFileNotFound) {
-        rc = table.create();
+        // Never create anew: another process (two first starts) may have made the table
+        // and written to it since the open looked.
+        rc = table.createIfMissing();
         if (rc != storage::kNoError) return rc;
         // Only the user may read the vault and containers, whatever the umask says.
         if (usesVaultKey(decl))

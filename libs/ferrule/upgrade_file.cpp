@@ -157,7 +157,7 @@ bool openUpg2(const char* nameSeparator) {
     if (t.isOpen()) return true;
     int err = t.open(storage::kReadWrite | storage::kDenyNone);
     if (err == storage::kFileNotFound) {
-        err = t.create();
+        err = t.createIfMissing();
         if (err == 0) err = t.open(storage::kReadWrite | storage::kDenyNone);
         if (err == 0) fillFromOldTable(t);
     }

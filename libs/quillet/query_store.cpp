@@ -136,7 +136,7 @@ int openTable(storage::Table& t, const std::string& name) {
     t.setName(name);
     int rc = t.open(storage::kReadWrite | storage::kDenyNone);
     if (rc == storage::kFileNotFound) {
-        rc = t.create();
+        rc = t.createIfMissing();
         if (rc == 0) rc = t.open(storage::kReadWrite | storage::kDenyNone);
     }
     return rc;

@@ -152,6 +152,14 @@ int Table::mode() const {
 constexpr int kCreateWaitSeconds = 10;
 
 int Table::create() {
+    return makeTable(false);
+}
+
+int Table::createIfMissing() {
+    return makeTable(true);
+}
+
+int Table::makeTable(bool keepExisting) {
     Impl& d = *impl_;
     std::string shown = name();
     TableName tn = splitTableName(shown);
@@ -162,6 +170,7 @@ int Table::create() {
     // starts at once): wait for that creator, then keep what it made. Re-creating a table
     // that exists is refused at once while anybody has it open.
     const bool hadTable = fileExists(path) && tableExists(shown, owner);
+    if (hadTable && keepExisting) return succeed(d.err);
     ShareLock exclusive;
     if (exclusive.acquire(path, tn.table, kReadWrite | kDenyAll,
                           hadTable ? 0 : kCreateWaitSeconds) != kNoError)
@@ -188,7 +197,8 @@ int Table::create() {
             // Creating a table that exists makes it anew, empty.
             int found = findTable(c->db, tn.table, old);
             if (found == SQLITE_OK && old.name.size() == tn.table.size())
-                rc = hadTable ? dropTableIn(c->db, old) : SQLITE_DONE;  // DONE: made meanwhile
+                rc = hadTable && !keepExisting ? dropTableIn(c->db, old)
+                                               : SQLITE_DONE;  // DONE: made meanwhile
             else if (found != SQLITE_OK && found != SQLITE_NOTFOUND)
                 rc = found;
         }

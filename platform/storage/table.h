@@ -47,7 +47,10 @@ class Table {
     // the declaration's.
     const std::string& owner() const;
 
-    int create();  // creates the table (and its file); leaves it closed
+    int create();  // creates the table (and its file) anew, empty; leaves it closed
+    // Creates the table only when it does not exist yet, waiting for another process that
+    // is making it; a table that exists (made meanwhile) is kept as it is.
+    int createIfMissing();
     int open(int mode = kReadWrite | kDenyNone);
     void close();
     bool isOpen() const;
@@ -124,6 +127,7 @@ class Table {
     Impl* impl() const { return impl_.get(); }  // for the driver's own sources
 
   private:
+    int makeTable(bool keepExisting);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -370,6 +370,13 @@ TEST_F(TableCore, CreateOverAnExistingTableMakesItEmpty) {
     // Not while it is open.
     Table again(d);
     EXPECT_EQ(again.create(), kAccessDenied);
+    // Creating only a missing table keeps what another handle made and wrote, open or not
+    // (the loser of two first starts must not empty the winner's table).
+    EXPECT_EQ(again.createIfMissing(), 0);
+    t.close();
+    EXPECT_EQ(again.createIfMissing(), 0);
+    ASSERT_EQ(t.open(), 0);
+    EXPECT_EQ(t.records(), 1);
     t.close();
     ASSERT_EQ(again.create(), 0);
     ASSERT_EQ(t.open(), 0);
