@@ -6,6 +6,7 @@
 #include "framework/settings_store.h"
 #include "framework/threads.h"
 #include "framework/vault_managers.h"
+#include "libs/rubrica/rubrica.h"
 #include "send/key_sender.h"
 #include "vault/upgrade_registration.h"
 #include "vault/vault_key.h"
@@ -56,6 +57,7 @@ StartupHooks programHooks() {
     h.clearWindowLists = [] { framework::ThreadRegistry::instance().reset(); };
     h.destroyManagers = [] { framework::destroyVaultManagers(); };
     h.setQueryWizardTexts = [] { setQueryWizardTexts(); };
+    h.initReportWizard = [] { rubrica::REPWIZINIT(); };
     return h;
 }
 

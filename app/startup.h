@@ -17,7 +17,7 @@ struct StartupHooks {
     std::function<void()> createManagers;  // one file/relation manager pair per table
     std::function<void(std::string_view)> initKeySender;  // with the delimiters "[]"
     std::function<void()> registerUpgrades;     // fu_AddDriver, fu_IgnoreDriver, fu_UsingFile
-    std::function<void()> initReportWizard;     // REPWIZINIT("", 1)
+    std::function<void()> initReportWizard;     // REPWIZINIT without a name
     std::function<void()> setQueryWizardTexts;  // the 124 QX_SETQWDISPLAYTEXT calls
     std::function<int()> runMainFrame;          // returns when the user exits
     std::function<void()> clearWindowLists;     // the global lists of windows and threads
@@ -31,8 +31,8 @@ struct StartupReport {
 };
 
 // The hooks of the pieces the program has: the vault's table managers, the keystroke
-// sender, the upgrade registration and the thread registry. The report wizard, the query
-// wizard's texts and the main frame are filled in by their owners.
+// sender, the upgrade registration, the report wizard, the query wizard's texts and the
+// thread registry. The main frame is filled in by its owner.
 StartupHooks programHooks();
 
 // Runs the program from the vault key to the shutdown. Returns the process exit code

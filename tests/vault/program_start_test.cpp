@@ -95,6 +95,7 @@ TEST(ProgramStart, TheProgramsOwnHooksCreateAndDestroyTheTableManagers) {
     EXPECT_TRUE(h.clearWindowLists);
     EXPECT_TRUE(h.destroyManagers);
     EXPECT_TRUE(h.setQueryWizardTexts);
+    EXPECT_TRUE(h.initReportWizard);
     h.registerUpgrades = nullptr;  // the upgrade library is exercised by its own tests
     bool createdDuringFrame = false;
     h.runMainFrame = [&] {
