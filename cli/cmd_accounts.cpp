@@ -1,10 +1,12 @@
 // corvix-cli list | show ID | add: the password accounts.
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 #include "cli/command.h"
 #include "cli/saved_queries.h"
 #include "framework/filter_binding.h"
+#include "framework/list_export.h"
 #include "platform/storage/table_filter.h"
 #include "runtime/date.h"
 #include "runtime/picture.h"
@@ -44,8 +46,9 @@ std::string isoDate(int32_t date) {
 int runList(const std::vector<std::string>& args) {
     Options o;
     std::string error;
-    if (!parseOptions(args, {"--reveal"}, {"--where", "--query"}, o, &error))
+    if (!parseOptions(args, {"--reveal", "--csv", "--html"}, {"--where", "--query"}, o, &error))
         return usageError("list", error);
+    if (o.has("--csv") && o.has("--html")) return usageError("list", "give either --csv or --html");
     if (!o.positional.empty()) return usageError("list", "list takes no arguments");
     if (o.hasValue("--where") && o.hasValue("--query"))
         return usageError("list", "give either --where or --query");
@@ -79,11 +82,25 @@ int runList(const std::vector<std::string>& args) {
     if (!table || storage::setFilter(*table, sql.where, sql.params) != 0) return kExitError;
     if (m.pas.SetOrder(vault::pas::K_Category) != framework::kLevelBenign) return kExitError;
     const vault::PasBuffer& r = m.pasRecord;
-    while (readNext(m.pas, &rc))
-        if (!sql.residual || binding.passes(*sql.residual, r))
+    // --csv and --html write the same columns as a table with its headings.
+    std::unique_ptr<framework::ListWriter> writer;
+    if (o.has("--csv") || o.has("--html")) {
+        writer = std::make_unique<framework::ListWriter>(
+            std::cout, o.has("--csv") ? framework::ListFormat::Csv : framework::ListFormat::Html,
+            "Passwords");
+        writer->header({"ID", "Category", "Description", "Name", "Password", "URL"});
+    }
+    while (readNext(m.pas, &rc)) {
+        if (sql.residual && !binding.passes(*sql.residual, r)) continue;
+        if (writer)
+            writer->row({std::to_string(r->PAS_ID), r->Category, r->Description, r->Name,
+                         shownPassword(r->Password, reveal), r->URL});
+        else
             std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r->PAS_ID, r->Category.c_str(),
                         r->Description.c_str(), r->Name.c_str(),
                         shownPassword(r->Password, reveal).c_str(), r->URL.c_str());
+    }
+    if (writer && !writer->finish()) return failWith("Write Error", "standard output failed");
     return rc;
 }
 
@@ -181,7 +198,8 @@ int runAdd(const std::vector<std::string>& args) {
 
 }  // namespace
 
-CORVIX_CLI_COMMAND(kList, "list", "list [--reveal] [--where EXPRESSION | --query N]",
+CORVIX_CLI_COMMAND(kList, "list",
+                   "list [--reveal] [--where EXPRESSION | --query N] [--csv | --html]",
                    "the accounts in category order, optionally filtered", runList);
 CORVIX_CLI_COMMAND(kShow, "show", "show ID [--reveal]", "every field of one account", runShow);
 CORVIX_CLI_COMMAND(kAdd, "add",
