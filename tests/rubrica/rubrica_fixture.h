@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +58,26 @@ class VectorRows : public runtime::report::RowSource {
     std::vector<runtime::report::Row> rows_;
     size_t at_ = 0;
 };
+
+// Acts on the next modal window that opens (a dialog's exec() runs meanwhile).
+inline void onNextModal(std::function<void(QWidget*)> act, QWidget* current = nullptr) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, current] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == current) return;
+        timer->stop();
+        timer->deleteLater();
+        act(modal);
+    });
+    timer->start();
+}
+
+// Saves a widget's picture under the build's screenshot folder.
+inline void screenshot(QWidget* w, const std::string& name) {
+    QDir().mkpath(CORVIX_SCREENSHOT_DIR);
+    w->grab().save(QString(CORVIX_SCREENSHOT_DIR) + "/" + QString::fromStdString(name) + ".png");
+}
 
 class RubricaTest : public ::testing::Test {
   protected:
