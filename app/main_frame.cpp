@@ -352,11 +352,9 @@ void MainFrame::enterLoggedOn() {
 }
 
 void MainFrame::enterLoggedOff() {
-    auto& threads = ThreadRegistry::instance();
-    int current = threads.current();
-    for (int t : threads.running())
-        if (t >= framework::kFirstWindowThread && t <= framework::kLastWindowThread && t != current)
-            threads.postClose(t);
+    // Every window of the session ends, forms without saving, also when the logoff comes
+    // from inside one of them (the inactivity timer fires in a form's loop).
+    if (security::LoggedOn()) framework::endSession();
     security::LoggedOn() = false;
     for (const MenuItem& item : frameMenuItems())
         if (item.menu == Menu::File || item.menu == Menu::Edit || item.menu == Menu::Lists ||

@@ -265,6 +265,10 @@ bool FormManager::takeAccepted(QWidget* control) {
 }
 
 void FormManager::pressOk() {
+    if (sessionEnded()) {
+        abandon();
+        return;
+    }
     if (request == kInsertRecord || request == kChangeRecord) {
         collect();
         if (QWidget* empty = required.check()) {
@@ -283,6 +287,14 @@ bool FormManager::complete(bool closeAfter) {
         response = resp;
         if (closeAfter) endWindow();
     };
+    // Nothing reaches the vault once the session has ended, even from a question that
+    // was answered after the logoff.
+    auto refused = [&] {
+        if (!sessionEnded()) return false;
+        finish(kRequestCancelled);
+        return true;
+    };
+    if (refused()) return false;
     switch (request) {
         case kInsertRecord: {
             if (primary->insert() != kLevelBenign) {
@@ -291,7 +303,7 @@ bool FormManager::complete(bool closeAfter) {
             }
             int action = insertAction;
             if (action == 4) action = errorManager().Raise(3) == kLevelBenign ? 3 : 2;
-            if (action == 3 && closeAfter) {
+            if (action == 3 && closeAfter && !sessionEnded()) {
                 // Stay open for another new record.
                 primary->prime();
                 primeFields();
@@ -309,6 +321,7 @@ bool FormManager::complete(bool closeAfter) {
                 return true;
             }
             for (;;) {
+                if (refused()) return false;
                 const int rc = primary->update(historyKey != 0);
                 if (rc == kLevelBenign) {
                     finish(kRequestCompleted);
@@ -333,6 +346,7 @@ bool FormManager::complete(bool closeAfter) {
         }
         case kDeleteRecord:
             for (;;) {
+                if (refused()) return false;
                 if (primary->erase(false) == kLevelBenign) {
                     finish(kRequestCompleted);
                     return true;
@@ -351,8 +365,9 @@ bool FormManager::complete(bool closeAfter) {
 
 bool FormManager::takeCloseRequest() {
     if (!primary) return true;
-    if (response != kRequestCompleted && (request == kInsertRecord || request == kChangeRecord) &&
-        changed()) {
+    // After a logoff the form is cancelled without a question.
+    if (response != kRequestCompleted && !sessionEnded() &&
+        (request == kInsertRecord || request == kChangeRecord) && changed()) {
         if (cancelAction & 1) {
             Button b = kButtonYes;
             if (cancelAction & 2)

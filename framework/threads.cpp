@@ -166,12 +166,18 @@ void ThreadRegistry::dispatch(int thread, const ThreadEvent& event) {
         handlers = frameHandlers_;
     }
     switch (event.kind()) {
-        case ThreadEventKind::Close:
-            if (sub)
-                sub->close();
-            else if (w)
-                w->close();
+        case ThreadEventKind::Close: {
+            if (event.number() == kForceClose && handlers.forceClose) {
+                handlers.forceClose();
+                break;
+            }
+            QWidget* outer = sub ? static_cast<QWidget*>(sub.data()) : w;
+            if (outer && !outer->close() && event.number() == kForceClose) {
+                outer->hide();
+                outer->deleteLater();
+            }
             break;
+        }
         case ThreadEventKind::GainFocus:
             if (sub && area_) {
                 area_->setActiveSubWindow(sub);

@@ -23,7 +23,7 @@ constexpr int kLastWindowThread = 64;
 // Events that threads post to each other.
 enum class ThreadEventKind {
     User,       // a numbered user event (1100 accounts changed, ...)
-    Close,      // close request (logoff closes threads 2 to 64)
+    Close,      // close request; number kForceClose: the window must go (logoff)
     GainFocus,  // bring the window to the front and refresh it
     Accepted,   // an accepted event for a control number (toolbar buttons, Send)
 };
@@ -39,6 +39,10 @@ class ThreadEvent : public QEvent {
     ThreadEventKind kind_;
     int number_;
 };
+
+// The number of a Close event that may not be refused: a window that keeps itself open
+// against it is hidden and deleted.
+constexpr int kForceClose = 1;
 
 // Requests a caller hands to an update procedure, and what it answers.
 enum Request : int {
@@ -58,6 +62,9 @@ class ThreadRegistry {
         std::function<void(int control)> accepted;
         std::function<void(int event)> user;
         std::function<void()> gainFocus;  // after raising; a window refreshes here
+        // A forced close (logoff): end without saving or asking. Without one the window
+        // is closed, and hidden and deleted when it refuses.
+        std::function<void()> forceClose;
     };
 
     static ThreadRegistry& instance();
@@ -92,6 +99,7 @@ class ThreadRegistry {
     bool post(int thread, ThreadEventKind kind, int number = 0);
     bool postEvent(int thread, int event) { return post(thread, ThreadEventKind::User, event); }
     bool postClose(int thread) { return post(thread, ThreadEventKind::Close); }
+    bool postForcedClose(int thread) { return post(thread, ThreadEventKind::Close, kForceClose); }
     bool postGainFocus(int thread) { return post(thread, ThreadEventKind::GainFocus); }
     bool postAccepted(int thread, int control) {
         return post(thread, ThreadEventKind::Accepted, control);

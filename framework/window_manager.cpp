@@ -1,7 +1,9 @@
 #include "framework/window_manager.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -22,7 +24,44 @@ std::function<void(WindowManager&)>& openedHook() {
     static std::function<void(WindowManager&)> hook;
     return hook;
 }
+int& sessionCounter() {
+    static int counter = 0;
+    return counter;
+}
+// Windows running modally, outermost first.
+std::vector<WindowManager*>& modalRuns() {
+    static std::vector<WindowManager*> runs;
+    return runs;
+}
+bool modalRunningOn(int thread) {
+    for (WindowManager* m : modalRuns())
+        if (m->thread() == thread) return true;
+    return false;
+}
 }  // namespace
+
+int sessionNumber() {
+    return sessionCounter();
+}
+
+void endSession() {
+    ++sessionCounter();
+    const std::vector<WindowManager*> modal = modalRuns();
+    auto managed = [&modal](QWidget* w) {
+        for (WindowManager* m : modal)
+            if (m->window() == w) return true;
+        return false;
+    };
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(w);
+        if (dialog && dialog->isVisible() && dialog->isModal() && !managed(dialog))
+            dialog->reject();
+    }
+    for (auto it = modal.rbegin(); it != modal.rend(); ++it) (*it)->abandon();
+    auto& reg = ThreadRegistry::instance();
+    for (int t : reg.running())
+        if (t >= kFirstWindowThread && t <= kLastWindowThread) reg.postForcedClose(t);
+}
 
 void setActivityHook(std::function<void()> touch) {
     activityHook() = std::move(touch);
@@ -34,7 +73,8 @@ void setWindowOpenedHook(std::function<void(WindowManager&)> hook) {
     openedHook() = std::move(hook);
 }
 
-WindowManager::WindowManager(std::string procedure) : procedure_(std::move(procedure)) {}
+WindowManager::WindowManager(std::string procedure)
+    : procedure_(std::move(procedure)), session_(sessionNumber()) {}
 
 WindowManager::~WindowManager() {
     if (window_) {
@@ -100,11 +140,15 @@ int WindowManager::run() {
         reset();
         QEventLoop loop;
         loop_ = &loop;
+        modalRuns().push_back(this);
         if (openedHook()) openedHook()(*this);
-        if (window_ && window_->isVisible()) loop.exec();
+        if (window_ && window_->isVisible() && !abandoned_) loop.exec();
+        std::erase(modalRuns(), this);
         loop_ = nullptr;
     }
     if (!killed_) finishKill();
+    // The window this one ran over waited for it to end before closing itself.
+    if (abandoned_ && thread_ >= kFirstWindowThread) reg.postForcedClose(thread_);
     return response == kNoResponse ? kRequestCancelled : response;
 }
 
@@ -120,6 +164,7 @@ int WindowManager::start() {
     ThreadRegistry::Handlers handlers;
     handlers.accepted = [this](int button) { takeToolbar(button); };
     handlers.gainFocus = [this] { reset(); };
+    handlers.forceClose = [this] { abandon(); };
     if (!initialise() || !reg.attach(thread_, window_, handlers)) {
         finishKill();
         return 0;
@@ -183,6 +228,10 @@ void WindowManager::watchControls() {
 
 void WindowManager::accept(QWidget* control) {
     if (!control || killed_) return;
+    if (sessionEnded()) {
+        abandon();
+        return;
+    }
     ThreadScope scope(thread_);
     touchActivity();
     for (const Item& item : items) {
@@ -201,6 +250,20 @@ void WindowManager::post(int resp) {
         sub->close();
     else
         window_->close();
+}
+
+void WindowManager::abandon() {
+    if (killed_ || !window_) return;
+    abandoned_ = true;
+    // A form still running over this window ends first; its end closes this one.
+    if (ownThread_ && modalRunningOn(thread_)) return;
+    if (response != kRequestCompleted) response = kRequestCancelled;
+    post(response);
+    // A modal window that is already closing, or refused, still leaves its loop.
+    if (loop_ && !closing_) {
+        closing_ = true;
+        loop_->quit();
+    }
 }
 
 void WindowManager::endWindow() {

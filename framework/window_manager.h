@@ -29,6 +29,13 @@ void touchActivity();
 // Tests and the frame may watch windows open (after initialisation, before the loop).
 void setWindowOpenedHook(std::function<void(WindowManager&)> hook);
 
+// Logoff: every window ends without saving. Questions and other dialogs in nested loops
+// are answered as closed, modal windows (forms) are cancelled innermost first, and every
+// numbered window gets a close it cannot refuse. Windows opened before it refuse to save
+// from then on.
+void endSession();
+int sessionNumber();  // counts the ends of sessions
+
 class WindowManager : public QObject {
   public:
     explicit WindowManager(std::string procedure);
@@ -83,6 +90,11 @@ class WindowManager : public QObject {
 
     // Ends the window with a response (through the close handling).
     void post(int resp);
+    // Ends the window because the session ended: forms cancel without asking or saving; a
+    // list whose form is still open closes once that form has ended.
+    void abandon();
+    // The session this window was opened in has ended (a logoff came meanwhile).
+    bool sessionEnded() const { return session_ != sessionNumber(); }
     void endWindow();  // close without asking (the response stays as set)
     // Presses a control: what the window does on a click or accept.
     void accept(QWidget* control);
@@ -111,6 +123,8 @@ class WindowManager : public QObject {
     bool ownThread_ = false;
     bool singleInstance_ = false;
     bool sizedOnce_ = false;
+    bool abandoned_ = false;
+    int session_ = 0;
 };
 
 }  // namespace corvix::framework

@@ -9,16 +9,21 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 
 #include "accounts/browse_cvcat.h"
+#include "accounts/update_cvcat.h"
 #include "app/about_window.h"
 #include "framework/prompt.h"
+#include "framework/qt_prompt.h"
 #include "framework/settings_store.h"
 #include "framework/threads.h"
 #include "framework/vault_managers.h"
+#include "framework/window_manager.h"
 #include "platform/desktop/simulated_desktop.h"
 #include "runtime/date.h"
 #include "security/master_password.h"
@@ -232,7 +237,7 @@ class DirtyForm : public QWidget {
 };
 }  // namespace
 
-TEST_F(FrameTest, LogoffClosesEveryChildWindowAndFormsKeepTheirOwnCloseHandling) {
+TEST_F(FrameTest, LogoffClosesEveryChildWindowEvenOneThatRefusesToClose) {
     app::FrameOptions o;
     o.vaultChecks = [](bool* loggedOn) {
         *loggedOn = true;
@@ -247,12 +252,94 @@ TEST_F(FrameTest, LogoffClosesEveryChildWindowAndFormsKeepTheirOwnCloseHandling)
     int formThread = threads.start(form);
     ASSERT_GE(listThread, 2);
     ASSERT_GT(formThread, listThread);
+    QPointer<DirtyForm> refusing = form;
     f.run(Command::Logoff);
     settle();
     EXPECT_FALSE(f.loggedOn());
     EXPECT_TRUE(list.isNull());
-    EXPECT_EQ(form->asked, 1);
-    EXPECT_EQ(threads.window(formThread), form);
+    EXPECT_EQ(form->asked, 1);  // asked once, then closed all the same
+    EXPECT_TRUE(refusing.isNull());
+    EXPECT_TRUE(threads.running().empty());
+}
+
+// The inactivity timer fires inside the nested loops of a list, its Change form and the
+// form's "Save Record" question; the logoff ends all three and nothing is saved, not even
+// through OK pressed on the form right after the logoff.
+TEST_F(FrameTest, InactivityLogoffEndsListFormAndQuestionWithoutSaving) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    o.designedTimerPeriod = 2;
+    MainFrame& f = open(o);
+    // Plain opens: the upgrade library would keep this test's folder for the next one.
+    framework::setOpenFunction([](storage::Table& t, int mode) { return t.open(mode); });
+    framework::createVaultManagers();
+    auto& m = framework::vaultManagers();
+    ASSERT_EQ(m.cat.Open(), framework::kLevelBenign);
+    m.catRecord->Category = "Business";
+    ASSERT_EQ(m.cat.Insert(), framework::kLevelBenign);
+    m.cat.Close();
+    framework::QtPrompt boxes;
+    framework::setPrompt(&boxes);
+    security::MasterCopy().MonitorInactivity = 1;
+    security::MasterCopy().InactivityTimeout = 1;
+    QPointer<QPushButton> ok;
+    int logoffs = 0;
+    security::setLogoffRequest([&] {
+        ++logoffs;
+        f.run(Command::Logoff);
+        if (ok) ok->click();  // a click that was on its way as the logoff came
+    });
+    accounts::BrowseCVCAT* list = nullptr;
+    QPointer<QWidget> formWindow;
+    bool questionShown = false;
+    framework::setWindowOpenedHook([&](framework::WindowManager& w) {
+        if (auto* b = dynamic_cast<accounts::BrowseCVCAT*>(&w)) list = b;
+        auto* form = dynamic_cast<accounts::UpdateCVCAT*>(&w);
+        if (!form) return;
+        formWindow = form->window();
+        ok = form->okButton();
+        form->entry()->setText("Work");
+        form->entry()->setModified(true);
+        // Idle for 75 s as the question comes up; the timer fires inside its loop.
+        QTimer::singleShot(0, [&] {
+            questionShown = QApplication::activeModalWidget() != nullptr;
+            security::LastActivity() = runtime::momentNow() - 75.0 / 86400.0;
+        });
+        // If the logoff never comes, the form ends here and the test fails below.
+        QTimer::singleShot(5000, formWindow, [&] {
+            if (auto* box = QApplication::activeModalWidget()) box->close();
+            if (formWindow) formWindow->close();
+        });
+        form->cancelButton()->click();
+    });
+    const int listThread = accounts::startBrowseCVCAT(m.catRelations);
+    ASSERT_GE(listThread, 2);
+    ASSERT_NE(list, nullptr);
+    QPointer<QWidget> listWindow = framework::ThreadRegistry::instance().window(listThread);
+    list->button("&Change")->click();
+    settle();
+    EXPECT_TRUE(questionShown);
+    EXPECT_EQ(logoffs, 1);
+    EXPECT_FALSE(f.loggedOn());
+    EXPECT_TRUE(formWindow.isNull());
+    EXPECT_TRUE(listWindow.isNull());
+    EXPECT_TRUE(framework::ThreadRegistry::instance().running().empty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    ASSERT_EQ(m.cat.Open(), framework::kLevelBenign);
+    std::vector<std::string> names;
+    m.cat.Use()->set(vault::cat::K_Category);
+    while (m.cat.Next() == framework::kLevelBenign) names.push_back(m.catRecord->Category);
+    m.cat.Close();
+    EXPECT_EQ(names, std::vector<std::string>{"Business"});
+    framework::setWindowOpenedHook({});
+    framework::setPrompt(&prompt_);
+    frame_.reset();
+    settle();
+    framework::destroyVaultManagers();
+    framework::setOpenFunction({});
 }
 
 TEST_F(FrameTest, StatusBarShowsDayAndDateAndTime) {
