@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QTime>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,22 @@ char lower(char c) {
 }
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// Pictures come from settings and stored declarations: a width beyond any field is taken
+// as the largest one instead of overflowing; decimal places beyond what a double holds
+// are cut to 30.
+constexpr int kMostPictureWidth = 65535;
+constexpr int kMostPlaces = 30;
+void addDigit(int& n, char c) {
+    n = std::min(n * 10 + (c - '0'), kMostPictureWidth);
+}
+
+// Values come from records and typed text: NaN and numbers beyond a day count or a clock
+// show as no date or time rather than converting out of range.
+int32_t wholeNumber(double value) {
+    if (!(value > -2147483648.0 && value < 2147483648.0)) return 0;
+    return static_cast<int32_t>(value);
 }
 
 struct NumberPicture {
@@ -38,7 +55,7 @@ NumberPicture parseNumber(std::string_view p) {
         n.fill = p[i++];
         n.grouping = 0;
     }
-    while (i < p.size() && isDigit(p[i])) n.size = n.size * 10 + (p[i++] - '0');
+    while (i < p.size() && isDigit(p[i])) addDigit(n.size, p[i++]);
     if (i < p.size() && (p[i] == '.' || p[i] == '-' || p[i] == '_') &&
         !(p[i] == '.' && i + 1 < p.size() && isDigit(p[i + 1]))) {
         n.grouping = p[i] == '_' ? ' ' : p[i];
@@ -46,7 +63,8 @@ NumberPicture parseNumber(std::string_view p) {
     }
     if (i < p.size() && (p[i] == '.' || p[i] == '`')) {
         ++i;
-        while (i < p.size() && isDigit(p[i])) n.places = n.places * 10 + (p[i++] - '0');
+        while (i < p.size() && isDigit(p[i])) addDigit(n.places, p[i++]);
+        n.places = std::min(n.places, kMostPlaces);
     }
     while (i < p.size()) {
         if (lower(p[i]) == 'b') n.blankWhenZero = true;
@@ -61,9 +79,10 @@ std::string formatNumber(double value, std::string_view picture) {
     if (n.blankWhenZero && value == 0) return std::string(n.size, ' ');
     bool negative = value < 0;
     double magnitude = std::fabs(value);
-    char digits[64];
-    std::snprintf(digits, sizeof digits, "%.*f", n.places, magnitude);
-    std::string text(digits);
+    if (!std::isfinite(magnitude)) return std::string(std::max(n.size, 1), '#');
+    std::string text(static_cast<size_t>(std::snprintf(nullptr, 0, "%.*f", n.places, magnitude)),
+                     '\0');
+    std::snprintf(text.data(), text.size() + 1, "%.*f", n.places, magnitude);
     std::string integer = text.substr(0, text.find('.'));
     std::string fraction = n.places > 0 ? text.substr(text.find('.')) : "";
     if (n.grouping) {
@@ -124,7 +143,7 @@ std::optional<double> deformatNumber(std::string_view text) {
 std::pair<int, bool> parseCode(std::string_view p) {
     int code = 0;
     size_t i = 2;
-    while (i < p.size() && isDigit(p[i])) code = code * 10 + (p[i++] - '0');
+    while (i < p.size() && isDigit(p[i])) addDigit(code, p[i++]);
     bool blank = false;
     for (; i < p.size(); ++i) blank |= lower(p[i]) == 'b';
     return {code, blank};
@@ -138,8 +157,7 @@ QDate qdate(int32_t date) {
 
 std::string formatDate(double value, std::string_view picture) {
     auto [code, blank] = parseCode(picture);
-    int32_t date = static_cast<int32_t>(value);
-    QDate d = qdate(date);
+    QDate d = qdate(wholeNumber(value));
     if (!d.isValid()) return "";  // no date shows blank, with or without b
     (void)blank;
     switch (code) {
@@ -183,7 +201,7 @@ QTime qtime(int32_t clock) {
 
 std::string formatTime(double value, std::string_view picture) {
     auto [code, blank] = parseCode(picture);
-    int32_t clock = static_cast<int32_t>(value);
+    int32_t clock = wholeNumber(value);
     if (blank && clock == 0) return "";
     QTime t = qtime(clock);
     if (!t.isValid()) return "";
@@ -235,7 +253,9 @@ std::string_view patternOf(std::string_view picture) {
 
 std::string formatPattern(double value, std::string_view picture) {
     std::string_view pattern = patternOf(picture);
-    long long v = std::llabs(static_cast<long long>(std::llround(value)));
+    // No pattern holds more than 18 digits; larger values (and NaN) show as '#'.
+    if (!(std::fabs(value) < 1e18)) return std::string(pattern.size(), '#');
+    long long v = std::llabs(std::llround(value));
     std::string digits = std::to_string(v);
     int digitSlots = 0;
     for (char c : pattern) digitSlots += (c == '<' || c == '#');
@@ -315,8 +335,7 @@ std::optional<double> deformatPicture(std::string_view text, std::string_view pi
 int pictureTextWidth(std::string_view picture) {
     if (kind(picture) != 's') return 0;
     int n = 0;
-    for (size_t i = 2; i < picture.size() && isDigit(picture[i]); ++i)
-        n = n * 10 + (picture[i] - '0');
+    for (size_t i = 2; i < picture.size() && isDigit(picture[i]); ++i) addDigit(n, picture[i]);
     return n;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "runtime/date.h"
 
 using namespace corvix::runtime;
@@ -96,4 +98,22 @@ TEST(PatternPicture, DaysInterval) {
     EXPECT_EQ(formatPicture(45, "@P<<# DaysP"), " 45 Days");
     EXPECT_EQ(formatPicture(1000, "@p<<# daysp"), "########");
     EXPECT_EQ(deformatPicture(" 45 days", "@p<<# daysp"), 45);
+}
+
+// Values from damaged records and pictures from edited settings: shown as no value or as
+// '#', never converted out of range or allocated beyond any field.
+TEST(Picture, OutOfRangeValuesAndOversizedPictures) {
+    const double nan = std::nan(""), huge = 1e300;
+    for (const char* picture : {"@d6", "@d17", "@t4", "@t3b"}) {
+        EXPECT_EQ(formatPicture(nan, picture), formatPicture(0, picture)) << picture;
+        EXPECT_EQ(formatPicture(-huge, picture), formatPicture(0, picture)) << picture;
+    }
+    EXPECT_EQ(formatPicture(nan, "@d6"), "");
+    EXPECT_EQ(formatPicture(nan, "@p<<#p"), "###");
+    EXPECT_EQ(formatPicture(-9.3e18, "@p<<#p"), "###");
+    EXPECT_EQ(formatPicture(huge, "@n6"), "######");
+    EXPECT_EQ(formatPicture(1.5, "@n99999999999999999999"), std::string(65535 - 1, ' ') + "2");
+    EXPECT_EQ(formatPicture(2.25, "@n_40.99999999999"),
+              std::string(8, ' ') + "2.25" + std::string(28, '0'));
+    EXPECT_EQ(pictureTextWidth("@s99999999999999"), 65535);
 }

@@ -23,6 +23,12 @@ void inspect(void* p, size_t size) {
 
 }  // namespace
 
+// Allocation goes through malloc as well, so that every block this test frees came from the
+// allocator it frees to (AddressSanitizer checks that new and free are not mixed).
+void* operator new(std::size_t size) {
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
 void operator delete(void* p) noexcept {
     inspect(p, p ? malloc_usable_size(p) : 0);
     std::free(p);
