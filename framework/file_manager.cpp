@@ -651,6 +651,11 @@ int FileManager::UpdateOn(bool report, bool showChanges) {
     return Fail(report, 25);
 }
 
+int FileManager::NoteRewriteFailure(const storage::Error& e) {
+    if (e.code == storage::kDuplicateKey) return DuplicateKeyMessage(false, e);
+    return Fail(false, 25);
+}
+
 int FileManager::Update(bool showChanges) {
     return UpdateOn(true, showChanges);
 }

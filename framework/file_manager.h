@@ -135,6 +135,9 @@ class FileManager {
     std::string Position();  // of the current record (up to 512 characters)
     int Reget(std::string_view position);
     int TryReget(std::string_view position);
+    // Records, as a Try form does, the message of a rewrite of many records that the
+    // table refused (e: its error): 13 naming the key for a duplicate, else 25.
+    int NoteRewriteFailure(const storage::Error& e);
 
     // The record as it was last read or written on this thread (for the link values a
     // relation compares).

@@ -212,6 +212,10 @@ bool RelationManager::UpdateWithin(const storage::RecordBuffer& before, bool sho
             continue;
         }
         // Cascade: the new link values go into every child that had the old ones.
+        if (r.child->children_.empty()) {
+            if (!CascadeInBulk(r, before, failure)) return false;
+            continue;
+        }
         std::vector<std::string> positions;
         if (!FindChildren(r, before, positions, 0, failure)) return false;
         FileManager& c = r.child->File();
@@ -229,6 +233,39 @@ bool RelationManager::UpdateWithin(const storage::RecordBuffer& before, bool sho
             Progress();
         }
         c.RestoreState(kept);
+    }
+    return true;
+}
+
+// A child without children of its own takes the new link values in a few statements
+// over all its records with the old ones, found as its key compares them, instead of
+// a read and a rewrite per record; progress still counts the records.
+bool RelationManager::CascadeInBulk(const Relation& r, const storage::RecordBuffer& before,
+                                    Failure& failure) {
+    FileManager& c = r.child->File();
+    storage::Table* t = c.TryUse();
+    if (!t) {
+        failure.file = &c;
+        return false;
+    }
+    storage::Record match(c.Decl()), values(c.Decl());
+    std::vector<int> fields;
+    for (const auto& [parentField, childField] : r.links) {
+        match.set(childField, before.get(parentField));
+        values.set(childField, file_.Buffer().get(parentField));
+        fields.push_back(childField);
+    }
+    const size_t start = rewritten_;
+    auto advance = [&](int64_t done) {
+        rewritten_ = start + static_cast<size_t>(done);
+        if (progress) progress(rewritten_);
+    };
+    int64_t changed = 0;
+    if (t->rewriteMatching(r.childKey, r.links.size(), match, fields, values, advance, &changed) !=
+        storage::kNoError) {
+        failure.file = &c;
+        c.NoteRewriteFailure(t->error());
+        return false;
     }
     return true;
 }

@@ -80,6 +80,7 @@ class RelationManager {
     bool LinksChanged(const Relation& r, const storage::RecordBuffer& before,
                       const storage::RecordBuffer& after) const;
     bool UpdateWithin(const storage::RecordBuffer& before, bool showChanges, Failure& failure);
+    bool CascadeInBulk(const Relation& r, const storage::RecordBuffer& before, Failure& failure);
     bool DeleteWithin(Failure& failure);
     void Progress();
     bool ClearChildren(const Relation& r, const storage::RecordBuffer& parent, Failure& failure);

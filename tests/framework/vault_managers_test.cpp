@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -292,6 +293,36 @@ TEST_F(VaultManagersTest, ThemeColumnsOutOfRangeAreRefused) {
     m_->gsdRecord->Columns = 9;
     EXPECT_EQ(m_->gsd.Insert(), kLevelBenign);
     m_->gsdRelations.Close();
+}
+
+TEST_F(VaultManagersTest, RenameMovesEveryAccountWhateverTheLetterCaseOfItsCategory) {
+    // Thousands of accounts, so that the rewrite runs in several groups; their category
+    // is written in several Unicode letter cases, all one category to the keys.
+    addCategory("Ärger Öl");
+    addCategory("Ärger Ölig");
+    const char* cases[] = {"Ärger Öl", "ärger öl", "ÄRGER ÖL", "ärGER Öl  "};
+    const int kAccounts = 4500;
+    {
+        storage::Transaction tx;
+        ASSERT_EQ(tx.begin({m_->cat.Use(), m_->pas.Use()}, 30), 0);
+        for (int i = 0; i < kAccounts; ++i)
+            ASSERT_EQ(addAccount(cases[i % 4], "a" + std::to_string(i)), kLevelBenign) << i;
+        ASSERT_EQ(addAccount("Ärger Ölig", "neighbour"), kLevelBenign);
+        ASSERT_EQ(tx.commit(), 0);
+    }
+    ASSERT_TRUE(fetchCategory("ärger öl"));
+    m_->catRecord->Category = "Ruhe";
+    std::vector<size_t> progressed;
+    m_->catRelations.progress = [&](size_t n) { progressed.push_back(n); };
+    ASSERT_EQ(m_->catRelations.Update(), kLevelBenign);
+    ASSERT_GE(progressed.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(progressed.begin(), progressed.end()));
+    EXPECT_EQ(progressed.back(), static_cast<size_t>(kAccounts));
+    std::map<std::string, int> byCategory;
+    for (const auto& [description, category] : accounts()) ++byCategory[category];
+    EXPECT_EQ(byCategory, (std::map<std::string, int>{{"Ruhe", kAccounts}, {"Ärger Ölig", 1}}));
+    EXPECT_EQ(categories(), (std::vector<std::string>{"Ruhe", "Ärger Ölig"}));
+    EXPECT_TRUE(prompt_.asked().empty());
 }
 
 TEST(VaultManagersSingleton, CreateAndDestroy) {
