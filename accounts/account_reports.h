@@ -10,6 +10,8 @@
 #include "runtime/expression.h"
 #include "runtime/report.h"
 
+class QWidget;
+
 namespace corvix::framework {
 class FileManager;
 }
@@ -47,6 +49,11 @@ std::unique_ptr<runtime::report::RowSource> accountRows(framework::FileManager& 
                                                         const std::string& sort,
                                                         runtime::expr::Tree filter, bool reveal,
                                                         int* error = nullptr);
+
+// The saved report designs of the accounts (URBROWSE); the one chosen is shown in the
+// print preview, from which it prints or is saved as PDF, over the rows the filter
+// lets through.
+void runAccountReports(framework::FileManager& pas, runtime::expr::Tree filter, QWidget* parent);
 
 // Finds a saved design of the accounts by name; false when none (or unreadable: *error).
 bool loadAccountDesign(const std::string& name, AccountReportDesign& out,

@@ -11,6 +11,7 @@
 
 #include "accounts/update_cvcat.h"
 #include "framework/error_manager.h"
+#include "framework/list_output.h"
 #include "framework/relation_manager.h"
 #include "vault/tables.h"
 
@@ -85,6 +86,7 @@ int BrowseCVCAT::init() {
     browse_->deleteControl = deleteB;
     browse_->selectControl = selectB;
     browse_->helpControl = helpB;
+    attachListOutput(list_, "Categories", [this] { return browseSource(*browse_); });
     browse_->updateProcedure = 1;
     items.push_back({close_.data(), kRequestCancelled});
     firstField = list_.data();

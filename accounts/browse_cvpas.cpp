@@ -17,12 +17,14 @@
 #include <algorithm>
 #include <iterator>
 
+#include "accounts/account_reports.h"
 #include "accounts/account_rules.h"
 #include "accounts/accounts_context.h"
 #include "accounts/query_fields.h"
 #include "accounts/start_url.h"
 #include "accounts/status_icons.h"
 #include "accounts/update_cvpas.h"
+#include "framework/list_output.h"
 #include "framework/prompt.h"
 #include "framework/relation_manager.h"
 #include "framework/secret_clipboard.h"
@@ -221,6 +223,14 @@ void BrowseCVPAS::bindList() {
             security::MasterCopy().RevealPasswords == 0)
             return QString::fromStdString(maskedPassword(row.getString(pas::Password)));
         return {};
+    });
+    // Printed and exported as shown: passwords masked unless the vault reveals them.
+    ListOutput* output = attachListOutput(list_, "Passwords", [this] {
+        return browseSource(*browse_, kPasswordColumn,
+                            [] { return security::MasterCopy().RevealPasswords != 0; });
+    });
+    output->addCommand("Reports\u2026", [this] {
+        runAccountReports(relations_.File(), browse_->view().filter(), list_);
     });
     const int unit = std::max(1, list_->fontMetrics().averageCharWidth());
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)

@@ -3,10 +3,12 @@
 #include "app/query_wizard_texts.h"
 
 #include "framework/error_manager.h"
+#include "framework/list_output.h"
 #include "framework/settings_store.h"
 #include "framework/threads.h"
 #include "framework/vault_managers.h"
 #include "libs/rubrica/rubrica.h"
+#include "runtime/list_decorator.h"
 #include "send/key_sender.h"
 #include "vault/upgrade_registration.h"
 #include "vault/vault_key.h"
@@ -57,7 +59,14 @@ StartupHooks programHooks() {
     h.clearWindowLists = [] { framework::ThreadRegistry::instance().reset(); };
     h.destroyManagers = [] { framework::destroyVaultManagers(); };
     h.setQueryWizardTexts = [] { setQueryWizardTexts(); };
-    h.initReportWizard = [] { rubrica::REPWIZINIT(); };
+    h.initReportWizard = [] {
+        rubrica::REPWIZINIT();
+        // The libraries' lists print and export like the program's own.
+        runtime::setListDecorator([](QAbstractItemView* list, const std::string& title) {
+            framework::attachListOutput(list, title,
+                                        [list] { return framework::modelSource(list); });
+        });
+    };
     return h;
 }
 

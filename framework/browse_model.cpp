@@ -17,11 +17,21 @@ void BrowseModel::pageChanged() {
 
 std::string BrowseModel::text(int row, int column) const {
     const auto& rows = view_.rows();
-    if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 ||
-        column >= static_cast<int>(columns_.size()))
-        return {};
+    if (row < 0 || row >= static_cast<int>(rows.size())) return {};
+    return formatted(rows[row].record, column);
+}
+
+std::string BrowseModel::recordText(const storage::RecordBuffer& record, int column) const {
+    if (cellHook_) {
+        const QVariant v = cellHook_(record, column, Qt::DisplayRole);
+        if (v.isValid()) return v.toString().toStdString();
+    }
+    return runtime::rightTrim(formatted(record, column));
+}
+
+std::string BrowseModel::formatted(const storage::RecordBuffer& rec, int column) const {
+    if (column < 0 || column >= static_cast<int>(columns_.size())) return {};
     const Column& c = columns_[column];
-    const auto& rec = rows[row].record;
     const auto& field = rec.decl().fields[c.field];
     const std::string& picture = c.picture.empty() ? field.picture : c.picture;
     if (field.type == storage::FieldType::String)

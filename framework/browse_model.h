@@ -36,6 +36,9 @@ class BrowseModel : public QAbstractTableModel {
     }
     // One cell as shown.
     std::string text(int row, int column) const;
+    // A column's text for any record of the table, as the list would show it (the cell
+    // hook's text first), for printing and exporting rows beyond the page.
+    std::string recordText(const storage::RecordBuffer& record, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,6 +46,8 @@ class BrowseModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    std::string formatted(const storage::RecordBuffer& record, int column) const;
+
     const BrowseView& view_;
     std::vector<Column> columns_;
     CellHook cellHook_;

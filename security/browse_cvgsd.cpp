@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "framework/list_output.h"
 #include "framework/prompt.h"
 #include "framework/vault_managers.h"
 #include "security/stored_master.h"
@@ -116,6 +117,8 @@ int BrowseCVGSD::init() {
     browse_->selectControl = selectB;
     browse_->helpControl = helpB;
     browse_->updateProcedure = 1;
+    framework::attachListOutput(list_, "Image Themes",
+                                [this] { return framework::browseSource(*browse_); });
     firstField = list_.data();
     if (m_.gsdRelations.Open() != kLevelBenign) return kLevelFatal;
     return browse_->init(request);

@@ -15,6 +15,7 @@
 #include "libs/quillet/messages.h"
 #include "libs/quillet/query_store.h"
 #include "runtime/expression.h"
+#include "runtime/list_decorator.h"
 #include "runtime/picture.h"
 
 namespace corvix::quillet {
@@ -88,6 +89,7 @@ ListChoice runSavedQueries(const std::string& className, bool joinButtons) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    runtime::decorateList(list, text(202).toStdString());
     std::vector<StoredQuery> queries;
     StoreError err;
     if (QueryStore::list(className, queries, &err) != 0)

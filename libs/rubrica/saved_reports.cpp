@@ -12,6 +12,7 @@
 #include "libs/rubrica/formats.h"
 #include "libs/rubrica/messages.h"
 #include "platform/storage/errors.h"
+#include "runtime/list_decorator.h"
 #include "runtime/picture.h"
 
 namespace corvix::rubrica {
@@ -92,6 +93,7 @@ SavedReportsWindow::SavedReportsWindow(const std::string& viewClass, const Host&
     list_->setObjectName("ReportList");
     list_->setToolTip("Default sort order.");
     layout->addWidget(list_);
+    runtime::decorateList(list_, "Reports");
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { selectReport(); });
     auto* row = new QHBoxLayout;
     auto button = [&](const char* text, const char* name, void (SavedReportsWindow::*fn)()) {
