@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "framework/list_export.h"
 #include "platform/storage/table.h"
 #include "vault/access.h"
 #include "vault/tables.h"
@@ -13,29 +14,6 @@
 using namespace corvix;
 
 namespace {
-
-std::string xmlEscaped(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 void fill(vault::PasRecord& r, long i, const std::string& category) {
     char text[160];
@@ -141,8 +119,9 @@ int main(int argc, char** argv) {
                 std::snprintf(uuid, sizeof uuid, "%sAAAAAA==", u.c_str());
                 return uuid;
             }(),
-            xmlEscaped(r.Description).c_str(), xmlEscaped(r.Name).c_str(),
-            xmlEscaped(r.Password).c_str(), xmlEscaped(r.URL).c_str(), xmlEscaped(r.Notes).c_str());
+            framework::htmlEscape(r.Description).c_str(), framework::htmlEscape(r.Name).c_str(),
+            framework::htmlEscape(r.Password).c_str(), framework::htmlEscape(r.URL).c_str(),
+            framework::htmlEscape(r.Notes).c_str());
     }
     std::fputs("</Group></Root></KeePassFile>\n", xml);
     return std::fclose(xml) == 0 ? 0 : 1;
