@@ -61,6 +61,18 @@ TEST_F(RubricaTest, TwoBreakLevelsPrintIdentifiersTotalsAndAveragesPerGroup) {
     // The averages of Count are 1 in every group (one per row), never the row count.
     EXPECT_EQ(std::count(t.begin(), t.end(), "5"), 0);
     EXPECT_EQ(std::count(t.begin(), t.end(), "1"), 5 /*detail*/ + 3 + 2 + 1);
+
+    // The print preview paints the same pages.
+    bool previewed = false;
+    onNextModal([&](QWidget* w) {
+        previewed = w->objectName() == "ReportPreview";
+        w->resize(900, 700);
+        screenshot(w, "report_preview");
+        w->close();
+    });
+    runtime::report::preview(
+        report, [] { return std::make_unique<VectorRows>(sampleRows()); }, nullptr);
+    EXPECT_TRUE(previewed);
 }
 
 TEST_F(RubricaTest, PagesFlowUnderTheHeaderAndGroupsCanEndTheirPage) {
