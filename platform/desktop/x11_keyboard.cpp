@@ -28,6 +28,11 @@ constexpr auto kPausePerRemap = std::chrono::milliseconds(25);
 // ones would fetch the restored mapping and read the last characters as nothing. It
 // waits longer than a reuse (a busy client takes that long), once per text.
 constexpr auto kRestoreGap = std::chrono::milliseconds(400);
+// A client refreshes its keymap asynchronously after it is told of a change: a busy one
+// (a browser running a page's script on every key) read a key that came right after the
+// change with the mapping before it, and the character was lost. After each change the
+// key waits this long; a reused spare waits longer (above).
+constexpr auto kRemapSettle = std::chrono::milliseconds(12);
 constexpr auto kRestorePerRemap = std::chrono::milliseconds(40);
 // With fewer empty keycodes than this, vendor keys are borrowed as spares too. Every
 // mapping change costs each client a keymap reload (a window manager may take 50 ms to
@@ -311,6 +316,8 @@ uint8_t Keyboard::spareFor(XKeySym sym) {
         if (pick->lastUse >= lastPause_) settle(pick->lastUse, false);
     }
     remap(*pick, sym);
+    XSync(c_.display(), False);
+    std::this_thread::sleep_for(kRemapSettle);
     pick->lastUse = Clock::now();
     return pick->keycode;
 }

@@ -1,163 +1,17 @@
 // corvix-cli send and watch against a real window on the X display (label "desktop").
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <future>
-#include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
+#include "cli_session.h"
 #include "keymap_probe.h"
-#include "platform/desktop/desktop.h"
-
-extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace corvix::send::testing;
 using namespace std::chrono_literals;
-
-std::string selfDir() {
-    return fs::canonical("/proc/self/exe").parent_path().string();
-}
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs a program in dir with the given standard input; waits at most `limit`.
-Result run(const std::vector<std::string>& argv, const fs::path& dir, const std::string& input,
-           std::chrono::seconds limit = 30s) {
-    const fs::path in = dir / "stdin.txt", out = dir / "stdout.txt", err = dir / "stderr.txt";
-    std::ofstream(in, std::ios::binary) << input;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    Result r;
-    if (posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ) != 0) return r;
-    posix_spawn_file_actions_destroy(&fa);
-    const auto until = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > until) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
-// The login window, started in the background and stopped at the end.
-class Target {
-  public:
-    Target(const std::string& title, const fs::path& outFile) {
-        std::vector<std::string> argv{selfDir() + "/corvix-send-target", "--title", title, "--out",
-                                      outFile.string()};
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
-    }
-    ~Target() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool started() const { return pid_ > 0; }
-
-  private:
-    pid_t pid_ = -1;
-};
-
-corvix::desktop::WindowHandle windowTitled(corvix::desktop::Desktop& d, const std::string& title) {
-    for (const auto& w : d.topWindows())
-        if (w.title == title) return w.handle;
-    return 0;
-}
-
-bool waitForWindow(const std::string& title, std::chrono::milliseconds limit) {
-    auto d = corvix::desktop::openX11Desktop();
-    if (!d) return false;
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        for (const auto& w : d->topWindows())
-            if (w.title == title) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
-}
-
-std::string waitForFile(const fs::path& p, std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        if (fs::exists(p)) return slurp(p);
-        std::this_thread::sleep_for(50ms);
-    }
-    return "(nothing arrived)";
-}
-
-class CliSendDesktop : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
-        // Qt windows show their labels to the accessibility bus only when asked to.
-        setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
-        char tmpl[] = "/tmp/corvix-send-desktop.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        cli = selfDir() + "/../bin/corvix-cli";
-        ASSERT_TRUE(fs::exists(cli)) << cli;
-        Result r = run({cli, "init"}, dir, "");
-        ASSERT_EQ(r.code, 0) << r.err;
-        r = run({cli, "categories", "add", "Work"}, dir, "");
-        ASSERT_EQ(r.code, 0) << r.err;
-    }
-    void TearDown() override {
-        if (!dir.empty()) fs::remove_all(dir);
-    }
-    int addAccount(const std::vector<std::string>& options, const std::string& password) {
-        std::vector<std::string> argv{cli,          "add",  "--description",   "Login",
-                                      "--category", "Work", "--password-stdin"};
-        argv.insert(argv.end(), options.begin(), options.end());
-        Result r = run(argv, dir, password + "\n");
-        EXPECT_EQ(r.code, 0) << r.err;
-        return std::atoi(r.out.c_str());
-    }
-    fs::path dir;
-    std::string cli;
-};
 
 const std::string kName = "J\xC3\xB6rg O'Brien";                  // Jörg O'Brien
 const std::string kPassword = "P@ss W\xC3\xB6rd!#~\xE2\x82\xAC";  // P@ss Wörd!#~€
