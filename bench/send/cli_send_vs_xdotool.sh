@@ -35,8 +35,8 @@ open_sink() {
   rm -f "$2"
   xterm -T "$1" -e sh -c "stty raw -echo; head -c 1000 > '$2'" &
   pids+=($!)
-  for _ in $(seq 1 100); do xdotool search --name "^$1\$" >/dev/null 2>&1 && break; sleep 0.05; done
-  sleep 0.3
+  for _ in $(seq 1 100); do xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && break; sleep 0.05; done
+  sleep 1
 }
 # Waits until file $1 holds 1,000 bytes; prints the time then.
 arrived() {
