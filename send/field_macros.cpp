@@ -1,5 +1,7 @@
 #include "send/field_macros.h"
 
+#include <string.h>
+
 #include "send/text.h"
 
 namespace corvix::send {
@@ -13,6 +15,30 @@ bool sameAt(const std::u32string& buffer, size_t p, std::u32string_view token, b
     for (size_t i = 0; i < token.size(); ++i)
         if (upperChar(here[i]) != upperChar(token[i])) return false;
     return true;
+}
+
+// Encodes into the secret's own buffer, so that no other copy of the text is made.
+void appendUtf8(runtime::Secret& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    char bytes[4];
+    size_t n = 0;
+    if (c < 0x80) {
+        bytes[n++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+        bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    out.append(std::string_view(bytes, n));
+    explicit_bzero(bytes, sizeof bytes);
 }
 
 }  // namespace
@@ -29,13 +55,16 @@ void ReplaceToken(std::u32string& buffer, std::u32string_view token, std::u32str
         next.append(value);
         next.append(buffer, p + token.size(), std::u32string::npos);
         next.resize(length, U' ');
-        buffer = std::move(next);
+        buffer.swap(next);
+        wipe(next);
     }
 }
 
-std::string ExpandFieldMacros(const vault::PasRecord& account, std::string_view action,
-                              std::string_view today) {
-    std::u32string buffer = toU32(action);
+runtime::Secret ExpandFieldMacros(const vault::PasRecord& account, std::string_view action,
+                                  std::string_view today) {
+    std::u32string buffer;
+    buffer.reserve(kExpansionChars);
+    buffer = toU32(action);
     buffer.resize(kExpansionChars, U' ');
     const struct {
         std::u32string_view macro;
@@ -50,8 +79,14 @@ std::string ExpandFieldMacros(const vault::PasRecord& account, std::string_view 
     for (const auto& m : macros) {
         std::u32string value = toU32(trimRight(m.value));
         ReplaceToken(buffer, m.macro, value, true);
+        wipe(value);
     }
-    return toUtf8(trimRight(buffer));
+    const std::u32string_view text = trimRight(buffer);
+    runtime::Secret out;
+    out.reserve(text.size() * 4);
+    for (char32_t c : text) appendUtf8(out, c);
+    wipe(buffer);
+    return out;
 }
 
 }  // namespace corvix::send

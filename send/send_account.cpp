@@ -73,7 +73,7 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
 
     KeySender& sender = keySender();
     if (!sender.initialised()) sender.Init("[]");
-    std::string expanded = ExpandFieldMacros(account, account.Action, hooks.today());
+    runtime::Secret expanded = ExpandFieldMacros(account, account.Action, hooks.today());
     wipe(account.Password);
     waitSeconds(account.Wait);
 
@@ -87,12 +87,12 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
     } else {
         const WindowHandle focus = sendToFocus ? d->foregroundWindow() : target;
         if (focus == 0 || !d->hasFocus(focus) ||
-            sender.Type(expanded, focus) == TypeResult::FocusLost) {
+            sender.Type(expanded.view(), focus) == TypeResult::FocusLost) {
             result = SendResult::FocusLost;
         }
     }
     if (result == SendResult::Sent && hooks.typed) hooks.typed();
-    wipe(expanded);
+    expanded.clear();
     if (result == SendResult::FocusLost) {
         cannotSend("The keyboard focus left the target window (" + describe(*d, pattern, target) +
                    "); nothing more was typed.");

@@ -139,17 +139,13 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
         if (focused) {
             KeySender& sender = keySender();
             if (!sender.initialised()) sender.Init("[]");
-            std::string expanded = ExpandFieldMacros(account, account.Action, hooks.today());
+            runtime::Secret expanded = ExpandFieldMacros(account, account.Action, hooks.today());
             wipe(account.Password);
             waitSeconds(account.Wait);
-            if (generation != generation_ || !hooks.mayType()) {
-                wipe(expanded);
-                return false;
-            }
+            if (generation != generation_ || !hooks.mayType()) return false;
             // A window that closed or lost the focus during the wait gets nothing.
             if (d->windowExists(window) && d->hasFocus(window))
-                typed = sender.Type(expanded, window) == TypeResult::Typed;
-            wipe(expanded);
+                typed = sender.Type(expanded.view(), window) == TypeResult::Typed;
         }
         wipe(account.Password);
     }

@@ -4,6 +4,8 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <map>
 
 #include "platform/desktop/atspi_client.h"
 #include "platform/desktop/x11_connection.h"
@@ -17,6 +19,16 @@ namespace corvix::desktop {
 // manager busy with keyboard-mapping changes can take seconds).
 constexpr auto kActivateWait = std::chrono::milliseconds(3000);
 
+// A lookup that failed (no bus, a helper that timed out: up to 1.5 s each) is not tried
+// again for the same window and title for a while: a watch passing every second would
+// otherwise wait for it on every pass.
+constexpr auto kFailedLookupKept = std::chrono::seconds(5);
+
+struct FailedLookup {
+    std::string title;
+    std::chrono::steady_clock::time_point at;
+};
+
 struct X11Desktop::Parts {
     std::unique_ptr<x11::Connection> main;
     std::unique_ptr<x11::Connection> hot;  // hot keys only, so its descriptor means them
@@ -24,6 +36,7 @@ struct X11Desktop::Parts {
     std::unique_ptr<x11::HotKeys> hotKeys;
     std::unique_ptr<x11::Windows> windows;
     std::function<void(int)> callback;
+    std::map<WindowHandle, FailedLookup> failedLookups;
 };
 
 std::unique_ptr<X11Desktop> X11Desktop::open(std::string* reason) {
@@ -74,7 +87,15 @@ std::vector<std::string> X11Desktop::accessibleTexts(WindowHandle window) {
     if (!p_->main->exists(window)) return {};
     std::string title = p_->main->title(window);
     if (title.empty()) return {};
-    return atspiWindowTexts(p_->windows->processId(window), title).texts;
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(p_->failedLookups,
+                  [now](const auto& f) { return now - f.second.at >= kFailedLookupKept; });
+    if (auto it = p_->failedLookups.find(window);
+        it != p_->failedLookups.end() && it->second.title == title)
+        return {};
+    AtspiLookup lookup = atspiWindowTexts(p_->windows->processId(window), title);
+    if (!lookup.ran) p_->failedLookups[window] = {title, now};
+    return std::move(lookup.texts);
 }
 
 std::vector<std::string> X11Desktop::windowTexts(WindowHandle window) {

@@ -116,12 +116,17 @@ bool Windows::hasFocus(XWindow window) const {
     int revert = 0;
     XGetInputFocus(c_.display(), &focus, &revert);
     if (focus == None || focus == PointerRoot) return false;
+    if (focus == knownFocus_ && window == knownFocusOwner_) return true;
     // The focus may sit on the window itself or on one of its descendants.
     Display* dpy = c_.display();
     ErrorTrap trap(c_);
     XWindow w = focus;
     for (int i = 0; i < kMaxDepth && w; ++i) {
-        if (w == window) return true;
+        if (w == window) {
+            knownFocus_ = focus;
+            knownFocusOwner_ = window;
+            return true;
+        }
         Window rootReturn = 0, parent = 0;
         Window* kids = nullptr;
         unsigned int n = 0;

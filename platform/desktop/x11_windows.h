@@ -41,6 +41,10 @@ class Windows {
     bool waitForFocus(XWindow window, std::chrono::milliseconds limit) const;
 
     Connection& c_;
+    // The last focus window found inside a window: while typing, the focus check between
+    // keys is then one request instead of a walk up the tree.
+    mutable XWindow knownFocus_ = 0;
+    mutable XWindow knownFocusOwner_ = 0;
 };
 
 }  // namespace corvix::desktop::x11

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include <unistd.h>
@@ -150,6 +155,35 @@ TEST_F(X11DesktopTest, WindowTextsReachTheAccessibleLabel) {
     ASSERT_EQ(t.waitForText("swordfish", 5s), "swordfish");
     texts = desktop_->windowTexts(w);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "swordfish"), texts.end());
+}
+
+// A lookup that could not use the accessibility bus is not tried again for the same
+// window at once: a helper that always fails, and counts its starts, runs once for three
+// questions in a row, and again for a window it was not asked about.
+TEST_F(X11DesktopTest, FailedTextLookupIsNotRepeatedForTheSameWindow) {
+    TargetProcess first("Corvix Target Lookup One"), second("Corvix Target Lookup Two");
+    const WindowHandle one = startTarget(first), two = startTarget(second);
+    ASSERT_NE(one, 0u);
+    ASSERT_NE(two, 0u);
+    char dir[] = "/tmp/corvix-lookup.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string helper = std::string(dir) + "/helper", starts = std::string(dir) + "/starts";
+    std::ofstream(helper) << "#!/bin/sh\necho started >> '" << starts << "'\nexit 3\n";
+    ASSERT_EQ(chmod(helper.c_str(), 0755), 0);
+    setenv("CORVIX_ATSPI_TEXTS", helper.c_str(), 1);
+    auto countStarts = [&] {
+        std::ifstream in(starts);
+        return static_cast<int>(
+            std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+    };
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(desktop_->accessibleTexts(one).empty());
+    const int afterOne = countStarts();
+    desktop_->accessibleTexts(two);
+    const int afterTwo = countStarts();
+    unsetenv("CORVIX_ATSPI_TEXTS");
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(afterOne, 1);
+    EXPECT_EQ(afterTwo, 2);
 }
 
 // GTK draws without child windows too; its label and entry come through accessibility.
