@@ -1,5 +1,7 @@
 #include "security/logon_dialog.h"
 
+#include "runtime/secret.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,16 +24,21 @@ LogonDialog::LogonDialog(std::string procedure, const std::string& prompt, QWidg
 
 LogonDialog::~LogonDialog() {
     if (!closed_) windowHooks().closed(procedure_, *this);
+    ::runtime::wipe(result_.entry);
 }
 
 void LogonDialog::acceptWith(const std::string& entry) {
     result_.ok = true;
+    ::runtime::wipe(result_.entry);
     result_.entry = entry;
     accept();
 }
 
 void LogonDialog::done(int r) {
-    if (r != QDialog::Accepted) result_ = LogonResult{};
+    if (r != QDialog::Accepted) {
+        ::runtime::wipe(result_.entry);
+        result_.ok = false;
+    }
     if (!closed_) {
         closed_ = true;
         windowHooks().save(procedure_, *this);

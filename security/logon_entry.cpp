@@ -1,6 +1,10 @@
 #include "security/logon_entry.h"
 
+#include <string.h>
+
 #include <algorithm>
+
+#include "runtime/secret.h"
 
 #include "security/password_text.h"
 
@@ -19,7 +23,23 @@ LogonEntry::LogonEntry(Kind kind, std::string prompt, std::string expected, bool
       prompt_(std::move(prompt)),
       expected_(toChars(trimTrailingBlanks(expected))),
       showHint_(showHint),
-      debug_(debug) {}
+      debug_(debug) {
+    ::runtime::wipe(expected);
+    // Room for the longest entry: appending never moves the characters, leaving a copy.
+    chars_.reserve(kMaxChars);
+}
+
+namespace {
+void wipeChars(std::u32string& chars) {
+    if (chars.capacity() > 0) explicit_bzero(chars.data(), chars.capacity() * sizeof(char32_t));
+    chars.clear();
+}
+}  // namespace
+
+LogonEntry::~LogonEntry() {
+    wipeChars(chars_);
+    wipeChars(expected_);
+}
 
 bool LogonEntry::isLogon() const {
     return isBlank(prompt_);
@@ -57,13 +77,16 @@ std::optional<LocationMatch> LogonEntry::clickAt(Point click, Rect picture) {
 }
 
 void LogonEntry::reset() {
-    chars_.clear();
+    wipeChars(chars_);
     marks_.clear();
 }
 
 bool LogonEntry::completesLogon(std::string_view masterPassword) const {
-    return isLogon() && !chars_.empty() && !isBlank(masterPassword) &&
-           passwordMatches(text(), masterPassword);
+    if (!isLogon() || chars_.empty() || isBlank(masterPassword)) return false;
+    std::string entry = text();
+    const bool matches = passwordMatches(entry, masterPassword);
+    ::runtime::wipe(entry);
+    return matches;
 }
 
 }  // namespace corvix::security

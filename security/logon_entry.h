@@ -32,6 +32,10 @@ class LogonEntry {
     // (exact-location only); showHint/debug = the marks an exact-location window draws.
     LogonEntry(Kind kind, std::string prompt, std::string expected = {}, bool showHint = false,
                bool debug = false);
+    // The entry and the expected password are wiped.
+    ~LogonEntry();
+    LogonEntry(const LogonEntry&) = delete;
+    LogonEntry& operator=(const LogonEntry&) = delete;
 
     bool isLogon() const;
     const std::string& prompt() const { return prompt_; }
