@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     account.Name = std::string(takePart(rest));
     account.Password = std::string(rest);
 
-    const std::string expanded = sd::ExpandFieldMacros(account, action, "07/12/2026");
-    FUZZ_CHECK(sd::toU32(expanded).size() <= sd::kExpansionChars);
+    const runtime::Secret expanded = sd::ExpandFieldMacros(account, action, "07/12/2026");
+    FUZZ_CHECK(sd::toU32(expanded.view()).size() <= sd::kExpansionChars);
 
     corvix::desktop::SimulatedDesktop desktop;
     const auto target = desktop.addWindow("Target");
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sd::KeySender sender;
     sender.setDesktop(&desktop);
     sender.Init(delimiters);
-    const sd::TypeResult typed = sender.Type(expanded, target);
+    const sd::TypeResult typed = sender.Type(expanded.view(), target);
     FUZZ_CHECK(typed == sd::TypeResult::Typed || typed == sd::TypeResult::FocusLost);
     FUZZ_CHECK(desktop.keysDown().empty());
     // The focus is checked before each key with its modifiers: at most the key in flight
