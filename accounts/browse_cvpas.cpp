@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "accounts/account_queries.h"
 #include "accounts/account_reports.h"
 #include "accounts/account_rules.h"
 #include "accounts/accounts_context.h"
-#include "accounts/query_fields.h"
 #include "accounts/start_url.h"
 #include "accounts/status_icons.h"
 #include "accounts/update_cvpas.h"
@@ -75,6 +75,8 @@ constexpr int kPasswordColumn = 5;
 // Where the header's layout of the list is kept in corvix.INI.
 constexpr const char* kLayoutSection = "BrowseCVPAS>Header";
 constexpr const char* kLayoutList = "?Browse:1";
+// The query's place in the browse's filter set, beside the others.
+constexpr const char* kQueryFilter = "6 Query";
 
 struct Tab {
     const char* text;
@@ -206,6 +208,9 @@ void BrowseCVPAS::bindList() {
         browse_->addLocator(t.kind, t.field, entry);
     }
     browse_->setSheet(tabs_);
+    // The query's "Category" field is the category table's: the account's category.
+    browse_->view().binding().addAlias("CAT:Category", "PAS:Category");
+    browse_->beforeApplyFilter = [this] { browse_->setFilter(query_, kQueryFilter); };
     QObject::connect(tabs_.data(), &QTabBar::currentChanged, locatePages_.data(),
                      &QStackedWidget::setCurrentIndex);
     // The status icon, evaluated as each row is shown; the password masked unless the
@@ -262,8 +267,9 @@ int BrowseCVPAS::init() {
 
 void BrowseCVPAS::initQuery() {
     const QueryWizard& wizard = queryWizard();
-    const int code = wizard.addFields ? wizard.addFields(kQueryClassName, passwordQueryFields())
-                                      : kQueryWizardMissing;
+    const int code = wizard.addFields
+                         ? wizard.addFields(kAccountsQueryClass, accountsFieldsDescription())
+                         : kQueryWizardMissing;
     queryFailed_ = code != 0;
     reset_->setEnabled(false);
     if (!queryFailed_) return;
@@ -381,9 +387,8 @@ void BrowseCVPAS::sendSelected() {
 void BrowseCVPAS::runQuery() {
     const QueryWizard& wizard = queryWizard();
     if (queryFailed_ || !wizard.run) return;
-    if (wizard.run(kQueryClassName, query_) != 0) {
+    if (wizard.run(kAccountsQueryClass, query_) != 0) {
         reset_->setEnabled(true);
-        browse_->setFilter(query_, "6 Query");
         browse_->applyFilter();
     }
     enableButtons();
@@ -392,7 +397,6 @@ void BrowseCVPAS::runQuery() {
 void BrowseCVPAS::resetQuery() {
     reset_->setEnabled(false);
     query_.clear();
-    browse_->setFilter(std::string(), "6 Query");
     browse_->applyFilter();
     enableButtons();
 }

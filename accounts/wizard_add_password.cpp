@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -313,6 +314,7 @@ QWidget* Wizard_AddPassword::otherPage() {
 
 int Wizard_AddPassword::build() {
     request = kInsertRecord;
+    viewMode_ = ThreadRegistry::instance().viewRequests != 0;
     auto* dialog = new QDialog;
     dialog->setObjectName("Wizard:AddPassword");
     dialog->setWindowTitle("New Password Account");
@@ -434,7 +436,23 @@ void Wizard_AddPassword::setupWindow() {
     chooseKind(kind_);
     chooseSend(sendChoice_);
     window()->setWindowTitle("New Password Account");
+    applyViewMode();
     showPage(Introduction);
+}
+
+void Wizard_AddPassword::applyViewMode() {
+    if (!viewMode_) return;
+    for (QButtonGroup* group : {kinds_.data(), sends_.data()})
+        for (QAbstractButton* b : group->buttons()) b->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             category_, description_, name_, password_, url_, action_, custom_[0], custom_[1],
+             custom_[2], notes_, target_, requiredText_, modifier_, key_, value_, categoryLookup_,
+             document_, appendKey_, appendValue_})
+        if (w) w->setEnabled(false);
+    finish_->hide();
+    finish_->setEnabled(false);
+    cancel_->setText("Cl&ose");
+    cancel_->setIcon(cancel_->style()->standardIcon(QStyle::SP_DialogCloseButton));
 }
 
 void Wizard_AddPassword::chooseKind(char kind) {
@@ -492,8 +510,8 @@ void Wizard_AddPassword::showPage(int p) {
     back_->setEnabled(p > 0);
     next_->setVisible(!onLast);
     next_->setEnabled(!onLast);
-    finish_->setVisible(onLast);
-    finish_->setDefault(onLast);
+    finish_->setVisible(onLast && !viewMode_);
+    finish_->setDefault(onLast && !viewMode_);
     next_->setDefault(!onLast);
 }
 
@@ -504,12 +522,27 @@ void Wizard_AddPassword::next() {
     collect();
     requiredRow_->setVisible(
         !runtime::rightTrim(table_.record().getString(pas::TargetWindow)).empty());
+    focusPage();
 }
 
 void Wizard_AddPassword::back() {
     int p = page() - 1;
     while (p > 0 && !pageShown(p)) --p;
     showPage(std::max(p, 0));
+    focusPage();
+}
+
+void Wizard_AddPassword::focusPage() {
+    // The page's first control takes the focus, so that the keyboard goes on where the
+    // page starts (on the target page this captures the last window, as a click would).
+    QWidget* current = sheet_->currentWidget();
+    for (QWidget* w : current->findChildren<QWidget*>()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(current) &&
+            !w->focusProxy() && !qobject_cast<QGroupBox*>(w)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 void Wizard_AddPassword::refreshLists() {
@@ -579,6 +612,17 @@ bool Wizard_AddPassword::takeAccepted(QWidget* control) {
         return FormManager::takeAccepted(control);
     }
     return true;
+}
+
+bool Wizard_AddPassword::takeCloseRequest() {
+    if (viewMode_ && response != kRequestCompleted) {
+        // Nothing can have changed: Close ends the wizard at once, giving back the record
+        // the insert had primed.
+        if (primary && primary->cancelInsert() != kLevelBenign) return false;
+        response = kRequestCancelled;
+        return true;
+    }
+    return FormManager::takeCloseRequest();
 }
 
 void Wizard_AddPassword::kill() {

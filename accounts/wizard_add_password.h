@@ -67,10 +67,13 @@ class Wizard_AddPassword : public framework::FormManager {
     void setupWindow() override;
     bool beforeSave() override;
     bool takeAccepted(QWidget* control) override;
+    bool takeCloseRequest() override;
     void kill() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void applyViewMode();
+    void focusPage();
     QWidget* introductionPage();
     QWidget* descriptionPage();
     QWidget* passwordPage();
@@ -88,6 +91,7 @@ class Wizard_AddPassword : public framework::FormManager {
     framework::RelationFormTable table_;
     framework::RelationManager& accounts_;
     framework::RelationManager& categories_;
+    bool viewMode_ = false;  // while a list views a record: nothing can be changed
     char kind_ = 'A';
     char sendChoice_ = 'A';
     bool hidden_[kPages] = {};

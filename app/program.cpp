@@ -16,6 +16,7 @@
 #include "accounts/browse_cvcat.h"
 #include "accounts/browse_cvpas.h"
 #include "accounts/wizard_add_password.h"
+#include "app/accounts_query_wizard.h"
 #include "app/database_tools.h"
 #include "app/main_frame.h"
 #include "app/single_instance.h"
@@ -168,6 +169,7 @@ int runCorvix(int argc, char** argv) {
             accounts::startBrowseCVCAT(framework::vaultManagers().catRelations);
         });
         accounts::setAccountsDesktop(desk.get());
+        installAccountsQueryWizard();
         accounts::setAccountsListRegistration(
             [&frame](int thread, int send, int url) { frame.setAccountsList(thread, send, url); });
         frame.setLauncher(Command::ListPasswords, [] {
@@ -234,6 +236,7 @@ int runCorvix(int argc, char** argv) {
         send::resetSendHooks();
         accounts::setAccountsListRegistration({});
         accounts::setAccountsDesktop(nullptr);
+        removeAccountsQueryWizard();
         security::setLogoffRequest({});
         security::setFirstSetupCancelled({});
         security::setFirstSetupCompleted({});

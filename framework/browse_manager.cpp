@@ -185,6 +185,7 @@ std::string BrowseManager::composedFilter() const {
 }
 
 void BrowseManager::applyFilter() {
+    if (beforeApplyFilter) beforeApplyFilter();
     std::vector<runtime::expr::Tree> trees;
     bool refused = false;
     if (!orders_.empty() && order_ >= 1) {

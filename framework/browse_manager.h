@@ -64,6 +64,9 @@ class BrowseManager : public QObject {
     // Composes the named filters of the current order (AND) and hands the tree to the
     // view; a refusal shows "View Open Error" and the list unfiltered.
     void applyFilter();
+    // Runs at the start of every applyFilter: filters are kept per sort order, so a
+    // window whose filter holds whatever the order (a query) sets it again here.
+    std::function<void()> beforeApplyFilter;
     // The named filters as text, each in parentheses, joined with " AND ".
     std::string composedFilter() const;
     void setSortOrder(int order);  // 1-based; re-reads the first page

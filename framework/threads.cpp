@@ -1,6 +1,7 @@
 #include "framework/threads.h"
 
 #include "framework/error_manager.h"
+#include "framework/mdi_mnemonics.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -60,6 +61,7 @@ void ThreadRegistry::reset() {
 
 void ThreadRegistry::setMdiArea(QMdiArea* area) {
     area_ = area;
+    installMdiMnemonics(area);
 }
 
 void ThreadRegistry::setFrame(QWidget* frame) {

@@ -114,8 +114,8 @@ std::vector<Tree> conjuncts(const Tree& tree);
 // The text helpers both roads share.
 std::string upperText(std::string_view utf8);  // one character to one upper-case character
 std::string clipText(std::string_view text);   // without trailing blanks
-double textNumber(std::string_view text);      // leading number ([blanks][sign]digits[.digits]), else 0
-std::string numberText(double n, Type type);   // integers without a decimal point
+double textNumber(std::string_view text);  // leading number ([blanks][sign]digits[.digits]), else 0
+std::string numberText(double n, Type type);  // integers without a decimal point
 
 // Writes text as a constant of the language: in single quotes, quotes doubled.
 std::string quoteText(std::string_view text);

@@ -17,9 +17,9 @@ namespace corvix::runtime::expr {
 using SqlValue = std::variant<int64_t, double, std::string>;
 
 struct SqlFilter {
-    std::string where;              // a condition over the columns; "" when none
-    std::vector<SqlValue> params;   // bound to the condition's "?" in order
-    Tree residual;                  // still to be tested per record; null when none
+    std::string where;             // a condition over the columns; "" when none
+    std::vector<SqlValue> params;  // bound to the condition's "?" in order
+    Tree residual;                 // still to be tested per record; null when none
 };
 
 // The quoted SQL column of a bound field; "" when the field has none.

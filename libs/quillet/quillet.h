@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+namespace corvix::storage {
+class Table;
+class RecordBuffer;
+}  // namespace corvix::storage
+
 namespace corvix::quillet {
 
 // One queryable field of the host's list.
@@ -61,5 +66,28 @@ void QX_GETQUERY(long queryNo, std::string& queryString);
 uint8_t QX_DELETEQUERY(long queryNo, std::optional<uint8_t> unused = std::nullopt);
 void QX_SETQWFILEPATHS(std::optional<uint8_t> mode, std::string* path, std::string* fileName);
 void QX_QWPARSE(const std::string& token, const std::string& value, std::string& queryString);
+
+// A view the host lends the library: a table the host has open (the library reads it
+// through a read-only handle of its own), the key giving its order (-1: physical order)
+// and the record buffer the record found is read into. Filters name the table's fields
+// by their full names ("PAS:Name").
+struct QueryView {
+    storage::Table* table = nullptr;
+    int key = -1;
+    storage::RecordBuffer* buffer = nullptr;
+};
+// 1 when the child view, positioned on the key fields the host left in child.buffer,
+// has a record passing "(link) AND (filter)"; 0 otherwise, also (after a message) when
+// it cannot be opened or the filter not set. The link may name the parent's fields:
+// their values are read from parent's buffer.
+uint8_t QX_CHILDQUERY(QueryView& child, const std::string& link, const std::string& filter,
+                      const QueryView* parent = nullptr);
+// Moves the view to the first (1), previous (2), next (3) or last (4) record passing
+// the filter, or with a child view given, having a child that passes it (through link);
+// 2 and 3 start from position (a position the view's table gave). 1 with the record in
+// view.buffer; 0 when none (after a message), cancelled or failed.
+uint8_t QX_QWNAVIGATE(QueryView& view, const std::string* position, const std::string& filter,
+                      uint8_t direction, QueryView* child = nullptr,
+                      const std::string* link = nullptr);
 
 }  // namespace corvix::quillet

@@ -38,12 +38,16 @@ void setWindowHook(WindowHook h) {
 }
 
 int runWindow(QDialog& window, const std::string& name) {
+    tellWindowShown(window, name);
+    return window.exec();
+}
+
+void tellWindowShown(QDialog& window, const std::string& name) {
     window.setObjectName(QString::fromStdString(name));
     if (hook()) {
         QDialog* w = &window;
         QTimer::singleShot(0, w, [w, name] { hook()(w, name); });
     }
-    return window.exec();
 }
 
 QPushButton* makeButton(long firstId, QWidget* parent) {

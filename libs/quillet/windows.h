@@ -17,11 +17,14 @@ class QPushButton;
 namespace corvix::quillet {
 
 // Called with each window and its name ("SavedQueries", "QueryWizard",
-// "QueryDescription", "CombineQueries", "QueryOption") once it is shown.
+// "QueryDescription", "CombineQueries", "QueryOption", "QueryNavigation") once it is shown.
 using WindowHook = std::function<void(QDialog* window, const std::string& name)>;
 void setWindowHook(WindowHook hook);
 // Runs a window modally, telling the hook first. Returns the dialog's result.
 int runWindow(QDialog& window, const std::string& name);
+// Tells the hook of a window that shows without running modally (the navigation's
+// progress window).
+void tellWindowShown(QDialog& window, const std::string& name);
 
 // A push button from three display texts (tip, status text, caption).
 QPushButton* makeButton(long firstId, QWidget* parent);

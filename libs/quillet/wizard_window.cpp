@@ -114,6 +114,13 @@ class WizardWindow : public QDialog {
         if (page == kOperationPage) fillOperations();
         if (page == kValuePage) fillValue();
         if (page == kListPage) fillList();
+        // The keyboard goes on where the page starts.
+        QWidget* first = page == kFieldPage       ? static_cast<QWidget*>(fields_)
+                         : page == kOperationPage ? static_cast<QWidget*>(operations_)
+                         : page == kValuePage     ? (value_->isVisibleTo(this) ? value_ : nullptr)
+                         : page == kListPage      ? static_cast<QWidget*>(list_)
+                                                  : static_cast<QWidget*>(manualText_);
+        if (first) first->setFocus(Qt::TabFocusReason);
     }
 
     void setManualText(const std::string& t) {

@@ -57,31 +57,9 @@ TEST_F(AccountsProgramTest, WinSLogonOpensTheListAndSendTypesTheAccountIntoAnXte
     ASSERT_TRUE(xterm->started());
 
     Program corvix = start();
-    ASSERT_NE(waitForIcon(*x_, corvix, trayHostPid()).id, 0u) << describe(*x_, corvix);
-    ASSERT_TRUE(
-        waitUntil([&] { return frameOf(*x_, corvix).id != 0 && !frameShown(*x_, corvix); }, 10s));
-    ASSERT_EQ(xdotool({"key", "super+s"}), 0);
-    XWindowInfo logon;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            logon = windowTitled(*x_, corvix, kLogonWindowTitle);
-            return logon.viewable && x_->activeWindow() == logon.id;
-        },
-        10s))
-        << describe(*x_, corvix);
-    std::this_thread::sleep_for(300ms);
-    ASSERT_EQ(xdotool({"type", "--delay", "40", kMaster}), 0);
-    ASSERT_EQ(xdotool({"key", "Return"}), 0);
-
-    // The logon opens the list (with no query wizard connected, quietly).
-    XWindowInfo frame;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            frame = frameOf(*x_, corvix);
-            return frame.viewable && x_->activeWindow() == frame.id;
-        },
-        10s))
-        << describe(*x_, corvix);
+    // The logon opens the list.
+    ASSERT_TRUE(logOnWithHotKey(corvix, kMaster)) << describe(*x_, corvix);
+    const XWindowInfo frame = frameOf(*x_, corvix);
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(screenshot(std::to_string(frame.id), "accounts-list-program.png"));
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 namespace corvix::app::desktop_testing {
 
@@ -69,7 +70,7 @@ ToolResult TrayProgramTest::cli(const std::vector<std::string>& args) {
     return runTool(argv, o, 60s);
 }
 
-Program TrayProgramTest::start(const std::string& display) {
+Program TrayProgramTest::start(const std::string& display, const std::vector<std::string>& env) {
     Program p;
     p.logPath = vault_ + "/corvix-output.log";
     ChildOptions o;
@@ -87,9 +88,35 @@ Program TrayProgramTest::start(const std::string& display) {
         break;
     }
     o.setEnv.push_back("MALLOC_PERTURB_=165");
+    o.setEnv.insert(o.setEnv.end(), env.begin(), env.end());
     p.child = std::make_unique<Child>(std::vector<std::string>{CORVIX_TRAY_PROGRAM}, o);
     EXPECT_TRUE(p.child->started()) << CORVIX_TRAY_PROGRAM;
     return p;
+}
+
+bool TrayProgramTest::logOnWithHotKey(Program& p, const std::string& masterPassword) {
+    using namespace std::chrono_literals;
+    if (waitForIcon(*x_, p, trayHostPid()).id == 0) return false;
+    if (!waitUntil([&] { return frameOf(*x_, p).id != 0 && !frameShown(*x_, p); }, 10s))
+        return false;
+    if (xdotool({"key", "super+s"}) != 0) return false;
+    XWindowInfo logon;
+    if (!waitUntil(
+            [&] {
+                logon = windowTitled(*x_, p, kLogonWindowTitle);
+                return logon.viewable && x_->activeWindow() == logon.id;
+            },
+            10s))
+        return false;
+    std::this_thread::sleep_for(300ms);
+    if (xdotool({"type", "--delay", "40", masterPassword}) != 0) return false;
+    if (xdotool({"key", "Return"}) != 0) return false;
+    return waitUntil(
+        [&] {
+            const XWindowInfo frame = frameOf(*x_, p);
+            return frame.viewable && x_->activeWindow() == frame.id;
+        },
+        10s);
 }
 
 std::string TrayProgramTest::log(const Program& p) const {

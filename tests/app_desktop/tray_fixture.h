@@ -48,8 +48,12 @@ class TrayProgramTest : public ::testing::Test {
     // A vault set up by corvix-cli init with this master password (on its standard input).
     bool makeVault(const std::string& masterPassword);
     ToolResult cli(const std::vector<std::string>& args);
-    // Starts the program in the vault folder on `display` ("" = $DISPLAY).
-    Program start(const std::string& display = "");
+    // Starts the program in the vault folder on `display` ("" = $DISPLAY), with env
+    // ("NAME=value") added to its environment.
+    Program start(const std::string& display = "", const std::vector<std::string>& env = {});
+    // Win+S, the master password typed into the logon window and Return; true once the
+    // frame (with the accounts list the logon opens) is shown and active.
+    bool logOnWithHotKey(Program& p, const std::string& masterPassword);
     std::string log(const Program& p) const;
     // The whole display as the program's windows stand, and its output: for failures.
     std::string describe(XDisplay& x, const Program& p) const;

@@ -6,6 +6,10 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabBar>
@@ -159,6 +163,45 @@ TEST_F(AccountsListTest, EmptyListDisablesSendUrlAndClipboardAndQueryWizardIsRep
     for (const char* b : {"Start &URL", "&Send", "&Place on Clipboard"})
         EXPECT_TRUE(list->button(b)->isEnabled()) << b;
     EXPECT_FALSE(list->button("&Query")->isEnabled());
+}
+
+TEST_F(AccountsListTest, InTheFrameAltLIsTheListsLocatePromptAndElsewhereTheListsMenu) {
+    addFull(account("one"));
+    // The frame: its "&Lists" menu on the same key, the windows as its children.
+    QMainWindow frame;
+    QMenu* lists = frame.menuBar()->addMenu("&Lists");
+    lists->addAction("&Passwords");
+    auto* area = new QMdiArea(&frame);
+    frame.setCentralWidget(area);
+    ThreadRegistry::instance().setMdiArea(area);
+    frame.resize(900, 600);
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    BrowseCVPAS* list = open();
+    ASSERT_TRUE(list);
+    list->tabs()->setCurrentIndex(4);  // "Last Changed": an entry locator
+    QApplication::processEvents();
+    list->list()->setFocus();
+    QTest::keyClick(frame.windowHandle(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), list->locateEntry(4));
+    EXPECT_EQ(frame.menuBar()->activeAction(), nullptr);
+
+    // Another child window without an "&L": the frame's menu has the key, not the list.
+    auto* other = new QWidget;
+    auto* entry = new QLineEdit(other);
+    area->addSubWindow(other)->show();
+    area->setActiveSubWindow(area->subWindowList().back());
+    entry->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(frame.windowHandle(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(frame.menuBar()->activeAction(), lists->menuAction());
+    EXPECT_NE(QApplication::focusWidget(), list->locateEntry(4));
+    lists->close();
+    list->button("Cl&ose")->click();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ThreadRegistry::instance().setMdiArea(nullptr);
 }
 
 TEST_F(AccountsListTest, SecondOpeningBringsTheFirstForwardAndTheRegistrationFollowsTheList) {

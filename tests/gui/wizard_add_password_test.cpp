@@ -165,5 +165,27 @@ TEST_F(WizardTest, TargetCapturedFromTheLastWindowAndBrowsersHideTheRequiredText
     });
 }
 
+TEST_F(WizardTest, ViewModeChangesNothingAndCloseEndsAtOnce) {
+    ThreadRegistry::instance().viewRequests = 1;
+    std::vector<int> pages;
+    const int response = runWizard([&](Wizard_AddPassword& w) {
+        EXPECT_FALSE(w.entry(pas::Description)->isEnabled());
+        EXPECT_FALSE(w.targetWindow()->isEnabled());
+        w.chooseKind('B');
+        while (w.page() != W::Send) w.next();
+        pages.push_back(w.page());
+        // The last page offers no Finish.
+        EXPECT_TRUE(w.button("&Finish")->isHidden());
+        EXPECT_EQ(w.button("Cancel"), nullptr);
+        prompt_.reset();
+        w.button("Cl&ose")->click();
+    });
+    ThreadRegistry::instance().viewRequests = 0;
+    EXPECT_EQ(pages, std::vector<int>{W::Send});
+    EXPECT_EQ(response, kRequestCancelled);
+    EXPECT_TRUE(prompt_.asked().empty());
+    EXPECT_TRUE(accounts().empty());
+}
+
 }  // namespace
 }  // namespace corvix::gui_test
