@@ -109,7 +109,9 @@ class MdiMnemonics : public QObject {
         if (own.size() == 1) {
             QWidget* w = own.front();
             focusOf(w)->setFocus(Qt::ShortcutFocusReason);
-            if (auto* b = qobject_cast<QAbstractButton*>(w)) b->click();
+            // Pressed after the key event, as a shortcut would: a button may open a modal
+            // window.
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) b->animateClick();
             return;
         }
         size_t next = 0;

@@ -385,17 +385,26 @@ std::vector<Tree> conjuncts(const Tree& tree) {
 }
 
 std::string upperText(std::string_view utf8) {
-    bool ascii = true;
-    for (unsigned char c : utf8) ascii = ascii && c < 0x80;
-    if (ascii) {
-        std::string out(utf8);
-        for (char& c : out)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        return out;
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c));
+            ++i;
+            continue;
+        }
+        // A run of bytes outside ASCII decodes on its own exactly as within the whole
+        // text: an ASCII byte always ends a character, well-formed or not.
+        size_t end = i + 1;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80) ++end;
+        std::u32string chars = decodeUtf8(utf8.substr(i, end - i));
+        for (char32_t& ch : chars) ch = QChar::toUpper(ch);
+        out += encodeUtf8(chars);
+        i = end;
     }
-    std::u32string chars = decodeUtf8(utf8);
-    for (char32_t& c : chars) c = QChar::toUpper(c);
-    return encodeUtf8(chars);
+    return out;
 }
 
 std::string clipText(std::string_view text) {

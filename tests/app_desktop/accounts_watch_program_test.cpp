@@ -19,7 +19,9 @@ using namespace std::chrono_literals;
 
 constexpr const char* kMaster = "watch secret";
 constexpr const char* kTitle = "corvix-watched-xterm";
-constexpr const char* kPassword = "wätch#42";
+// Typed into the wizard by xdotool, which drops characters outside the keymap under load
+// (the road of one send covers those in the sender).
+constexpr const char* kPassword = "watch#42";
 
 class AccountsWatchProgramTest : public TrayProgramTest {
   protected:
@@ -90,10 +92,15 @@ TEST_F(AccountsWatchProgramTest, WizardMakesAWatchedAccountTypedOnceAndTheClipbo
     ASSERT_TRUE(
         waitUntil([&] { return frameShown(*x_, corvix) && x_->activeWindow() == frame; }, 10s))
         << describe(*x_, corvix);
-    std::this_thread::sleep_for(500ms);
-    ASSERT_EQ(keys({"alt+p"}), 0);
-    EXPECT_TRUE(waitUntil([&] { return clipboard() == std::string(kPassword); }, 5s))
-        << (clipboard() ? *clipboard() : "(nothing)") << log(corvix);
+    // The list refreshes as the frame comes back; the key is pressed again until the list
+    // has taken it (a loaded machine can be slow to give the list its focus back).
+    bool copied = false;
+    for (int attempt = 0; attempt < 4 && !copied; ++attempt) {
+        std::this_thread::sleep_for(500ms);
+        ASSERT_EQ(keys({"alt+p"}), 0);
+        copied = waitUntil([&] { return clipboard() == std::string(kPassword); }, 2s);
+    }
+    EXPECT_TRUE(copied) << (clipboard() ? *clipboard() : "(nothing)") << log(corvix);
     EXPECT_EQ(clipboard("x-kde-passwordManagerHint"), std::string("secret"));
     EXPECT_TRUE(waitUntil([&] { return clipboard().value_or("") != kPassword; }, 5s));
     EXPECT_EQ(clipboard().value_or(""), "");

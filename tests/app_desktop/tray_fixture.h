@@ -63,6 +63,9 @@ class TrayProgramTest : public ::testing::Test {
     pid_t trayHostPid();
     // xdotool on `display` ("" = $DISPLAY); its exit code.
     int xdotool(const std::vector<std::string>& args, const std::string& display = "");
+    // Opens the frame's "&Lists" menu with the mouse (its third title): while the accounts
+    // list has the focus, Alt+L is that list's "&Locate" prompt.
+    int openListsMenu(XWindowId frame);
     // `import -window <window>` into the screenshot folder; true when a PNG was written.
     bool screenshot(const std::string& window, const std::string& fileName);
 

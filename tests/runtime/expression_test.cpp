@@ -89,6 +89,10 @@ TEST(Expression, TextNumbersAndFunctionsAtTheirEdges) {
     EXPECT_FALSE(row.holds("'   '"));
     EXPECT_EQ(row.value("'O''Brien'").text, "O'Brien");
     EXPECT_EQ(ex::quoteText("O'Brien"), "'O''Brien'");
+    // Upper case keeps one character for one, also around damaged bytes: a cut sequence
+    // becomes U+FFFD (one per byte) and the ASCII after it stays itself.
+    EXPECT_EQ(ex::upperText("straße σς ſ ı \xC3" "a \xE2\x82 b\xFF"),
+              "STRAßE ΣΣ S I \xEF\xBF\xBD" "A \xEF\xBF\xBD\xEF\xBF\xBD B\xEF\xBF\xBD");
 }
 
 TEST(Expression, RefusedTextSaysWhereAndWhy) {
