@@ -131,6 +131,20 @@ int failWith(StoreError* e, int code) {
     return code;
 }
 
+// Ends a write: rolled back after a failed step, committed otherwise (a failed commit is
+// named as such).
+int finishWrite(storage::Transaction& tx, int rc, StoreError* e) {
+    if (rc != 0) {
+        tx.rollback();
+        return failWith(e, rc);
+    }
+    if ((rc = tx.commit()) != 0) {
+        if (e) *e = {rc, "Error Committing Transaction: " + storage::errorText(rc)};
+        return rc;
+    }
+    return 0;
+}
+
 // Opens a store table, creating the store when it is missing.
 int openTable(storage::Table& t, const std::string& name) {
     t.setName(name);
@@ -371,15 +385,7 @@ int QueryStore::save(StoredQuery& q, StoreError* e) {
         writeElement(q.queryNo, q.elements[i], x);
         rc = o.elements.add(x);
     }
-    if (rc != 0) {
-        tx.rollback();
-        return failWith(e, rc);
-    }
-    if ((rc = tx.commit()) != 0) {
-        if (e) *e = {rc, "Error Committing Transaction: " + storage::errorText(rc)};
-        return rc;
-    }
-    return 0;
+    return finishWrite(tx, rc, e);
 }
 
 int QueryStore::remove(int32_t queryNo, StoreError* e) {
@@ -480,15 +486,7 @@ int QueryStore::reconcile(const std::string& className, const std::vector<int>& 
         f.set(fd::FIELDPOINTER, int64_t{fields[i].fieldPointer});
         rc = o.fields.add(f);
     }
-    if (rc != 0) {
-        tx.rollback();
-        return failWith(e, rc);
-    }
-    if ((rc = tx.commit()) != 0) {
-        if (e) *e = {rc, "Error Committing Transaction: " + storage::errorText(rc)};
-        return rc;
-    }
-    return 0;
+    return finishWrite(tx, rc, e);
 }
 
 }  // namespace corvix::quillet
