@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
 #include <map>
@@ -19,16 +18,20 @@ std::function<void(const std::string&)>& player() {
     return p;
 }
 
-// One effect per file, kept so that a repeated click does not load the file again. The
-// effects belong to the application and go with it; nothing here waits for a load or a play.
+// One effect per file, kept so that a repeated click does not load the file again. Nothing
+// here waits for a load or a play. The effects are never deleted: Qt's sample cache waits in
+// an effect's destructor for its loader thread, and while a load is still under way (a machine
+// without audio output is slow to fail it) that wait never ends, so deleting them with the
+// application could hang the program's exit. The process ends soon after; the few effects it
+// keeps cost nothing.
 void playWithQt(const std::string& path) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!qobject_cast<QGuiApplication*>(app)) return;
-    static std::map<QString, QPointer<QSoundEffect>> effects;
+    static std::map<QString, QSoundEffect*> effects;
     const QString file = QString::fromStdString(path);
-    QPointer<QSoundEffect>& effect = effects[file];
+    QSoundEffect*& effect = effects[file];
     if (!effect) {
-        effect = new QSoundEffect(app);
+        effect = new QSoundEffect;
         effect->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
     }
     if (effect->status() == QSoundEffect::Error) return;  // unreadable, or no audio output
