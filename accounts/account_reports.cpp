@@ -7,6 +7,7 @@
 #include "framework/browse_view.h"
 #include "framework/file_manager.h"
 #include "framework/filter_binding.h"
+#include "framework/list_output.h"
 #include "framework/view_rows.h"
 #include "libs/rubrica/formats.h"
 #include "libs/rubrica/report_store.h"
@@ -276,7 +277,7 @@ void runAccountReports(framework::FileManager& pas, runtime::expr::Tree filter, 
     const bool reveal = security::MasterCopy().RevealPasswords != 0;
     runtime::report::preview(
         report, [&] { return accountRows(pas, design.sort, filter, reveal); }, parent,
-        "AccountReportPreview");
+        "AccountReportPreview", framework::tellPdfNotSaved);
 }
 
 bool loadAccountDesign(const std::string& name, AccountReportDesign& out, std::string* error) {

@@ -10,6 +10,11 @@ namespace corvix::app {
 enum class Command {
     Preferences,
     PrintSetup,
+    PrintList,
+    PreviewList,
+    ExportListCsv,
+    ExportListHtml,
+    ListReports,
     Backup,
     ImportPasswords,
     ExportPasswords,

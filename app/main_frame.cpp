@@ -22,6 +22,7 @@
 #include "app/about_window.h"
 #include "app/icons.h"
 #include "app/startup.h"
+#include "framework/list_output.h"
 #include "framework/prompt.h"
 #include "framework/resizer.h"
 #include "framework/threads.h"
@@ -46,6 +47,8 @@ constexpr const char* kProcedure = "Main";
 constexpr const char* kHotKeyName = "WinS";
 constexpr const char* kBackupProgram = "Pellor.EXE";
 constexpr const char* kVaultFile = "Corvix.TPS";
+// The list command that offers a list's saved report designs.
+constexpr const char* kReportsCommand = "Reports\u2026";
 
 // Day names, nine characters each, indexed by the standard date modulo 7 (0 Sunday).
 constexpr const char* kDayNames[7] = {"Sunday   ", "Monday   ", "Tuesday  ", "Wednesday",
@@ -55,6 +58,11 @@ constexpr const char* kDayNames[7] = {"Sunday   ", "Monday   ", "Tuesday  ", "We
 bool builtIn(Command c) {
     switch (c) {
         case Command::PrintSetup:
+        case Command::PrintList:
+        case Command::PreviewList:
+        case Command::ExportListCsv:
+        case Command::ExportListHtml:
+        case Command::ListReports:
         case Command::Backup:
         case Command::Exit:
         case Command::Cut:
@@ -233,7 +241,10 @@ void MainFrame::open() {
         if (wm.thread() > 0) managers_[wm.thread()] = &wm;
         updateToolbar();
     });
-    connect(area_, &QMdiArea::subWindowActivated, this, [this] { updateToolbar(); });
+    connect(area_, &QMdiArea::subWindowActivated, this, [this] {
+        updateToolbar();
+        applyAvailability();
+    });
     updateToolbar();
     // 2. and 3. The tray icon; its mouse events come back as frame events.
     tray_->Init(this, "Corvix", "0corvix.ico", 101, false, false);
@@ -324,6 +335,11 @@ void MainFrame::applyAvailability() {
     for (auto& [command, a] : actions_) {
         bool on = stateEnabled_[command] && (builtIn(command) || hasLauncher(command));
         if (command == Command::Send) on = on && accountsThread_ != 0;
+        if (listCommand(command)) {
+            framework::ListOutput* list = activeListOutput();
+            on = on && list &&
+                 (command != Command::ListReports || list->hasCommand(kReportsCommand));
+        }
         a->setEnabled(on);
     }
     if (QAction* add = toolAction(kToolbarAdd))
@@ -412,6 +428,13 @@ void MainFrame::run(Command command) {
             dialog.exec();
             return;
         }
+        case Command::PrintList:
+        case Command::PreviewList:
+        case Command::ExportListCsv:
+        case Command::ExportListHtml:
+        case Command::ListReports:
+            runListCommand(command);
+            return;
         case Command::Cut:
         case Command::Copy:
         case Command::Paste: {
@@ -503,6 +526,41 @@ void MainFrame::openAbout() {
                 [thread] { ThreadRegistry::instance().releaseSingleInstance("About", thread); });
     } else {
         delete about;
+    }
+}
+
+bool MainFrame::listCommand(Command command) {
+    return command == Command::PrintList || command == Command::PreviewList ||
+           command == Command::ExportListCsv || command == Command::ExportListHtml ||
+           command == Command::ListReports;
+}
+
+framework::ListOutput* MainFrame::activeListOutput() const {
+    // The current child window stays current while a menu or dialog has the focus.
+    QMdiSubWindow* sub = area_->currentSubWindow();
+    return sub ? framework::listOutputOf(sub->widget()) : nullptr;
+}
+
+// The active child window's list prints or exports itself, as from its header's menu.
+void MainFrame::runListCommand(Command command) {
+    framework::ListOutput* output = activeListOutput();
+    if (!output) return;
+    switch (command) {
+        case Command::PrintList:
+            output->print();
+            break;
+        case Command::PreviewList:
+            output->preview();
+            break;
+        case Command::ExportListCsv:
+            output->exportWithDialog(framework::ListFormat::Csv);
+            break;
+        case Command::ListReports:
+            output->runCommand(kReportsCommand);
+            break;
+        default:
+            output->exportWithDialog(framework::ListFormat::Html);
+            break;
     }
 }
 

@@ -26,8 +26,9 @@ namespace corvix::desktop {
 class Desktop;
 }
 namespace corvix::framework {
+class ListOutput;
 class WindowManager;
-}
+}  // namespace corvix::framework
 
 namespace corvix::app {
 
@@ -114,6 +115,9 @@ class MainFrame : public QMainWindow {
     void applyAvailability();
     void enableCommand(Command command, bool enabled);
     void forwardToolbar(int control);
+    static bool listCommand(Command command);
+    framework::ListOutput* activeListOutput() const;
+    void runListCommand(Command command);
     void startBackup();
     void openHelp(const char* page);
     void openAbout();

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <fstream>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -305,7 +306,7 @@ void ListOutput::preview() {
     const std::unique_ptr<ListSource> source = source_();
     if (!confirmSecrets(*source)) return;
     runtime::report::preview(
-        report(), [&] { return source->rows(); }, list_, "ListPreview");
+        report(), [&] { return source->rows(); }, list_, "ListPreview", tellPdfNotSaved);
 }
 
 void ListOutput::exportWithDialog(ListFormat format) {
@@ -320,6 +321,25 @@ void ListOutput::exportWithDialog(ListFormat format) {
         prompt().ask("Export Error",
                      "The list could not be exported to " + path.toStdString() + ": " + error,
                      Icon::Exclamation, kButtonOk, kButtonOk);
+}
+
+bool ListOutput::hasCommand(const std::string& text) const {
+    return std::any_of(commands_.begin(), commands_.end(),
+                       [&](const auto& c) { return c.first == text; });
+}
+
+bool ListOutput::runCommand(const std::string& text) {
+    for (const auto& [name, run] : commands_)
+        if (name == text) {
+            run();
+            return true;
+        }
+    return false;
+}
+
+void tellPdfNotSaved(const std::string& path, const std::string& error) {
+    prompt().ask("Save as PDF", "The report could not be saved as " + path + ": " + error,
+                 Icon::Exclamation, kButtonOk, kButtonOk);
 }
 
 ListOutput* attachListOutput(QAbstractItemView* list, std::string title,

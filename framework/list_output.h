@@ -64,6 +64,10 @@ class ListOutput : public QObject {
     // The four commands as menu actions, then the list's own ones.
     void addActions(QMenu* menu);
     void addCommand(std::string text, std::function<void()> run);
+    // The list's own command of that text (the frame's menu reaches it too); false when
+    // the list has none.
+    bool hasCommand(const std::string& text) const;
+    bool runCommand(const std::string& text);
     // Asks before passwords leave the program in clear; true to go on.
     bool confirmSecrets(const ListSource& source) const;
 
@@ -77,6 +81,9 @@ class ListOutput : public QObject {
 // Attaches the commands to a list; returns the object (owned by the list).
 ListOutput* attachListOutput(QAbstractItemView* list, std::string title,
                              ListOutput::SourceFactory source);
+// Tells the user that a preview's PDF could not be saved (a prompt).
+void tellPdfNotSaved(const std::string& path, const std::string& error);
+
 // The commands of the list inside a window (nullptr when it has none).
 ListOutput* listOutputOf(QWidget* window);
 

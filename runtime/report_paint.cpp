@@ -2,7 +2,9 @@
 // margins) mapped to the device's pixels.
 #include "runtime/report_paint.h"
 
+#include <QAction>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QPageLayout>
@@ -11,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QToolBar>
 
 namespace corvix::runtime::report {
 
@@ -135,8 +138,31 @@ bool printWithDialog(const Report& report, const RowsFactory& rows, QWidget* par
     return true;
 }
 
+namespace {
+
+// The preview's own "Save as PDF" command, beside its print button.
+void addSaveAsPdf(QDialog& dialog, const Report& report, const RowsFactory& rows,
+                  const ReportError& saveFailed) {
+    auto* save = new QAction(QIcon::fromTheme("document-save"), "Save as PDF\u2026", &dialog);
+    save->setObjectName("SaveAsPdf");
+    save->setShortcut(QKeySequence::Save);
+    dialog.addAction(save);
+    if (QToolBar* bar = dialog.findChild<QToolBar*>()) bar->addAction(save);
+    QObject::connect(save, &QAction::triggered, &dialog, [&dialog, &report, &rows, saveFailed] {
+        const QString name = QString::fromStdString(report.title.empty() ? "Report" : report.title);
+        const QString path = QFileDialog::getSaveFileName(&dialog, "Save as PDF", name + ".pdf",
+                                                          "PDF files (*.pdf)");
+        if (path.isEmpty()) return;
+        std::string error;
+        if (!writePdf(report, rows, path.toStdString(), nullptr, &error) && saveFailed)
+            saveFailed(path.toStdString(), error);
+    });
+}
+
+}  // namespace
+
 void preview(const Report& report, const RowsFactory& rows, QWidget* parent,
-             const std::string& objectName) {
+             const std::string& objectName, const ReportError& saveFailed) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setFullPage(true);
     printer.setPageLayout(layoutOf(report));
@@ -149,6 +175,7 @@ void preview(const Report& report, const RowsFactory& rows, QWidget* parent,
         QPainter painter(p);
         paintOpened(report, *source, painter, *p);
     });
+    addSaveAsPdf(dialog, report, rows, saveFailed);
     dialog.exec();
 }
 

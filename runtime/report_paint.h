@@ -27,8 +27,12 @@ bool writePdf(const Report& report, const RowsFactory& rows, const std::string& 
 
 // The print dialog, then the printer; false when the user cancelled.
 bool printWithDialog(const Report& report, const RowsFactory& rows, QWidget* parent);
-// The print preview window (modal), from which the user may also print.
+// Tells the user why a PDF could not be written.
+using ReportError = std::function<void(const std::string& path, const std::string& error)>;
+
+// The print preview window (modal), from which the user may also print, or save the
+// report as PDF (Ctrl+S) into a file chosen in a dialog; a failure goes to saveFailed.
 void preview(const Report& report, const RowsFactory& rows, QWidget* parent,
-             const std::string& objectName = "ReportPreview");
+             const std::string& objectName = "ReportPreview", const ReportError& saveFailed = {});
 
 }  // namespace corvix::runtime::report

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -14,6 +15,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
 
 #include "accounts/browse_cvcat.h"
 #include "accounts/update_cvcat.h"
@@ -28,6 +32,7 @@
 #include "runtime/date.h"
 #include "security/master_password.h"
 #include "security/session.h"
+#include "vault/access.h"
 
 using namespace corvix;
 using app::Command;
@@ -51,6 +56,21 @@ class QtEnvironment : public ::testing::Environment {
     std::unique_ptr<QApplication> app_;
 };
 [[maybe_unused]] auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Acts on the next modal window once it is shown (the command's own loop runs meanwhile).
+void onModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(modal);
+        if (modal->isVisible()) modal->close();  // a failed check leaves no loop running
+    });
+    timer->start();
+}
 
 void settle() {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
@@ -508,6 +528,75 @@ TEST_F(FrameTest, NavigationButtonsFollowTheActiveWindow) {
     settle();
     f.updateToolbar();
     EXPECT_FALSE(f.toolAction(2005)->isEnabled());
+    frame_.reset();
+    settle();
+    framework::destroyVaultManagers();
+}
+
+TEST_F(FrameTest, FileMenuPrintsAndExportsTheActiveListOnly) {
+    app::FrameOptions o;
+    o.vaultChecks = [](bool* loggedOn) {
+        *loggedOn = true;
+        return true;
+    };
+    MainFrame& f = open(o);
+    const Command listCommands[] = {Command::PrintList, Command::PreviewList,
+                                    Command::ExportListCsv, Command::ExportListHtml};
+    for (Command c : listCommands) EXPECT_FALSE(enabled(c)) << "no window open";
+    {
+        vault::VaultTables t;
+        ASSERT_EQ(t.openAll(), 0);
+        for (const char* name : {"Mail & <web>", "Bank"}) {
+            vault::CatBuffer c;
+            c->Category = name;
+            ASSERT_EQ(t.cat.add(c), 0);
+        }
+        t.closeAll();
+    }
+    framework::createVaultManagers();
+    ASSERT_GE(accounts::startBrowseCVCAT(framework::vaultManagers().catRelations), 2);
+    settle();
+    QMdiSubWindow* list = f.mdiArea()->subWindowList().value(0);
+    ASSERT_TRUE(list);
+    // A child window without a list leaves the commands off while it is the current one.
+    QMdiSubWindow* other = f.mdiArea()->addSubWindow(new QLabel("no list here"));
+    other->show();
+    f.mdiArea()->setActiveSubWindow(other);
+    settle();
+    for (Command c : listCommands) EXPECT_FALSE(enabled(c)) << "a window without a list";
+    f.mdiArea()->setActiveSubWindow(list);
+    settle();
+    for (Command c : listCommands) EXPECT_TRUE(enabled(c));
+    EXPECT_FALSE(enabled(Command::ListReports)) << "categories have no report designs";
+
+    // Export as CSV from the File menu writes the active list's rows, in its order.
+    const std::string csv = (dir_ / "categories.csv").string();
+    onModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_TRUE(dialog) << modal->metaObject()->className();
+        dialog->selectFile(QString::fromStdString(csv));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    f.run(Command::ExportListCsv);
+    std::ifstream in(csv, std::ios::binary);
+    std::stringstream written;
+    written << in.rdbuf();
+    EXPECT_EQ(written.str(), "\"Category\"\r\n\"Bank\"\r\n\"Mail & <web>\"\r\n");
+
+    // The preview shows the same list under its title.
+    QString previewed;
+    onModal([&](QWidget* dialog) {
+        previewed = dialog->objectName() + ": " + dialog->windowTitle();
+        dialog->close();
+    });
+    f.run(Command::PreviewList);
+    EXPECT_EQ(previewed, "ListPreview: Categories");
+
+    // Closing the list turns the commands off again.
+    list->close();
+    other->close();
+    settle();
+    for (Command c : listCommands) EXPECT_FALSE(enabled(c)) << "the list closed";
     frame_.reset();
     settle();
     framework::destroyVaultManagers();

@@ -112,8 +112,8 @@ TEST_F(ListOutputTest, AccountsExportAndPrintAsShownInTheirOrderFilterAndColumns
     EXPECT_EQ(mode(dir_ / "clear.csv"), 0600u);
     security::MasterCopy().RevealPasswords = 0;
 
-    // A file that cannot be made is reported, not taken for done.
-    EXPECT_FALSE(output->exportTo("/nonexistent/x.csv", ListFormat::Csv, &error));
+    // A file that cannot be made (its folder is a file) is reported, not taken for done.
+    EXPECT_FALSE(output->exportTo((dir_ / "a.csv" / "x.csv").string(), ListFormat::Csv, &error));
     EXPECT_FALSE(error.empty());
 
     // On paper: the same columns and rows; the preview shows them page by page.
