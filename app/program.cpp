@@ -219,8 +219,10 @@ int runCorvix(int argc, char** argv) {
         keymapTimer.setSingleShot(true);
         keymapTimer.setInterval(kKeymapReturnMs);
         QObject::connect(&keymapTimer, &QTimer::timeout, [&desk] {
-            if (desk && desk->borrowedKeycodes() > 0) desk->restoreKeymap();
+            if (desk) send::returnBorrowedKeycodes(*desk);
         });
+        // Typing a long text lets the frame's events run between keys now and then.
+        sh.giveWay = [] { QCoreApplication::processEvents(); };
         sh.afterTyping = [&keymapTimer] { keymapTimer.start(); };
         // A logon window that gains the focus refreshes the list of windows to send to.
         security::setActivationRefresh([] {

@@ -39,8 +39,29 @@ uint32_t KeySender::ParseToken(std::u32string_view token) const {
     return parseKeyToken(upper(token), kKeyCodeBits, TRNQ);
 }
 
+// Events that came in while typing run between two keys; the focus check that follows
+// sees whatever they changed.
+void KeySender::giveWayIfDue() {
+    constexpr auto kGiveWayEvery = std::chrono::milliseconds(25);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastGaveWay_ < kGiveWayEvery) return;
+    if (auto& giveWay = sendHooks().giveWay) giveWay();
+    lastGaveWay_ = std::chrono::steady_clock::now();
+}
+
+bool KeySender::pauseTyping(desktop::Desktop& d, std::chrono::milliseconds length) {
+    waitBriefly(length);
+    giveWayIfDue();  // a short pause sleeps: many in a row must not hold events up
+    if (stopped_ || (guard_ != 0 && !d.hasFocus(guard_)) || !sendHooks().mayType()) {
+        interrupted_ = true;
+        return false;
+    }
+    return true;
+}
+
 bool KeySender::mayPress(desktop::Desktop& d) {
     if (stopped_) return false;
+    giveWayIfDue();
     if (guard_ == 0 || ++keysSinceCheck_ < kFocusCheckKeys) return true;
     keysSinceCheck_ = 0;
     if (d.hasFocus(guard_)) return true;
@@ -48,8 +69,13 @@ bool KeySender::mayPress(desktop::Desktop& d) {
     return false;
 }
 
+// A key that needed a pause the sender refused was not pressed.
 void KeySender::down(desktop::Desktop& d, uint8_t vk) {
     d.keyDown(vk);
+    if (interrupted_) {
+        stop(d);
+        return;
+    }
     held_.push_back(vk);
 }
 
@@ -74,11 +100,15 @@ void KeySender::Press(uint32_t code) {
         uint8_t key;
     } kModifiers[] = {
         {kShiftBit, kVkShift}, {kCtrlBit, kVkControl}, {kAltBit, kVkAlt}, {kWinBit, kVkLWin}};
-    for (const auto& m : kModifiers)
-        if (code & m.bit) down(*d, m.key);
+    for (const auto& m : kModifiers) {
+        if (!(code & m.bit)) continue;
+        down(*d, m.key);
+        if (stopped_) return;
+    }
     // A token made only of modifiers still presses its (empty) key between them.
     uint8_t vk = static_cast<uint8_t>(code & 0xFF);
     down(*d, vk);
+    if (stopped_) return;
     up(*d, vk);
     for (const auto& m : kModifiers)
         if (code & m.bit) up(*d, m.key);
@@ -107,6 +137,7 @@ void KeySender::TypeChars(std::u32string_view text) {
             // The layout has no key for it: the backend may still type it another way;
             // if it cannot, the character is skipped rather than pressed as a wrong key.
             d->typeUnmappedChar(c);
+            if (interrupted_) stop(*d);
         }
         if (stopped_) break;
     }
@@ -119,20 +150,27 @@ void KeySender::TypeChars(std::u32string_view text) {
 TypeResult KeySender::Type(std::string_view text, desktop::WindowHandle focusWindow) {
     desktop::Desktop* d = target();
     if (!d) return TypeResult::NoDesktop;
+    if (typing_) return TypeResult::Busy;
     std::u32string buffer = toU32(text);
     if (buffer.size() > kTypingBufferChars) buffer.resize(kTypingBufferChars);
+    typing_ = true;
     guard_ = focusWindow;
     keysSinceCheck_ = kFocusCheckKeys - 1;  // the first key asks
-    stopped_ = false;
+    stopped_ = interrupted_ = false;
+    lastGaveWay_ = std::chrono::steady_clock::now();
     held_.clear();
+    d->setTypingPause(
+        [this, d](std::chrono::milliseconds length) { return pauseTyping(*d, length); });
     d->beginTyping();
     typeScript(buffer);
     d->endTyping();
     d->flush();
+    d->setTypingPause(nullptr);
     wipe(buffer);
     const bool lost = stopped_;
     guard_ = 0;
-    stopped_ = false;
+    stopped_ = interrupted_ = false;
+    typing_ = false;
     if (auto& after = sendHooks().afterTyping) after();
     return lost ? TypeResult::FocusLost : TypeResult::Typed;
 }
@@ -183,6 +221,16 @@ void KeySender::typeScript(std::u32string_view buffer) {
 KeySender& keySender() {
     static KeySender sender;
     return sender;
+}
+
+void returnBorrowedKeycodes(desktop::Desktop& d) {
+    if (keySender().typing() || d.borrowedKeycodes() == 0) return;
+    d.setTypingPause([](std::chrono::milliseconds length) {
+        waitBriefly(length);
+        return true;
+    });
+    d.restoreKeymap();
+    d.setTypingPause(nullptr);
 }
 
 }  // namespace corvix::send

@@ -3,6 +3,7 @@
 // characters through the keyboard layout.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@ enum class TypeResult {
     Typed,
     FocusLost,  // the focus left the window typed into: typing stopped there
     NoDesktop,
+    Busy,  // another text is being typed (this one was asked for while it paused)
 };
 
 class KeySender {
@@ -46,7 +48,10 @@ class KeySender {
     // Types a key script. With focusWindow, keys go out only while that window holds the
     // keyboard focus: when it loses it, typing stops at once, every key still down is
     // released and borrowed keycodes are given back. Without a desktop nothing is sent.
+    // The program's events keep running while it types (the backend's pauses yield, a
+    // long text gives way now and then); a text asked for meanwhile is refused (Busy).
     TypeResult Type(std::string_view text, desktop::WindowHandle focusWindow = 0);
+    bool typing() const { return typing_; }
     // One key code with its modifiers held around it.
     void Press(uint32_t code);
     // Characters as they stand; a blank text sends nothing.
@@ -70,8 +75,15 @@ class KeySender {
     void down(desktop::Desktop& d, uint8_t vk);
     void up(desktop::Desktop& d, uint8_t vk);
     void stop(desktop::Desktop& d);
+    // The backend's pause while typing: waits without holding up the program, then
+    // answers whether typing may go on.
+    bool pauseTyping(desktop::Desktop& d, std::chrono::milliseconds length);
+    void giveWayIfDue();
 
     bool initialised_ = false;
+    bool typing_ = false;
+    bool interrupted_ = false;  // a pause found that typing must stop
+    std::chrono::steady_clock::time_point lastGaveWay_{};
     desktop::Desktop* desktop_ = nullptr;
     desktop::WindowHandle guard_ = 0;
     int keysSinceCheck_ = 0;
@@ -81,5 +93,9 @@ class KeySender {
 
 // The program's one KeySender (initialised with "[]" at start-up, or on first use).
 KeySender& keySender();
+
+// Gives every borrowed keycode back (after the pause receiving programs need, which
+// yields), unless a text is being typed: its own end gives them back.
+void returnBorrowedKeycodes(desktop::Desktop& d);
 
 }  // namespace corvix::send

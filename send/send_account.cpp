@@ -86,9 +86,20 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
         result = SendResult::TargetClosed;
     } else {
         const WindowHandle focus = sendToFocus ? d->foregroundWindow() : target;
-        if (focus == 0 || !d->hasFocus(focus) ||
-            sender.Type(expanded.view(), focus) == TypeResult::FocusLost) {
+        if (focus == 0 || !d->hasFocus(focus)) {
             result = SendResult::FocusLost;
+        } else {
+            switch (sender.Type(expanded.view(), focus)) {
+                case TypeResult::FocusLost:
+                    // Typing also stops when the user logs off meanwhile.
+                    result = hooks.mayType() ? SendResult::FocusLost : SendResult::NotAllowed;
+                    break;
+                case TypeResult::Busy:
+                    result = SendResult::Busy;
+                    break;
+                default:
+                    break;
+            }
         }
     }
     if (result == SendResult::Sent && hooks.typed) hooks.typed();
@@ -96,6 +107,9 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
     if (result == SendResult::FocusLost) {
         cannotSend("The keyboard focus left the target window (" + describe(*d, pattern, target) +
                    "); nothing more was typed.");
+    } else if (result == SendResult::Busy) {
+        cannotSend("Another account is being typed; nothing was typed into the target window (" +
+                   describe(*d, pattern, target) + ").");
     }
     return result;
 }

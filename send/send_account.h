@@ -16,6 +16,7 @@ enum class SendResult {
     NotAllowed,      // sending stopped being allowed (logoff) while the send waited
     NotFocused,      // "Cannot Send": the window did not take the keyboard focus
     FocusLost,       // "Cannot Send": the focus left the window before or while typing
+    Busy,            // "Cannot Send": another account was being typed (nothing typed)
 };
 
 // Sends the account. The record is copied first, so a change of the record buffer while

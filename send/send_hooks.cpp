@@ -47,6 +47,19 @@ void waitSeconds(int seconds) {
     }
 }
 
+void waitBriefly(std::chrono::milliseconds length) {
+    // Below this a wait just sleeps: the program stays responsive well within it.
+    constexpr auto kSleepBelow = std::chrono::milliseconds(20);
+    if (length <= std::chrono::milliseconds(0)) return;
+    if (length < kSleepBelow) {
+        std::this_thread::sleep_for(length);
+        return;
+    }
+    const auto until = std::chrono::steady_clock::now() + length;
+    SendHooks& h = sendHooks();
+    while (std::chrono::steady_clock::now() < until) h.yield();
+}
+
 bool activateAndWait(desktop::Desktop& d, desktop::WindowHandle window) {
     using Clock = std::chrono::steady_clock;
     constexpr auto kLimit = std::chrono::seconds(3);

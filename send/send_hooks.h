@@ -4,6 +4,7 @@
 // program sets these; tests replace them.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,9 @@ struct SendHooks {
     std::function<std::string()> today;  // today in the user's short-date format
     std::function<bool()> mayType;       // still logged on
     std::function<void()> typed;         // an action has been typed (the send sound); may be empty
+    // Processes the events already pending without waiting; typing a long text calls it
+    // every few tens of milliseconds so that the program never freezes. May be empty.
+    std::function<void()> giveWay;
     // Called when a text has been typed (or stopped): the program gives borrowed
     // keycodes back shortly after, once the receiving program has read the keys.
     std::function<void()> afterTyping;
@@ -34,6 +38,10 @@ void resetSendHooks();
 // (days plus fraction of the day, so midnight is crossed correctly). A clock that is put
 // back cannot stretch the wait: it also ends once that many seconds have really passed.
 void waitSeconds(int seconds);
+
+// Waits about `length` without holding up the program: a short wait sleeps, a longer one
+// yields until it has passed.
+void waitBriefly(std::chrono::milliseconds length);
 
 // Asks the desktop to bring the window to the front and waits, yielding, until it holds
 // the keyboard focus: true then; false when it is gone or has not got the focus within

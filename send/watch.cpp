@@ -62,7 +62,9 @@ void Watcher::addServed(ServedWindow w) {
 }
 
 void Watcher::WatchPass() {
-    if (running_) return;
+    // A pass that would start while a text is being typed (its pauses let the timer run)
+    // waits for the next tick.
+    if (running_ || keySender().typing()) return;
     desktop::Desktop* d = target();
     if (!d) return;
     RunningFlag running(running_);
@@ -110,7 +112,10 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
     const WindowHandle window = found->handle;
     const std::string title = found->title;
 
+    const uint64_t generation = generation_;
+    // The texts may take a while (a helper program reads them): the pass yields meanwhile.
     ListChildWindows(*d, window);
+    if (generation != generation_) return false;  // logoff or rebuild meanwhile
     std::string text;
     if (!e.foldedText.empty()) {
         auto it = std::find_if(Q_CWIN.begin(), Q_CWIN.end(), [&](const WinEntry& c) {
@@ -122,7 +127,6 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
         text = Q_CWIN.back().TITLE;
     }
 
-    const uint64_t generation = generation_;
     bool typed = false;
     vault::PasRecord account;
     if (accounts_ && accounts_->accountById(e.PAS_ID, account)) {
@@ -144,8 +148,11 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
             waitSeconds(account.Wait);
             if (generation != generation_ || !hooks.mayType()) return false;
             // A window that closed or lost the focus during the wait gets nothing.
-            if (d->windowExists(window) && d->hasFocus(window))
-                typed = sender.Type(expanded.view(), window) == TypeResult::Typed;
+            if (d->windowExists(window) && d->hasFocus(window)) {
+                const TypeResult r = sender.Type(expanded.view(), window);
+                if (r == TypeResult::Busy) return false;  // served by a later pass
+                typed = r == TypeResult::Typed;
+            }
         }
         wipe(account.Password);
     }

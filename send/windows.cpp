@@ -1,5 +1,6 @@
 #include "send/windows.h"
 
+#include "send/send_hooks.h"
 #include "send/text.h"
 
 namespace corvix::send {
@@ -24,8 +25,10 @@ void ListTopWindows(desktop::Desktop& d) {
 }
 
 void ListChildWindows(desktop::Desktop& d, WindowHandle window) {
+    auto request = d.requestWindowTexts(window);
+    while (!request->ready()) sendHooks().yield();
     Q_CWIN.clear();
-    for (const std::string& text : d.windowTexts(window)) {
+    for (const std::string& text : request->take()) {
         std::string title = cutChars(text, kWindowTextChars);
         if (isBlank(title)) continue;
         Q_CWIN.push_back({std::move(title), 0, std::string()});

@@ -31,7 +31,8 @@ void resetWindowLists();
 
 // Fills Q_WIN from the desktop; windows without a readable title are left out.
 void ListTopWindows(desktop::Desktop& d);
-// Fills Q_CWIN with the non-blank texts inside the window.
+// Fills Q_CWIN with the non-blank texts inside the window; yields while the desktop
+// gathers them (the accessibility helper may take a while).
 void ListChildWindows(desktop::Desktop& d, WindowHandle window);
 
 // Whole-text wildcard match ("*" any run, "?" one character), letters compared without

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <vector>
 #include <cstdlib>
+#include <vector>
 
 extern char** environ;
 
@@ -84,20 +84,13 @@ std::string unescapeAtspiLine(const std::string& line) {
     return out;
 }
 
-namespace {
-
-struct HelperRun {
-    bool ran = false;  // found, finished in time, exited 0
-    std::string output;
-};
-
-HelperRun runHelper(const std::string& helper, const std::vector<std::string>& args,
-                    std::chrono::milliseconds limit) {
-    HelperRun result;
-    if (helper.empty()) return result;
+AtspiHelperRun::AtspiHelperRun(const std::vector<std::string>& args,
+                               std::chrono::milliseconds limit, const std::string& helper)
+    : deadline_(Clock::now() + limit) {
+    done_ = true;
+    if (helper.empty()) return;
     int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return result;
-
+    if (pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -113,75 +106,127 @@ HelperRun runHelper(const std::string& helper, const std::vector<std::string>& a
     close(out[1]);
     if (spawned != 0) {
         close(out[0]);
-        return result;
+        return;
     }
-
-    std::string& output = result.output;
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    bool finished = false;
-    while (true) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0) break;
-        pollfd p{out[0], POLLIN, 0};
-        int r = poll(&p, 1, static_cast<int>(left));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        char buf[4096];
-        ssize_t n = read(out[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            finished = true;  // end of output
-            break;
-        }
-        output.append(buf, static_cast<size_t>(n));
-        if (output.size() > (1u << 20)) break;  // a runaway helper
-    }
-    close(out[0]);
-    // Closed output is not yet an exit: give the helper what is left of its time (at
-    // least a moment) to finish, then end it.
-    int status = 0;
-    pid_t done = 0;
-    if (finished) {
-        auto until =
-            std::max(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
-        while ((done = waitpid(child, &status, WNOHANG)) == 0 &&
-               std::chrono::steady_clock::now() < until) {
-            usleep(2000);
-        }
-    }
-    if (done != child) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        return result;
-    }
-    result.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return result;
+    child_ = child;
+    fd_ = out[0];
+    done_ = false;
 }
 
-}  // namespace
+AtspiHelperRun::~AtspiHelperRun() {
+    if (!done_) end(true);
+}
 
-AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::milliseconds limit,
-                             const std::string& helper) {
-    AtspiLookup result;
-    HelperRun run = runHelper(helper, {"--pid", std::to_string(pid), "--title", title}, limit);
-    if (!run.ran) return result;
-    result.ran = true;
-    const std::string& output = run.output;
+// Closed output is not yet an exit: the helper gets what is left of its time (at least a
+// moment) to finish, then it is ended.
+bool AtspiHelperRun::poll(std::chrono::milliseconds wait) {
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    while (!done_) {
+        const auto now = Clock::now();
+        if (fd_ < 0) {  // output closed: waiting for the exit
+            int status = 0;
+            if (waitpid(child_, &status, WNOHANG) == child_) {
+                child_ = -1;
+                ran_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+                done_ = true;
+                break;
+            }
+            if (now >= exitBy_) {
+                end(true);
+                break;
+            }
+            const auto left = duration_cast<milliseconds>(exitBy_ - now);
+            if (wait <= milliseconds(0)) break;
+            const auto step = std::min({wait, left, milliseconds(2)});
+            usleep(static_cast<useconds_t>(std::max<long>(step.count(), 1) * 1000));
+            wait -= step;
+            continue;
+        }
+        if (now >= deadline_) {
+            end(true);
+            break;
+        }
+        const auto left = duration_cast<milliseconds>(deadline_ - now);
+        const int timeout = static_cast<int>(std::max<long>(std::min(wait, left).count(), 0));
+        pollfd p{fd_, POLLIN, 0};
+        const auto before = Clock::now();
+        int r = ::poll(&p, 1, timeout);
+        wait -= duration_cast<milliseconds>(Clock::now() - before);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            end(true);
+            break;
+        }
+        if (r == 0) {
+            if (wait <= milliseconds(0)) break;
+            continue;
+        }
+        char buf[4096];
+        ssize_t n = read(fd_, buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) {  // end of output
+            close(fd_);
+            fd_ = -1;
+            exitBy_ = std::max(deadline_, Clock::now() + milliseconds(100));
+            continue;
+        }
+        output_.append(buf, static_cast<size_t>(n));
+        if (output_.size() > (1u << 20)) end(true);  // a runaway helper
+    }
+    return done_;
+}
+
+void AtspiHelperRun::finish() {
+    while (!poll(std::chrono::milliseconds(50))) {
+    }
+}
+
+void AtspiHelperRun::end(bool killHelper) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (child_ > 0) {
+        int status = 0;
+        if (killHelper) kill(child_, SIGKILL);
+        waitpid(child_, &status, 0);
+        child_ = -1;
+    }
+    ran_ = false;
+    done_ = true;
+}
+
+std::vector<std::string> atspiTextsArgs(long pid, const std::string& title) {
+    return {"--pid", std::to_string(pid), "--title", title};
+}
+
+std::vector<std::string> atspiTextsFromOutput(const std::string& output) {
+    std::vector<std::string> texts;
     size_t start = 0;
     while (start < output.size()) {
         size_t end = output.find('\n', start);
         if (end == std::string::npos) end = output.size();
         std::string line = unescapeAtspiLine(output.substr(start, end - start));
-        if (!line.empty()) result.texts.push_back(std::move(line));
+        if (!line.empty()) texts.push_back(std::move(line));
         start = end + 1;
     }
+    return texts;
+}
+
+AtspiLookup atspiWindowTexts(long pid, const std::string& title, std::chrono::milliseconds limit,
+                             const std::string& helper) {
+    AtspiHelperRun run(atspiTextsArgs(pid, title), limit, helper);
+    run.finish();
+    AtspiLookup result;
+    if (!run.ran()) return result;
+    result.ran = true;
+    result.texts = atspiTextsFromOutput(run.output());
     return result;
 }
 
 bool atspiBusReachable(std::chrono::milliseconds limit, const std::string& helper) {
-    return runHelper(helper, {"--probe"}, limit).ran;
+    AtspiHelperRun run({"--probe"}, limit, helper);
+    run.finish();
+    return run.ran();
 }
 
 }  // namespace corvix::desktop

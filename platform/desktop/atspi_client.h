@@ -3,6 +3,8 @@
 // inside the program itself; any failure of the helper just means "no texts".
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -23,6 +25,43 @@ std::string atspiHelperPath();
 AtspiLookup atspiWindowTexts(long pid, const std::string& title,
                              std::chrono::milliseconds limit = std::chrono::milliseconds(1500),
                              const std::string& helper = atspiHelperPath());
+
+// One run of the helper in the background: started at once, read without blocking, so
+// that a caller with an event loop keeps it running meanwhile. A helper still running
+// when the run goes is ended.
+class AtspiHelperRun {
+  public:
+    AtspiHelperRun(const std::vector<std::string>& args, std::chrono::milliseconds limit,
+                   const std::string& helper = atspiHelperPath());
+    ~AtspiHelperRun();
+    AtspiHelperRun(const AtspiHelperRun&) = delete;
+    AtspiHelperRun& operator=(const AtspiHelperRun&) = delete;
+
+    // Reads what the helper has written, waiting at most `wait` for more; true once it
+    // has finished, failed or run out of time.
+    bool poll(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+    // Once poll answered true: found, finished in time and exited 0.
+    bool ran() const { return ran_; }
+    const std::string& output() const { return output_; }
+    // Runs to the end, waiting.
+    void finish();
+
+  private:
+    void end(bool kill);
+
+    using Clock = std::chrono::steady_clock;
+    pid_t child_ = -1;
+    int fd_ = -1;
+    bool done_ = false;
+    bool ran_ = false;
+    Clock::time_point deadline_;
+    Clock::time_point exitBy_{};  // set once the output has closed
+    std::string output_;
+};
+
+// The arguments asking for a window's texts, and the texts in the helper's answer.
+std::vector<std::string> atspiTextsArgs(long pid, const std::string& title);
+std::vector<std::string> atspiTextsFromOutput(const std::string& output);
 
 // The accessibility bus can be found and used (the helper connects to it and exits).
 bool atspiBusReachable(std::chrono::milliseconds limit = std::chrono::milliseconds(1500),

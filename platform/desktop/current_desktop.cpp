@@ -1,3 +1,4 @@
+// The process-wide desktop, and what every backend shares.
 #include <memory>
 
 #include "platform/desktop/desktop.h"
@@ -9,7 +10,22 @@ Desktop* installed = nullptr;
 std::unique_ptr<Desktop> opened;  // the X11 desktop opened on first use
 bool openTried = false;
 
+// Texts known at once.
+class ReadyTexts : public Desktop::TextsRequest {
+  public:
+    explicit ReadyTexts(std::vector<std::string> texts) : texts_(std::move(texts)) {}
+    bool ready() override { return true; }
+    std::vector<std::string> take() override { return std::move(texts_); }
+
+  private:
+    std::vector<std::string> texts_;
+};
+
 }  // namespace
+
+std::unique_ptr<Desktop::TextsRequest> Desktop::requestWindowTexts(WindowHandle window) {
+    return std::make_unique<ReadyTexts>(windowTexts(window));
+}
 
 Desktop* currentDesktop() {
     if (installed) return installed;

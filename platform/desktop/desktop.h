@@ -5,6 +5,7 @@
 // No Qt and no X11 headers here.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -41,6 +42,17 @@ class Desktop {
     virtual std::vector<WindowInfo> topWindows() = 0;
     // Texts inside one window: child window titles and accessible labels / edit texts.
     virtual std::vector<std::string> windowTexts(WindowHandle window) = 0;
+    // The same texts for a caller that must not wait for them (the program's event loop):
+    // the request gathers what takes time (accessible texts, read by a helper program) in
+    // the background, and ready() never blocks. The default answers windowTexts at once.
+    class TextsRequest {
+      public:
+        virtual ~TextsRequest() = default;
+        virtual bool ready() = 0;
+        // The texts, once ready.
+        virtual std::vector<std::string> take() = 0;
+    };
+    virtual std::unique_ptr<TextsRequest> requestWindowTexts(WindowHandle window);
     virtual WindowHandle foregroundWindow() = 0;
     // The process that owns the window (0 when unknown).
     virtual long windowProcessId(WindowHandle window) { return 0; }
@@ -75,6 +87,12 @@ class Desktop {
     // endTyping returns to the group that was active.
     virtual void beginTyping() {}
     virtual void endTyping() {}
+    // The pauses a backend makes while typing (receiving programs reading a changed
+    // keymap) go through `pause`, which the sender makes a wait that keeps the program's
+    // events running; it answers false when typing must stop (the focus left), and the key
+    // that waited is then not pressed. Without one (nullptr) the backend sleeps.
+    using TypingPause = std::function<bool(std::chrono::milliseconds)>;
+    virtual void setTypingPause(TypingPause pause) {}
     // Keycodes that carry a borrowed character now (a secret's character stays in the
     // keymap only as long as it has to), and giving them all back at once.
     virtual size_t borrowedKeycodes() { return 0; }

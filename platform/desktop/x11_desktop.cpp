@@ -23,6 +23,7 @@ constexpr auto kActivateWait = std::chrono::milliseconds(3000);
 // again for the same window and title for a while: a watch passing every second would
 // otherwise wait for it on every pass.
 constexpr auto kFailedLookupKept = std::chrono::seconds(5);
+constexpr auto kAccessibleLookupLimit = std::chrono::milliseconds(1500);
 
 struct FailedLookup {
     std::string title;
@@ -83,27 +84,74 @@ std::vector<std::string> X11Desktop::childWindowTexts(WindowHandle window) {
     return p_->windows->childTexts(window);
 }
 
-std::vector<std::string> X11Desktop::accessibleTexts(WindowHandle window) {
-    if (!p_->main->exists(window)) return {};
-    std::string title = p_->main->title(window);
-    if (title.empty()) return {};
+namespace {
+
+void addNew(std::vector<std::string>& texts, std::vector<std::string> more) {
+    for (auto& t : more)
+        if (std::find(texts.begin(), texts.end(), t) == texts.end()) texts.push_back(std::move(t));
+}
+
+// Child-window texts known at once, accessible ones from a helper running meanwhile.
+class X11TextsRequest : public Desktop::TextsRequest {
+  public:
+    X11TextsRequest(std::vector<std::string> texts, std::unique_ptr<AtspiHelperRun> run,
+                    std::function<void()> onFailure)
+        : texts_(std::move(texts)), run_(std::move(run)), onFailure_(std::move(onFailure)) {}
+    bool ready() override {
+        if (!run_) return true;
+        if (!run_->poll()) return false;
+        if (run_->ran())
+            addNew(texts_, atspiTextsFromOutput(run_->output()));
+        else
+            onFailure_();
+        run_.reset();
+        return true;
+    }
+    std::vector<std::string> take() override { return std::move(texts_); }
+
+  private:
+    std::vector<std::string> texts_;
+    std::unique_ptr<AtspiHelperRun> run_;
+    std::function<void()> onFailure_;
+};
+
+}  // namespace
+
+bool X11Desktop::lookupFailedRecently(WindowHandle window, const std::string& title) {
     const auto now = std::chrono::steady_clock::now();
     std::erase_if(p_->failedLookups,
                   [now](const auto& f) { return now - f.second.at >= kFailedLookupKept; });
-    if (auto it = p_->failedLookups.find(window);
-        it != p_->failedLookups.end() && it->second.title == title)
-        return {};
+    auto it = p_->failedLookups.find(window);
+    return it != p_->failedLookups.end() && it->second.title == title;
+}
+
+std::vector<std::string> X11Desktop::accessibleTexts(WindowHandle window) {
+    if (!p_->main->exists(window)) return {};
+    std::string title = p_->main->title(window);
+    if (title.empty() || lookupFailedRecently(window, title)) return {};
     AtspiLookup lookup = atspiWindowTexts(p_->windows->processId(window), title);
-    if (!lookup.ran) p_->failedLookups[window] = {title, now};
+    if (!lookup.ran) p_->failedLookups[window] = {title, std::chrono::steady_clock::now()};
     return std::move(lookup.texts);
 }
 
 std::vector<std::string> X11Desktop::windowTexts(WindowHandle window) {
     std::vector<std::string> texts = childWindowTexts(window);
-    for (auto& t : accessibleTexts(window)) {
-        if (std::find(texts.begin(), texts.end(), t) == texts.end()) texts.push_back(std::move(t));
-    }
+    addNew(texts, accessibleTexts(window));
     return texts;
+}
+
+std::unique_ptr<Desktop::TextsRequest> X11Desktop::requestWindowTexts(WindowHandle window) {
+    std::vector<std::string> texts = childWindowTexts(window);
+    const std::string title = p_->main->exists(window) ? p_->main->title(window) : std::string();
+    std::unique_ptr<AtspiHelperRun> run;
+    if (!title.empty() && !lookupFailedRecently(window, title)) {
+        run = std::make_unique<AtspiHelperRun>(
+            atspiTextsArgs(p_->windows->processId(window), title), kAccessibleLookupLimit);
+    }
+    Parts* parts = p_.get();
+    return std::make_unique<X11TextsRequest>(std::move(texts), std::move(run), [=] {
+        parts->failedLookups[window] = {title, std::chrono::steady_clock::now()};
+    });
 }
 
 WindowHandle X11Desktop::foregroundWindow() {
@@ -142,6 +190,9 @@ void X11Desktop::keyUp(uint8_t virtualKey) {
 }
 KeyForChar X11Desktop::keyForChar(char32_t ch) {
     return p_->keyboard->keyForChar(ch);
+}
+void X11Desktop::setTypingPause(TypingPause pause) {
+    p_->keyboard->setPause(std::move(pause));
 }
 bool X11Desktop::typeUnmappedChar(char32_t ch) {
     return p_->keyboard->typeChar(ch);

@@ -17,6 +17,9 @@ class X11Desktop : public Desktop {
 
     std::vector<WindowInfo> topWindows() override;
     std::vector<std::string> windowTexts(WindowHandle window) override;
+    // The request answers the child-window texts at once and runs the accessibility
+    // helper in the background; it must not outlive the desktop.
+    std::unique_ptr<TextsRequest> requestWindowTexts(WindowHandle window) override;
     WindowHandle foregroundWindow() override;
     long windowProcessId(WindowHandle window) override;
     bool windowExists(WindowHandle window) override;
@@ -27,6 +30,7 @@ class X11Desktop : public Desktop {
     void keyUp(uint8_t virtualKey) override;
     KeyForChar keyForChar(char32_t ch) override;
     bool typeUnmappedChar(char32_t ch) override;
+    void setTypingPause(TypingPause pause) override;
     bool capsLockOn() override;
     // Waits until the server has handled every event sent.
     void flush() override;
@@ -51,6 +55,9 @@ class X11Desktop : public Desktop {
     size_t spareKeycodes() const;
 
   private:
+    // A lookup that failed for this window and title a moment ago is not tried again.
+    bool lookupFailedRecently(WindowHandle window, const std::string& title);
+
     struct Parts;
     explicit X11Desktop(std::unique_ptr<Parts> parts);
     std::unique_ptr<Parts> p_;

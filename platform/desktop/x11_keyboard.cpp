@@ -294,6 +294,15 @@ void Keyboard::checkMappingChanges() {
 
 // ---- Spare keycodes ----
 
+Keyboard::Spare* Keyboard::leastRecentSpare() {
+    for (auto& s : spares_)  // empty keycodes come first in the list
+        if (!s.sym) return &s;
+    return &*std::min_element(spares_.begin(), spares_.end(),
+                              [](const Spare& a, const Spare& b) { return a.lastUse < b.lastUse; });
+}
+
+// A pause may let the program's other events run (a changed layout reloads the spares),
+// so nothing found before it is trusted after it.
 uint8_t Keyboard::spareFor(XKeySym sym) {
     if (spares_.empty()) return 0;
     for (auto& s : spares_) {
@@ -302,27 +311,31 @@ uint8_t Keyboard::spareFor(XKeySym sym) {
             return s.keycode;
         }
     }
-    Spare* pick = nullptr;
-    for (auto& s : spares_) {  // empty keycodes come first in the list
-        if (!s.sym) {
-            pick = &s;
-            break;
-        }
+    if (const Spare* reused = leastRecentSpare(); reused->sym && reused->lastUse >= lastPause_) {
+        if (!settle(reused->lastUse, false) || spares_.empty()) return 0;
     }
-    if (!pick) {
-        pick = &*std::min_element(
-            spares_.begin(), spares_.end(),
-            [](const Spare& a, const Spare& b) { return a.lastUse < b.lastUse; });
-        if (pick->lastUse >= lastPause_) settle(pick->lastUse, false);
-    }
+    Spare* pick = leastRecentSpare();
+    const uint8_t keycode = pick->keycode;
     remap(*pick, sym);
     XSync(c_.display(), False);
-    std::this_thread::sleep_for(kRemapSettle);
     pick->lastUse = Clock::now();
-    return pick->keycode;
+    if (!pause(kRemapSettle)) return 0;
+    const int at = spareIndex(keycode);
+    if (at < 0 || spares_[at].sym != sym) return 0;
+    spares_[at].lastUse = Clock::now();
+    return keycode;
 }
 
-void Keyboard::settle(Clock::time_point lastUse, bool restoring) {
+bool Keyboard::pause(Clock::duration length) {
+    if (length <= Clock::duration::zero()) return true;
+    if (!pause_) {
+        std::this_thread::sleep_for(length);
+        return true;
+    }
+    return pause_(std::chrono::ceil<std::chrono::milliseconds>(length));
+}
+
+bool Keyboard::settle(Clock::time_point lastUse, bool restoring) {
     XSync(c_.display(), False);
     auto now = Clock::now();
     const Clock::duration gap = restoring ? kRestoreGap : kReuseGap;
@@ -332,9 +345,10 @@ void Keyboard::settle(Clock::time_point lastUse, bool restoring) {
     Clock::duration wait = gap - (now - lastUse);
     const Clock::duration changes = perRemap * remapsSincePause_;
     wait = std::max<Clock::duration>(wait, restoring ? changes - (now - lastUse) : changes);
-    if (wait > Clock::duration::zero()) std::this_thread::sleep_for(wait);
+    const bool goOn = pause(wait);
     lastPause_ = Clock::now();
     remapsSincePause_ = 0;
+    return goOn;
 }
 
 void Keyboard::remap(Spare& spare, XKeySym sym) {
@@ -348,33 +362,45 @@ void Keyboard::remap(Spare& spare, XKeySym sym) {
 }
 
 void Keyboard::restoreSpares(std::chrono::milliseconds idle) {
-    auto now = Clock::now();
-    std::vector<Spare*> due;
-    Clock::time_point lastUse{};
-    for (auto& s : spares_) {
-        if (s.sym && now - s.lastUse >= idle) {
-            due.push_back(&s);
-            lastUse = std::max(lastUse, s.lastUse);
+    auto due = [&](Clock::time_point now, Clock::time_point* lastUse) {
+        std::vector<Spare*> out;
+        for (auto& s : spares_) {
+            if (s.sym && now - s.lastUse >= idle) {
+                out.push_back(&s);
+                *lastUse = std::max(*lastUse, s.lastUse);
+            }
         }
+        return out;
+    };
+    Clock::time_point lastUse{};
+    if (due(Clock::now(), &lastUse).empty()) return;
+    if (lastUse >= lastPause_) {
+        const Clock::time_point started = Clock::now();
+        settle(lastUse, true);
+        // The pause let other events run: a text typed meanwhile keeps its spares (its
+        // own restore follows), and only what was due before the pause goes back.
+        for (const auto& s : spares_)
+            if (s.sym && s.lastUse >= started) return;
     }
-    if (due.empty()) return;
-    if (lastUse >= lastPause_) settle(lastUse, true);
+    std::vector<Spare*> giveBack = due(Clock::now(), &lastUse);
+    if (giveBack.empty()) return;
     // Neighbouring keycodes go back in one request: one mapping change for the clients.
-    std::sort(due.begin(), due.end(), [](Spare* a, Spare* b) { return a->keycode < b->keycode; });
+    std::sort(giveBack.begin(), giveBack.end(),
+              [](Spare* a, Spare* b) { return a->keycode < b->keycode; });
     const size_t per = static_cast<size_t>(std::max(perKeycode_, 2));
-    for (size_t i = 0; i < due.size();) {
+    for (size_t i = 0; i < giveBack.size();) {
         size_t j = i + 1;
-        while (j < due.size() && due[j]->keycode == due[j - 1]->keycode + 1) ++j;
+        while (j < giveBack.size() && giveBack[j]->keycode == giveBack[j - 1]->keycode + 1) ++j;
         std::vector<KeySym> rows(per * (j - i), NoSymbol);
         for (size_t k = i; k < j; ++k) {
-            const auto& original = due[k]->original;
+            const auto& original = giveBack[k]->original;
             for (size_t col = 0; col < per && col < original.size(); ++col) {
                 rows[(k - i) * per + col] = original[col];
             }
-            due[k]->sym = 0;
+            giveBack[k]->sym = 0;
         }
-        XChangeKeyboardMapping(c_.display(), due[i]->keycode, static_cast<int>(per), rows.data(),
-                               static_cast<int>(j - i));
+        XChangeKeyboardMapping(c_.display(), giveBack[i]->keycode, static_cast<int>(per),
+                               rows.data(), static_cast<int>(j - i));
         ++remapsSincePause_;
         i = j;
     }
@@ -520,7 +546,7 @@ bool Keyboard::typeChar(char32_t ch) {
     XTestFakeKeyEvent(c_.display(), kc, True, CurrentTime);
     XTestFakeKeyEvent(c_.display(), kc, False, CurrentTime);
     XFlush(c_.display());
-    spares_[spareIndex(kc)].lastUse = Clock::now();
+    if (int i = spareIndex(kc); i >= 0) spares_[i].lastUse = Clock::now();
     return true;
 }
 

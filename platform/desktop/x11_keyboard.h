@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -50,6 +51,9 @@ class Keyboard {
     // Gives every spare keycode back, after the pause receiving programs need to read
     // the keys already sent with it.
     void restoreAllSpares();
+    // The pauses between mapping changes go through this (see Desktop::setTypingPause);
+    // nullptr: they sleep.
+    void setPause(Desktop::TypingPause pause) { pause_ = std::move(pause); }
     size_t spareCount() const { return spares_.size(); }
     size_t sparesInUse() const;
 
@@ -81,8 +85,11 @@ class Keyboard {
     void remap(Spare& spare, XKeySym sym);
     // Gives back the spares idle for at least `idle`.
     void restoreSpares(std::chrono::milliseconds idle);
-    // Waits until receiving programs can have read every key sent so far.
-    void settle(std::chrono::steady_clock::time_point lastUse, bool restoring);
+    // Waits until receiving programs can have read every key sent so far; false when the
+    // pause says typing must stop.
+    bool settle(std::chrono::steady_clock::time_point lastUse, bool restoring);
+    bool pause(std::chrono::steady_clock::duration length);
+    Spare* leastRecentSpare();
     XKeySym symAt(uint8_t keycode, int column) const;
 
     Connection& c_;
@@ -105,6 +112,7 @@ class Keyboard {
     int xkbEventBase_ = -1;  // -1: the server has no XKB
     std::chrono::steady_clock::time_point lastPause_{};
     int remapsSincePause_ = 0;
+    Desktop::TypingPause pause_;
 };
 
 }  // namespace corvix::desktop::x11
