@@ -29,4 +29,23 @@ int compareNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+NoCaseKey noCaseKey(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    NoCaseKey key;
+    unsigned char bytes[16] = {};
+    size_t n = 0;
+    while (n < text.size() && n < sizeof bytes) {
+        auto c = static_cast<unsigned char>(text[n]);
+        if (c == 0 || (c & 0x80)) break;
+        bytes[n++] = c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+    }
+    for (size_t i = 0; i < 8; ++i) {
+        key.high = key.high << 8 | bytes[i];
+        key.low = key.low << 8 | bytes[i + 8];
+    }
+    key.length = static_cast<uint8_t>(n);
+    key.whole = n == text.size();
+    return key;
+}
+
 }  // namespace corvix::runtime

@@ -2,6 +2,10 @@
 // input: missing files, foreign files, declaration mismatches, wrong owner passwords.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <random>
+
+#include "runtime/collate.h"
 #include "storage_fixture.h"
 
 namespace corvix::storage {
@@ -501,6 +505,43 @@ TEST_F(TableCore, FiltersLimitReadingAndBadOnesAreRefused) {
     EXPECT_EQ(t.setFilter("1; DROP TABLE x"), kInvalidFilter);
     ASSERT_EQ(t.setFilter(""), 0);
     EXPECT_EQ(readAllIn(t, 0).size(), 10u);
+}
+
+TEST_F(TableCore, PositionsByAFieldWithoutKeyFollowTheKeysComparison) {
+    // Texts that sort by their first bytes, by what follows a long shared beginning, or
+    // by letters outside ASCII; equal texts (case and trailing blanks aside) keep row
+    // order. Only the filter's rows come back.
+    TableDecl d = accountDecl("Order");
+    Table t(d);
+    ASSERT_EQ(t.create(), 0);
+    ASSERT_EQ(t.open(), 0);
+    const std::vector<std::string> parts = {
+        "a", "B", "b ", "z", "É", "é", "ß", "Σ", "ς", "\xe2\x84\xaa", "k", "_", "0", " x", ""};
+    std::mt19937 rng(5);
+    Record r(d);
+    Transaction tx;
+    ASSERT_EQ(tx.begin({&t}, 10), 0);
+    for (int i = 1; i <= 300; ++i) {
+        std::string text = std::string("Shared beginning ").substr(0, rng() % 18);
+        for (int n = rng() % 4; n > 0; --n) text += parts[rng() % parts.size()];
+        fillAccount(r, i, i % 5 ? "kept" : "left", "d" + std::to_string(i));
+        r.set(3, text);
+        ASSERT_EQ(t.add(r), 0);
+    }
+    ASSERT_EQ(tx.commit(), 0);
+    ASSERT_EQ(t.setFilter("\"PAS:Category\" = 'kept'"), 0);
+    std::vector<std::pair<std::string, int64_t>> expected;
+    ASSERT_EQ(t.set(kPhysicalOrder), 0);
+    while (t.next(r) == 0) expected.emplace_back(r.getString(3), std::stoll(t.position()));
+    ASSERT_EQ(expected.size(), 240u);
+    std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return runtime::compareNoCase(a.first, b.first) < 0;
+    });
+    std::vector<int64_t> positions;
+    ASSERT_EQ(t.positionsByField(3, positions), 0);
+    ASSERT_EQ(positions.size(), expected.size());
+    for (size_t i = 0; i < positions.size(); ++i)
+        ASSERT_EQ(positions[i], expected[i].second) << i << ": \"" << expected[i].first << '"';
 }
 
 TEST_F(TableCore, DriverStringsAreAccepted) {
