@@ -26,7 +26,9 @@
 #include "framework/qt_prompt.h"
 #include "framework/threads.h"
 #include "framework/vault_managers.h"
+#include "framework/wait_cursor.h"
 #include "framework/window_manager.h"
+#include "libs/ferrule/qt_windows.h"
 #include "platform/desktop/desktop.h"
 #include "runtime/date.h"
 #include "security/browse_cvgsd.h"
@@ -135,6 +137,9 @@ int runCorvix(int argc, char** argv) {
 
     framework::QtPrompt prompt;
     framework::setPrompt(&prompt);
+    framework::useWaitCursor();
+    ferrule::useQtWindows();
+    security::useLogonWindows();
     if (vault::waylandSession()) {
         std::fprintf(stderr, "corvix: %s\n", vault::kWaylandNotice);
         QTimer::singleShot(0, [] {

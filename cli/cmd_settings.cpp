@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/master_record.h"
-#include "framework/threads.h"
+#include "framework/requests.h"
 #include "security/password_text.h"
 #include "security/setup_sequence.h"
 #include "security/theme_source.h"

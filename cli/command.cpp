@@ -326,16 +326,19 @@ int ManagedSession::openAndLogOn() {
     return rc != kExitOk ? rc : handOver();
 }
 
-// The direct handles of the start-up checks are closed first, so that no table is open
-// twice and every record goes through the managers' own handles.
+// Every record goes through the managers' own handles. The direct handles of the
+// start-up checks are closed once the managers hold the accounts, so that the vault
+// file's connection (key, schema) is set up once per command rather than twice.
 int ManagedSession::handOver() {
-    session_.tables().closeAll();
     framework::VaultManagers& m = framework::vaultManagers();
     opened_ = true;
     // The categories bring their accounts along (the relation opens both).
-    if (m.catRelations.Open() != framework::kLevelBenign) return kExitError;
-    if (m.masRelations.Open() != framework::kLevelBenign) return kExitError;
-    return kExitOk;
+    int rc = kExitOk;
+    if (m.catRelations.Open() != framework::kLevelBenign ||
+        m.masRelations.Open() != framework::kLevelBenign || !m.pas.Use())
+        rc = kExitError;
+    session_.tables().closeAll();
+    return rc;
 }
 
 bool parseNumber(const std::string& text, long low, long high, long* out) {

@@ -2,9 +2,6 @@
 
 #include <optional>
 
-#include <QCursor>
-#include <QGuiApplication>
-
 #include "runtime/collate.h"
 
 namespace corvix::framework {
@@ -24,14 +21,19 @@ bool sameLink(const storage::Scalar& a, const storage::Scalar& b) {
     return a == b;
 }
 
-// The wait cursor while a delete runs, when there is a screen to show it on.
+std::function<void(bool)>& waitIndicator() {
+    static std::function<void(bool)> indicator;
+    return indicator;
+}
+
+// The wait indication (the program's wait cursor) while a delete runs.
 class WaitCursor {
   public:
-    WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (on_) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    WaitCursor() : on_(static_cast<bool>(waitIndicator())) {
+        if (on_) waitIndicator()(true);
     }
     ~WaitCursor() {
-        if (on_) QGuiApplication::restoreOverrideCursor();
+        if (on_) waitIndicator()(false);
     }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
@@ -48,6 +50,10 @@ void blank(storage::RecordBuffer& r, int field) {
 }
 
 }  // namespace
+
+void setWaitIndicator(std::function<void(bool on)> indicator) {
+    waitIndicator() = std::move(indicator);
+}
 
 RelationManager::RelationManager(FileManager& file, bool useTransaction)
     : file_(file), useTransaction_(useTransaction) {}

@@ -22,6 +22,10 @@ enum ReferentialRule : int {
     kRuleCascade = 3,
 };
 
+// Shown around a delete, which may take long: on(true) before, on(false) after. The
+// windowed program installs its wait cursor (framework/wait_cursor.h); none by default.
+void setWaitIndicator(std::function<void(bool on)> indicator);
+
 class RelationManager {
   public:
     RelationManager(FileManager& file, bool useTransaction);

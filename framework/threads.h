@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/requests.h"
+
 namespace corvix::framework {
 
 constexpr int kFrameThread = 1;
@@ -43,16 +45,6 @@ class ThreadEvent : public QEvent {
 // The number of a Close event that may not be refused: a window that keeps itself open
 // against it is hidden and deleted.
 constexpr int kForceClose = 1;
-
-// Requests a caller hands to an update procedure, and what it answers.
-enum Request : int {
-    kNoRequest = 0,
-    kInsertRecord = 1,
-    kChangeRecord = 2,
-    kDeleteRecord = 3,
-    kSelectRecord = 4
-};
-enum Response : int { kNoResponse = 0, kRequestCompleted = 1, kRequestCancelled = 2 };
 
 class ThreadRegistry {
   public:

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "security/theme_geometry.h"
-#include "security/theme_paint.h"
 
 namespace corvix::security {
 

@@ -64,4 +64,8 @@ LogonResult runLogonWindow(const LogonRequest& request) {
     return execLogon(w);
 }
 
+void useLogonWindows() {
+    setLogonWindows(runLogonWindow, raiseLogonWindow);
+}
+
 }  // namespace corvix::security

@@ -12,14 +12,19 @@
 
 namespace corvix::security {
 
-// The Qt windows (logon_windows.cpp).
-LogonResult runLogonWindow(const LogonRequest& request);
-void raiseLogonWindow();
-
 namespace {
 LogonRunner& runner() {
     static LogonRunner r;
     return r;
+}
+// The Qt windows, once the windowed program installs them (useLogonWindows()).
+LogonRunner& windows() {
+    static LogonRunner w;
+    return w;
+}
+std::function<void()>& windowRaiser() {
+    static std::function<void()> f;
+    return f;
 }
 std::function<void()>& logoffRequest() {
     static std::function<void()> f;
@@ -43,8 +48,15 @@ void setLogonRunner(LogonRunner r) {
     runner() = std::move(r);
 }
 
+void setLogonWindows(LogonRunner windowRunner, std::function<void()> raise) {
+    windows() = std::move(windowRunner);
+    windowRaiser() = std::move(raise);
+}
+
 LogonResult runLogon(const LogonRequest& request) {
-    return runner() ? runner()(request) : runLogonWindow(request);
+    if (runner()) return runner()(request);
+    // Without windows (the command-line tool) nothing can ask: cancelled.
+    return windows() ? windows()(request) : LogonResult{};
 }
 
 LogonWindow logonWindowFor(bool useImage, std::string_view basis) {
@@ -79,7 +91,7 @@ bool CheckMasterPassword() {
     // a second one that would answer on its own after the first has logged on.
     static bool asking = false;
     if (asking) {
-        raiseLogonWindow();
+        if (windowRaiser()) windowRaiser()();
         return false;
     }
     struct Asking {

@@ -28,6 +28,11 @@ struct LogonRequest {
 // shows the Qt windows; tests and the command-line tool install their own.
 using LogonRunner = std::function<LogonResult(const LogonRequest&)>;
 void setLogonRunner(LogonRunner runner);  // empty restores the windows
+// The windows themselves: installed by the windowed program (useLogonWindows() in
+// logon_windows.cpp, which links Qt Widgets); without them a logon is cancelled.
+// raise brings the open one to the front.
+void setLogonWindows(LogonRunner windows, std::function<void()> raise);
+void useLogonWindows();
 LogonResult runLogon(const LogonRequest& request);
 
 // The window AskPassword opens for these arguments.

@@ -1,6 +1,6 @@
 #include "security/stored_master.h"
 
-#include "framework/threads.h"
+#include "framework/requests.h"
 #include "framework/vault_managers.h"
 #include "platform/storage/table.h"
 #include "security/session.h"

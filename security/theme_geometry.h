@@ -95,4 +95,12 @@ struct LocationMatch {
 LocationMatch matchLocationClick(Point click, Rect picture, std::u32string_view entry,
                                  std::u32string_view expected);
 
+// What an exact-location window has drawn for one click: an ellipse of 2 x tolerance
+// around the point used, and with the debug aids a red box around the expected point.
+struct ClickMark {
+    Point centre;
+    int tolerance = 0;
+    std::optional<Point> debugBox;
+};
+
 }  // namespace corvix::security

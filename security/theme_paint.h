@@ -19,13 +19,6 @@ constexpr uint32_t kRedRef = 255;
 // Outline boxes of the cells (inset 1, line width 1) in colour.
 void paintGridBoxes(QPainter& p, const std::vector<ThemeCell>& cells, uint32_t colorRef);
 
-// What an exact-location window has drawn for one click: an ellipse of 2 x tolerance
-// around the point used, and with the debug aids a red box around the expected point.
-struct ClickMark {
-    Point centre;
-    int tolerance = 0;
-    std::optional<Point> debugBox;
-};
 void paintClickMarks(QPainter& p, const std::vector<ClickMark>& marks, uint32_t colorRef);
 
 }  // namespace corvix::security

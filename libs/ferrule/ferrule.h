@@ -88,10 +88,13 @@ class ProgressSink {
     virtual void close() = 0;
 };
 
-// Installs the sinks (not owned; nullptr restores the default: Qt windows when a
-// QApplication runs, else messages on standard error and no progress).
+// Installs the sinks (not owned; nullptr restores the default: the window sinks below
+// when a QApplication runs, else messages on standard error and no progress).
 FERRULE_EXPORT void setMessageSink(MessageSink* sink);
 FERRULE_EXPORT void setProgressSink(ProgressSink* sink);
+// The sinks used by default while a QApplication runs (ferrule_widgets installs its Qt
+// windows through useQtWindows()); nullptr: standard error and no progress there too.
+FERRULE_EXPORT void setWindowSinks(MessageSink* messages, ProgressSink* progress);
 // What ending the application means; by default std::exit(code). Tests record it.
 FERRULE_EXPORT void setTerminator(std::function<void(int code)> terminator);
 // The INI file that stands in for the system's default one (the BadFile entry). Default:

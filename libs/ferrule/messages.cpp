@@ -1,10 +1,9 @@
 #include "libs/ferrule/messages.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 
-#include "libs/ferrule/qt_windows.h"
 #include "libs/ferrule/settings.h"
 
 namespace corvix::ferrule {
@@ -66,14 +65,18 @@ class SilentProgress : public ProgressSink {
 
 MessageSink* g_messages = nullptr;
 ProgressSink* g_progress = nullptr;
+MessageSink* g_windowMessages = nullptr;  // ferrule_widgets' windows, once installed
+ProgressSink* g_windowProgress = nullptr;
 
 std::function<void(int)>& terminator() {
     static std::function<void(int)> t;
     return t;
 }
 
+// Asked by class name: this library links Qt Core only.
 bool haveWidgets() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance());
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->inherits("QApplication");
 }
 
 }  // namespace
@@ -89,14 +92,14 @@ std::string messageText(int n, Form form) {
 
 MessageSink& messages() {
     if (g_messages) return *g_messages;
-    if (haveWidgets()) return qtMessageSink();
+    if (g_windowMessages && haveWidgets()) return *g_windowMessages;
     static StderrSink sink;
     return sink;
 }
 
 ProgressSink& progress() {
     if (g_progress) return *g_progress;
-    if (haveWidgets()) return qtProgressSink();
+    if (g_windowProgress && haveWidgets()) return *g_windowProgress;
     static SilentProgress silent;
     return silent;
 }
@@ -147,6 +150,10 @@ void setMessageSink(MessageSink* sink) {
 }
 void setProgressSink(ProgressSink* sink) {
     g_progress = sink;
+}
+void setWindowSinks(MessageSink* messages, ProgressSink* progress) {
+    g_windowMessages = messages;
+    g_windowProgress = progress;
 }
 void setTerminator(std::function<void(int)> t) {
     terminator() = std::move(t);

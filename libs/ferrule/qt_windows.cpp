@@ -97,4 +97,8 @@ ProgressSink& qtProgressSink() {
     return sink;
 }
 
+void useQtWindows() {
+    setWindowSinks(&qtMessageSink(), &qtProgressSink());
+}
+
 }  // namespace corvix::ferrule

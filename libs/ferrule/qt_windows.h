@@ -6,7 +6,9 @@
 
 namespace corvix::ferrule {
 
-MessageSink& qtMessageSink();
-ProgressSink& qtProgressSink();
+FERRULE_EXPORT MessageSink& qtMessageSink();
+FERRULE_EXPORT ProgressSink& qtProgressSink();
+// Makes them the library's default while a QApplication runs (the program calls it once).
+FERRULE_EXPORT void useQtWindows();
 
 }  // namespace corvix::ferrule

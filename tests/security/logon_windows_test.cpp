@@ -99,6 +99,7 @@ class LogonWindowsTest : public ::testing::Test {
     void SetUp() override {
         resetSecurity();
         previousPrompt_ = corvix::framework::setPrompt(&prompt_);
+        useLogonWindows();  // as the windowed program does
     }
     void TearDown() override {
         corvix::framework::setPrompt(previousPrompt_);
