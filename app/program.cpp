@@ -140,6 +140,7 @@ int runCorvix(int argc, char** argv) {
     framework::useWaitCursor();
     ferrule::useQtWindows();
     security::useLogonWindows();
+    security::useQtSounds();
     if (vault::waylandSession()) {
         std::fprintf(stderr, "corvix: %s\n", vault::kWaylandNotice);
         QTimer::singleShot(0, [] {

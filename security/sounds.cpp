@@ -1,10 +1,7 @@
 #include "security/sounds.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QSoundEffect>
-#include <QUrl>
-#include <map>
+#include <QString>
 
 #include "security/password_text.h"
 #include "security/session.h"
@@ -18,24 +15,10 @@ std::function<void(const std::string&)>& player() {
     return p;
 }
 
-// One effect per file, kept so that a repeated click does not load the file again. Nothing
-// here waits for a load or a play. The effects are never deleted: Qt's sample cache waits in
-// an effect's destructor for its loader thread, and while a load is still under way (a machine
-// without audio output is slow to fail it) that wait never ends, so deleting them with the
-// application could hang the program's exit. The process ends soon after; the few effects it
-// keeps cost nothing.
-void playWithQt(const std::string& path) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!qobject_cast<QGuiApplication*>(app)) return;
-    static std::map<QString, QSoundEffect*> effects;
-    const QString file = QString::fromStdString(path);
-    QSoundEffect*& effect = effects[file];
-    if (!effect) {
-        effect = new QSoundEffect;
-        effect->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
-    }
-    if (effect->status() == QSoundEffect::Error) return;  // unreadable, or no audio output
-    effect->play();
+// The default player: Qt Multimedia's, once the windowed program installs it.
+std::function<void(const std::string&)>& defaultPlayer() {
+    static std::function<void(const std::string&)> p;
+    return p;
 }
 
 }  // namespace
@@ -58,11 +41,18 @@ void playSound(SoundEvent event) {
     if (path.empty()) return;
     const QFileInfo file(QString::fromStdString(path));
     if (!file.isFile() || !file.isReadable()) return;  // silent, never an error box
-    (player() ? player() : playWithQt)(path);
+    if (player())
+        player()(path);
+    else if (defaultPlayer())
+        defaultPlayer()(path);
 }
 
 void setSoundPlayer(std::function<void(const std::string&)> p) {
     player() = std::move(p);
+}
+
+void setDefaultSoundPlayer(std::function<void(const std::string&)> p) {
+    defaultPlayer() = std::move(p);
 }
 
 }  // namespace corvix::security

@@ -23,5 +23,9 @@ void playSound(SoundEvent event);
 // What plays a file; the default is Qt Multimedia's QSoundEffect. Tests record instead.
 // An empty function restores the default.
 void setSoundPlayer(std::function<void(const std::string& path)> player);
+// The default itself: none (silent) until the windowed program calls useQtSounds()
+// (sound_player.cpp, in the widget target).
+void setDefaultSoundPlayer(std::function<void(const std::string& path)> player);
+void useQtSounds();
 
 }  // namespace corvix::security
