@@ -7,14 +7,11 @@
 #include "framework/browse_view.h"
 #include "framework/file_manager.h"
 #include "framework/filter_binding.h"
-#include "framework/list_output.h"
 #include "framework/view_rows.h"
 #include "libs/rubrica/formats.h"
 #include "libs/rubrica/report_store.h"
 #include "runtime/collate.h"
 #include "runtime/picture.h"
-#include "runtime/report_paint.h"
-#include "security/session.h"
 #include "vault/tables.h"
 
 namespace corvix::accounts {
@@ -259,25 +256,6 @@ std::unique_ptr<runtime::report::RowSource> accountRows(framework::FileManager& 
                                                         runtime::expr::Tree filter, bool reveal,
                                                         int* error) {
     return std::make_unique<AccountRows>(pas, sort, std::move(filter), reveal, error);
-}
-
-void runAccountReports(framework::FileManager& pas, runtime::expr::Tree filter, QWidget* parent) {
-    AccountReportFields host = accountReportFields();
-    rubrica::TQRPTFIELD columns;
-    AccountReportDesign design;
-    std::string format;
-    if (rubrica::URBROWSE(columns, kAccountsReportClass, host.fields, design.sort, host.sorts,
-                          host.allFields, design.options, format, &design.name) != 1)
-        return;
-    design.format = format;
-    AccountReportDesign stored;
-    if (loadAccountDesign(design.name, stored)) design = stored;
-    runtime::report::Report report;
-    buildAccountReport(design, report);
-    const bool reveal = security::MasterCopy().RevealPasswords != 0;
-    runtime::report::preview(
-        report, [&] { return accountRows(pas, design.sort, filter, reveal); }, parent,
-        "AccountReportPreview", framework::tellPdfNotSaved);
 }
 
 bool loadAccountDesign(const std::string& name, AccountReportDesign& out, std::string* error) {

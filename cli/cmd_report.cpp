@@ -1,15 +1,13 @@
 // corvix-cli report list | report run NAME --pdf FILE: the accounts list's saved report
 // designs, and one of them printed into a PDF.
-#include <QGuiApplication>
 #include <cstdio>
-#include <memory>
 
 #include "accounts/account_reports.h"
 #include "cli/command.h"
+#include "cli/report_pdf.h"
 #include "framework/filter_binding.h"
 #include "libs/rubrica/report_store.h"
 #include "runtime/picture.h"
-#include "runtime/report_paint.h"
 
 namespace corvix::cli {
 namespace {
@@ -23,15 +21,6 @@ int runReportList(const std::vector<std::string>& args) {
     for (const rubrica::ReportDefinition& d : designs)
         std::printf("%d\t%s\n", d.SYSID, d.description().c_str());
     return kExitOk;
-}
-
-// Painting needs fonts: a GUI application on the offscreen platform when none runs.
-std::unique_ptr<QGuiApplication> painterApplication() {
-    if (QCoreApplication::instance()) return nullptr;
-    static int argc = 3;
-    static char name[] = "corvix-cli", flag[] = "-platform", platform[] = "offscreen";
-    static char* argv[] = {name, flag, platform, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 int runReportRun(const std::vector<std::string>& args) {
@@ -56,14 +45,13 @@ int runReportRun(const std::vector<std::string>& args) {
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     const bool reveal = session.state().master.RevealPasswords != 0;
-    auto app = painterApplication();
     runtime::report::Report report;
     accounts::buildAccountReport(design, report);
     framework::FileManager& pas = session.managers().pas;
     int openError = 0;
     auto rows = [&] { return accounts::accountRows(pas, design.sort, filter, reveal, &openError); };
     runtime::report::RunResult result;
-    if (!runtime::report::writePdf(report, rows, o.value("--pdf"), &result, &error))
+    if (!writeReportPdf(report, rows, o.value("--pdf"), &result, &error))
         return failWith("Report Error", "The report could not be written: " + error);
     std::printf("%lld rows, %d pages written to %s\n", static_cast<long long>(result.rows),
                 result.pages, o.value("--pdf").c_str());

@@ -1,8 +1,5 @@
 #include "libs/rubrica/messages.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
 namespace corvix::rubrica {
 
 namespace {
@@ -12,30 +9,16 @@ MessageHook& hook() {
     return h;
 }
 
-unsigned messageBox(const std::string& title, const std::string& text, unsigned buttons,
-                    unsigned defaultButton) {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return defaultButton;
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(QString::fromStdString(title));
-    box.setText(QString::fromStdString(text));
-    box.setIcon(buttons & (kYes | kNo) ? QMessageBox::Question : QMessageBox::Warning);
-    const std::pair<unsigned, QMessageBox::StandardButton> map[] = {{kOk, QMessageBox::Ok},
-                                                                    {kYes, QMessageBox::Yes},
-                                                                    {kNo, QMessageBox::No},
-                                                                    {kCancel, QMessageBox::Cancel}};
-    QMessageBox::StandardButtons shown;
-    for (const auto& [bit, b] : map) {
-        if (buttons & bit) shown |= b;
-        if (defaultButton == bit) box.setDefaultButton(b);
-    }
-    box.setStandardButtons(shown);
-    const int chosen = box.exec();
-    for (const auto& [bit, b] : map)
-        if (chosen == b) return bit;
-    return (buttons & kCancel) ? kCancel : defaultButton;
+MessageBoxes& boxes() {
+    static MessageBoxes b = nullptr;
+    return b;
 }
 
 }  // namespace
+
+void setMessageBoxes(MessageBoxes b) {
+    boxes() = b;
+}
 
 MessageHook setMessageHook(MessageHook h) {
     MessageHook previous = std::move(hook());
@@ -46,7 +29,8 @@ MessageHook setMessageHook(MessageHook h) {
 unsigned ask(const std::string& title, const std::string& text, unsigned buttons,
              unsigned defaultButton) {
     if (hook()) return hook()(title, text, buttons);
-    return messageBox(title, text, buttons, defaultButton);
+    // Without the windows (corvix-cli) nothing can ask: the default answer.
+    return boxes() ? boxes()(title, text, buttons, defaultButton) : defaultButton;
 }
 
 void tell(const std::string& title, const std::string& text) {

@@ -1,9 +1,6 @@
 // Building a design into the host's report at print time: the break bands and their
 // headings and footings (URINIT), each column's detail control, heading, totals and group
 // identifiers (URINITCONTROL), and the columns' places across the page (URPOST).
-#include <QApplication>
-#include <QWidget>
-
 #include "libs/rubrica/messages.h"
 #include "libs/rubrica/rubrica.h"
 #include "runtime/collate.h"
@@ -282,18 +279,6 @@ Placement adjusted(Placement c, int windowWidth, int referenceWidth, uint8_t mod
             break;
     }
     return c;
-}
-
-void URADJUST(long control, long referenceWidth, uint8_t mode) {
-    QWidget* window = QApplication::activeWindow();
-    if (!window) return;
-    for (QWidget* w : window->findChildren<QWidget*>()) {
-        if (w->property("equate").toLongLong() != control || control == 0) continue;
-        const Placement p =
-            adjusted({w->x(), w->width()}, window->width(), static_cast<int>(referenceWidth), mode);
-        w->setGeometry(p.x, w->y(), p.width, w->height());
-        return;
-    }
 }
 
 }  // namespace corvix::rubrica
