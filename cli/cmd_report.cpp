@@ -51,7 +51,8 @@ int runReportRun(const std::vector<std::string>& args) {
     int openError = 0;
     auto rows = [&] { return accounts::accountRows(pas, design.sort, filter, reveal, &openError); };
     runtime::report::RunResult result;
-    if (!writeReportPdf(report, rows, o.value("--pdf"), &result, &error))
+    // Relative to where the command runs, not to the vault's folder.
+    if (!writeReportPdf(report, rows, userPath(o.value("--pdf")), &result, &error))
         return failWith("Report Error", "The report could not be written: " + error);
     std::printf("%lld rows, %d pages written to %s\n", static_cast<long long>(result.rows),
                 result.pages, o.value("--pdf").c_str());

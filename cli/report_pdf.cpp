@@ -1,23 +1,34 @@
 #include "cli/report_pdf.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
-#include <filesystem>
+#include "vault/locations.h"
 
 namespace corvix::cli {
+
+namespace {
+
+constexpr const char* kPluginName = "libcorvix_cli_pdf.so";
+
+// Beside the program in the build tree; in lib/corvix when installed (bin/../lib/corvix).
+std::string pluginPath() {
+    const std::string dir = vault::programDirectory();
+    const std::string installed = dir + "/../lib/corvix/" + kPluginName;
+    if (access(installed.c_str(), R_OK) == 0) return installed;
+    return dir + "/" + kPluginName;
+}
+
+}  // namespace
 
 bool writeReportPdf(const runtime::report::Report& report, const ReportRows& rows,
                     const std::string& path, runtime::report::RunResult* result,
                     std::string* error) {
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const std::string plugin = (self.parent_path() / "libcorvix_cli_pdf.so").string();
+    const std::string plugin = pluginPath();
     // Kept loaded: Qt's painting must not be unloaded while the process ends.
-    void* handle = ec ? nullptr : dlopen(plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        if (error)
-            *error = "the PDF writer " + plugin +
-                     " cannot be loaded: " + (ec ? ec.message() : std::string(dlerror()));
+        if (error) *error = "the PDF writer cannot be loaded: " + std::string(dlerror());
         return false;
     }
     auto* write = reinterpret_cast<WriteReportPdf*>(dlsym(handle, kWriteReportPdfSymbol));

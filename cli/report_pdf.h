@@ -1,6 +1,6 @@
 // Printing a report into a PDF takes Qt's painting and fonts, which corvix-cli does not
 // link (it starts without a window system): they live in a plugin beside the program,
-// libcorvix_cli_pdf.so, loaded only by `report run`.
+// libcorvix_cli_pdf.so (in lib/corvix when installed), loaded only by `report run`.
 #pragma once
 
 #include <functional>

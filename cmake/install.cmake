@@ -7,14 +7,14 @@
 #   share/bash-completion/completions, share/doc/corvix/manual
 # The programs find these relative to themselves (vault/locations.h).
 
-# Every shared library the project builds, wherever it is declared.
+# Every shared library and plugin the project builds, wherever it is declared.
 function(corvix_collect_shared_libraries dir out)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
   set(found)
   foreach(t IN LISTS targets)
     get_target_property(type ${t} TYPE)
-    if(type STREQUAL "SHARED_LIBRARY")
+    if(type MATCHES "^(SHARED|MODULE)_LIBRARY$")
       list(APPEND found ${t})
     endif()
   endforeach()

@@ -75,6 +75,15 @@ printf 'secret\nhunter2\n' | run "$u/bin/corvix-cli" add --description "Installe
   --name alice --password-stdin >/dev/null || fail "add"
 echo secret | run "$u/bin/corvix-cli" list | grep -q 'Installed bank' || fail "list"
 
+# report run --pdf paints through the plugin in lib/corvix, loaded relative to the program;
+# corvix-cli itself links no Qt GUI.
+[ -f "$u/lib/corvix/libcorvix_cli_pdf.so" ] || fail "the PDF plugin is not in lib/corvix"
+! readelf -d "$u/bin/corvix-cli" | grep -q 'Qt6Gui' || fail "corvix-cli links Qt GUI"
+(cd "$data" && "$build/tools/save_report_design" "Installed report") || fail "saving a report design"
+(cd "$scratch" && echo secret | run "$u/bin/corvix-cli" report run "Installed report" --pdf r.pdf) |
+  grep -q '^1 rows' || fail "report run --pdf"
+[ "$(head -c 5 "$scratch/r.pdf")" = '%PDF-' ] || fail "report run wrote no PDF"
+
 # A file named on the command line is relative to where the command runs, not to the
 # data folder the CLI works in.
 mkdir -p "$scratch/work"
