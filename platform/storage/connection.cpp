@@ -223,6 +223,12 @@ bool verifyCipherLibrary(std::string* reason) {
     static std::string why;
     static std::once_flag once;
     std::call_once(once, [] {
+        // No page-cache memory taken up front for each connection: a short command opens
+        // a few files and reads a few pages of each, and touching a bulk block of pages it
+        // never uses cost more than the reads. Pages are allocated as they are needed
+        // (the cache's size limit is unchanged). Refused harmlessly when SQLite is already
+        // initialised.
+        sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
         sqlite3* db = nullptr;
         std::string version;
         if (sqlite3_open(":memory:", &db) == SQLITE_OK) {
