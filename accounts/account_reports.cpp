@@ -98,6 +98,20 @@ int compareValues(const storage::Record& a, const storage::Record& b, int field)
     return x < y ? -1 : x > y ? 1 : 0;
 }
 
+// A key that starts with the field and holds every record (not an optional one), with
+// the comparison the sort uses; -1 when there is none.
+int keyStartingWith(const storage::TableDecl& d, int field) {
+    for (size_t k = 0; k < d.keys.size(); ++k) {
+        const storage::KeyDecl& key = d.keys[k];
+        if (key.optional() || key.components.empty() || key.components[0] != field) continue;
+        if (d.fields[field].type == storage::FieldType::String &&
+            !(key.flags & storage::kKeyNoCase))
+            continue;
+        return static_cast<int>(k);
+    }
+    return -1;
+}
+
 // The accounts in a sort string's order: the storage sorts by the first field; the
 // records of one value of it are sorted here by the further fields, so memory holds
 // one run of equal first values, never the table.
@@ -117,8 +131,13 @@ class AccountRows : public runtime::report::RowSource {
         if (rc == 0) {
             if (order_.empty())
                 view_.setOrder(pas::K_Category);
-            else
+            else if (const int key = keyStartingWith(vault::CVPAS(), order_[0].field); key >= 0) {
+                // A key's order comes a page per read; a keyless one a record per read.
+                view_.setOrder(key);
+                view_.setDescending(order_[0].descending);
+            } else {
                 rc = view_.setFieldOrder(order_[0].field, order_[0].descending);
+            }
         }
         if (rc == 0) rows_.emplace(view_);
         error_ = rc;

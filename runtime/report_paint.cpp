@@ -2,34 +2,104 @@
 // margins) mapped to the device's pixels.
 #include "runtime/report_paint.h"
 
+#include <array>
+
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRawFont>
 #include <QToolBar>
 
 namespace corvix::runtime::report {
 
 namespace {
 
+// One face of the report's font at the device's resolution, with the glyphs of the
+// characters met so far. Plain text in the Latin range is laid out from these (one look-up
+// per character) rather than shaped anew for every cell; anything else is shaped by Qt.
+class Face {
+  public:
+    Face(const QFont& font, QPaintDevice& device)
+        : font_(font, &device), raw_(QRawFont::fromFont(font_)), metrics_(font_, &device) {
+        glyphs_.fill({0, -1});
+        if (const Glyph* e = glyph(u'\u2026')) ellipsis_ = *e;
+    }
+    const QFont& font() const { return font_; }
+    const QFontMetricsF& metrics() const { return metrics_; }
+
+    // The text's glyphs and their offsets, cut with an ellipsis to `width`; false when the
+    // text needs shaping (characters outside the range, or missing from the font).
+    bool layOut(const QString& text, qreal width, QList<quint32>& glyphs, QList<QPointF>& at,
+                qreal& used) {
+        glyphs.clear();
+        at.clear();
+        used = 0;
+        if (!raw_.isValid()) return false;
+        for (QChar c : text) {
+            const Glyph* g = glyph(c.unicode());
+            if (!g) return false;
+            glyphs.push_back(g->index);
+            at.push_back(QPointF(used, 0));
+            used += g->advance;
+        }
+        if (used <= width + 0.5) return true;
+        if (ellipsis_.advance < 0) return false;
+        // The longest start whose end, and the ellipsis after it, fit.
+        qsizetype keep = glyphs.size();
+        const auto endOf = [&](qsizetype n) { return n < at.size() ? at[n].x() : used; };
+        while (keep > 0 && endOf(keep) + ellipsis_.advance > width) --keep;
+        const qreal x = endOf(keep);
+        glyphs.resize(keep);
+        at.resize(keep);
+        glyphs.push_back(ellipsis_.index);
+        at.push_back(QPointF(x, 0));
+        used = x + ellipsis_.advance;
+        return true;
+    }
+    const QRawFont& raw() const { return raw_; }
+
+  private:
+    struct Glyph {
+        quint32 index;
+        qreal advance;  // < 0: not looked up yet
+    };
+    static constexpr char16_t kRange = 0x0250;  // Basic Latin to Latin Extended-B
+
+    const Glyph* glyph(char16_t u) {
+        const bool inRange = u < kRange && u >= 0x20 && !(u >= 0x7f && u < 0xa0);
+        if (!inRange && u != u'\u2026') return nullptr;
+        Glyph& g = u == u'\u2026' ? ellipsisSlot_ : glyphs_[u];
+        if (g.advance < 0) {
+            const QList<quint32> index = raw_.glyphIndexesForString(QString(QChar(u)));
+            if (index.size() != 1 || index[0] == 0) return nullptr;  // left to font fallback
+            g = {index[0], raw_.advancesForGlyphIndexes(index).value(0).x()};
+        }
+        return &g;
+    }
+
+    QFont font_;
+    QRawFont raw_;
+    QFontMetricsF metrics_;
+    std::array<Glyph, kRange> glyphs_;
+    Glyph ellipsisSlot_{0, -1};
+    Glyph ellipsis_{0, -1};
+};
+
 class PainterSink : public PageSink {
   public:
-    PainterSink(const Report& r, QPainter& p, QPagedPaintDevice& d) : r_(r), p_(p), d_(d) {
+    PainterSink(const Report& r, QPainter& p, QPagedPaintDevice& d)
+        : r_(r), p_(p), d_(d), plain_(fontOf(r, r.bold), d), strong_(fontOf(r, true), d) {
         dpiX_ = d.logicalDpiX() / 1000.0;
         dpiY_ = d.logicalDpiY() / 1000.0;
-        plain_ = QFont(QString::fromStdString(r.fontName));
-        plain_.setPointSizeF(r.fontSize);
-        plain_.setItalic(r.italic);
-        plain_.setBold(r.bold);
-        strong_ = plain_;
-        strong_.setBold(true);
     }
 
     bool beginPage(int number) override {
@@ -40,14 +110,28 @@ class PainterSink : public PageSink {
     void text(int x, int y, int width, int height, const std::string& text, Align align,
               bool bold) override {
         if (text.empty()) return;
-        p_.setFont(bold ? strong_ : plain_);
+        Face& face = bold ? strong_ : plain_;
         const QRectF box = rect(x, y, width, height);
-        const QString shown = p_.fontMetrics().elidedText(
-            QString::fromStdString(text), Qt::ElideRight, static_cast<int>(box.width()));
+        const QString shown = QString::fromStdString(text);
+        qreal used = 0;
+        if (face.layOut(shown, box.width(), glyphs_, at_, used)) {
+            const qreal left = align == Align::Right    ? box.right() - used
+                               : align == Align::Center ? box.left() + (box.width() - used) / 2
+                                                        : box.left();
+            QGlyphRun run;
+            run.setRawFont(face.raw());
+            run.setGlyphIndexes(glyphs_);
+            run.setPositions(at_);
+            p_.drawGlyphRun(QPointF(left, box.top() + face.metrics().ascent()), run);
+            return;
+        }
+        setFont(face);
+        const QString cut =
+            face.metrics().elidedText(shown, Qt::ElideRight, box.width(), Qt::TextSingleLine);
         const Qt::Alignment h = align == Align::Right    ? Qt::AlignRight
                                 : align == Align::Center ? Qt::AlignHCenter
                                                          : Qt::AlignLeft;
-        p_.drawText(box, h | Qt::AlignTop | Qt::TextSingleLine, shown);
+        p_.drawText(box, h | Qt::AlignTop | Qt::TextSingleLine, cut);
     }
 
     void rule(int x, int y, int width) override {
@@ -58,6 +142,17 @@ class PainterSink : public PageSink {
     void endPage() override {}
 
   private:
+    static QFont fontOf(const Report& r, bool bold) {
+        QFont f(QString::fromStdString(r.fontName));
+        f.setPointSizeF(r.fontSize);
+        f.setItalic(r.italic);
+        f.setBold(bold);
+        return f;
+    }
+    void setFont(const Face& face) {
+        if (current_ != &face) p_.setFont(face.font());
+        current_ = &face;
+    }
     QRectF rect(int x, int y, int w, int h) const {
         return QRectF((x + r_.margin) * dpiX_, (y + r_.margin) * dpiY_, w * dpiX_, h * dpiY_);
     }
@@ -66,7 +161,10 @@ class PainterSink : public PageSink {
     QPainter& p_;
     QPagedPaintDevice& d_;
     double dpiX_ = 1, dpiY_ = 1;
-    QFont plain_, strong_;
+    Face plain_, strong_;
+    const Face* current_ = nullptr;
+    QList<quint32> glyphs_;  // reused from cell to cell
+    QList<QPointF> at_;
 };
 
 QPageLayout layoutOf(const Report& r) {

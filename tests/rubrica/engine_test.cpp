@@ -1,6 +1,7 @@
 // The engine over rows: groups, totals that restart with their group, averages, pages
 // and page breaks after groups; and a PDF whose text shows them.
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cstdio>
 #include <fstream>
@@ -113,6 +114,55 @@ TEST_F(RubricaTest, AnEmptyReportStillPrintsItsHeadingsAndZeroTotals) {
     RecordingSink sink;
     EXPECT_EQ(runtime::report::run(report, rows, sink).pages, 1);
     EXPECT_EQ(sink.texts(0), (std::vector<std::string>{"Amount", "----", "0"}));
+}
+
+TEST_F(RubricaTest, PdfCellsKeepTheirTextsCutWhatDoesNotFitAndShapeOtherScripts) {
+    using namespace runtime::report;
+    Report r;
+    r.addBand(506, BandKind::Detail);
+    const struct {
+        int x, width;
+        Align align;
+    } cells[] = {{0, 2500, Align::Left}, {2700, 900, Align::Left}, {3800, 1500, Align::Right}};
+    for (int i = 0; i < 3; ++i) {
+        Control c;
+        c.id = i + 1;
+        c.kind = ControlKind::Field;
+        c.field = i;
+        c.x = cells[i].x;
+        c.width = cells[i].width;
+        c.align = cells[i].align;
+        r.addControl(506, c);
+    }
+    const std::vector<Row> rows = {
+        {{"Caf\u00e9 cr\u00e8me", 0}, {"A description far too long for its column", 0}, {"7", 0}},
+        {{"\u03a9\u03bc\u03ad\u03b3\u03b1 \u05e9\u05dc\u05d5\u05dd", 0},
+         {"short", 0},
+         {"1,234", 0}}};
+    corvix::testing::TempWorkDir dir;
+    const std::string pdf = dir.path() + "/cells.pdf";
+    std::string error;
+    ASSERT_TRUE(writePdf(
+        r, [&] { return std::make_unique<VectorRows>(rows); }, pdf, nullptr, &error))
+        << error;
+    QProcess text;
+    text.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(text.readAllStandardOutput()).split('\n'))
+        if (!line.trimmed().isEmpty()) lines << line;  // the page ends with a form feed
+    ASSERT_EQ(lines.size(), 2) << lines.join("|").toStdString();
+    // Latin text whole; the long cell cut with an ellipsis, never spilling into the next.
+    EXPECT_TRUE(lines[0].startsWith("Caf\u00e9 cr\u00e8me")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QRegularExpression("A descr[a-z ]*\u2026 +7$")))
+        << lines[0].toStdString();
+    EXPECT_FALSE(lines[0].contains("column"));
+    // Greek and Hebrew (shaped, right to left) print as they are.
+    EXPECT_TRUE(lines[1].startsWith("\u03a9\u03bc\u03ad\u03b3\u03b1")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("\u05e9\u05dc\u05d5\u05dd") ||
+                lines[1].contains("\u05dd\u05d5\u05dc\u05e9"))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QRegularExpression("short +1,234$"))) << lines[1].toStdString();
 }
 
 }  // namespace
