@@ -98,6 +98,9 @@ int compareValues(const storage::Record& a, const storage::Record& b, int field)
     return x < y ? -1 : x > y ? 1 : 0;
 }
 
+// Records read from the storage at a time: fewer, larger reads for a long report.
+constexpr int kRowsPerRead = 1000;
+
 // A key that starts with the field and holds every record (not an optional one), with
 // the comparison the sort uses; -1 when there is none.
 int keyStartingWith(const storage::TableDecl& d, int field) {
@@ -139,7 +142,7 @@ class AccountRows : public runtime::report::RowSource {
                 rc = view_.setFieldOrder(order_[0].field, order_[0].descending);
             }
         }
-        if (rc == 0) rows_.emplace(view_);
+        if (rc == 0) rows_.emplace(view_, kRowsPerRead);
         error_ = rc;
         if (error) *error = rc;
     }
