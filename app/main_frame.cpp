@@ -144,6 +144,9 @@ MainFrame::MainFrame(FrameOptions options)
 }
 
 MainFrame::~MainFrame() {
+    // The child windows close after this frame's members are gone: their activation
+    // signals must no longer reach it.
+    if (area_) disconnect(area_, nullptr, this, nullptr);
     if (!closed_) closeFrame();
     auto& threads = ThreadRegistry::instance();
     if (threads.mdiArea() == area_) threads.setMdiArea(nullptr);
