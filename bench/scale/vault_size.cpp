@@ -23,6 +23,25 @@ int64_t pragmaInt(sqlite3* db, const std::string& pragma) {
     return v;
 }
 
+// An index's columns, "(a, b, ...)", so that a wide one shows what makes it wide.
+std::string indexColumns(sqlite3* db, const std::string& index) {
+    sqlite3_stmt* st = nullptr;
+    std::string out;
+    const std::string sql = "PRAGMA index_xinfo(" + storage::detail::quoteIdent(index) + ");";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            if (sqlite3_column_int(st, 5) == 0) continue;  // the row id every entry carries
+            const unsigned char* name = sqlite3_column_text(st, 2);
+            const unsigned char* coll = sqlite3_column_text(st, 4);
+            out += (out.empty() ? "" : ", ") +
+                   std::string(name ? reinterpret_cast<const char*>(name) : "<expr>");
+            if (coll && std::string(reinterpret_cast<const char*>(coll)) != "BINARY")
+                out += " " + std::string(reinterpret_cast<const char*>(coll));
+        }
+    sqlite3_finalize(st);
+    return "(" + out + ")";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +85,7 @@ int main(int argc, char** argv) {
     int64_t counted = 0;
     for (const auto& [type, name] : objects) {
         if (name == "sqlite_sequence") continue;
+        const std::string columns = type == "index" ? indexColumns(db, name) : std::string();
         storage::detail::exec(db, "BEGIN;");
         const int64_t before = pragmaInt(db, "PRAGMA freelist_count;");
         int rc =
@@ -78,8 +98,8 @@ int main(int argc, char** argv) {
         if (type == "index")
             storage::detail::exec(db, "DROP INDEX " + storage::detail::quoteIdent(name) + ";");
         counted += used;
-        std::printf("  %-6s %-24s %8lld pages %10.1f KB\n", type.c_str(), name.c_str(),
-                    static_cast<long long>(used), used * 4096 / 1024.0);
+        std::printf("  %-6s %-24s %8lld pages %10.1f KB  %s\n", type.c_str(), name.c_str(),
+                    static_cast<long long>(used), used * 4096 / 1024.0, columns.c_str());
     }
     // In a file with auto-vacuum a drop also frees or moves a pointer-map page, so each
     // figure above may be one page high and this rest a page or two low (even below 0).
