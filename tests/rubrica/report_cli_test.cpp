@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -149,6 +150,63 @@ TEST_F(ReportCli, TwoLevelReportOverAThousandAccountsShowsEveryGroupsSum) {
               2);
     EXPECT_EQ(
         cli.run({"report", "run", "Expiry by group", "--pdf", "bank.pdf/x.pdf"}, "\n").exitCode, 1);
+}
+
+// A design's order whether its first field has a key (read a page at a time) or not
+// (read by sorted positions), ascending or descending, with the further fields sorted
+// within each run of equal first values.
+TEST_F(ReportCli, RowsFollowTheDesignsOrderWithOrWithoutAKey) {
+    const char* cats[] = {"Mail", "bank", "Travel"};  // letter case must not matter
+    addAccounts(90, [&](int i, vault::PasRecord& p) {
+        p.Category = cats[i % 3];
+        p.Description = "acct " + std::to_string(1000 + (i * 37) % 90);
+        p.Wait = i % 4;
+    });
+    struct Line {
+        std::string description, other;
+    };
+    // The rows printed by a design of this sort: each description with the category
+    // (by = 2) or the wait (by = 3).
+    auto rowsOf = [&](const std::string& name, const std::string& sort, int by) {
+        rubrica::ReportDefinition d;
+        d.setDescription(name);
+        d.FORMATSTR = "~Description~~Category~~Wait~";
+        d.SORTORDER = sort;
+        saveDesign(d);
+        const CliResult r = cli.run({"report", "run", name, "--pdf", "order.pdf"}, "\n");
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        std::vector<Line> rows;
+        const QRegularExpression row("^\\s*(acct \\d+)\\s+(\\S+)\\s+(\\d+)\\s*$",
+                                     QRegularExpression::MultilineOption);
+        auto it = row.globalMatch(QString::fromStdString(pdfText("order.pdf")));
+        while (it.hasNext()) {
+            const auto m = it.next();
+            rows.push_back({m.captured(1).toStdString(), m.captured(by).toStdString()});
+        }
+        return rows;
+    };
+    auto upper = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    };
+    // Category has a key; descending, then descriptions ascending.
+    std::vector<Line> rows = rowsOf("Down", "-UPPER(PAS:Category),UPPER(PAS:Description)", 2);
+    ASSERT_EQ(rows.size(), 90u);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const std::string a = upper(rows[i - 1].other), b = upper(rows[i].other);
+        ASSERT_GE(a, b) << i;
+        if (a == b) ASSERT_LT(rows[i - 1].description, rows[i].description) << i;
+    }
+    EXPECT_EQ(rows.front().other, "Travel");
+    EXPECT_EQ(rows.back().other, "bank");
+    // Wait has none; ascending, then descriptions descending.
+    rows = rowsOf("By wait", "PAS:Wait,-UPPER(PAS:Description)", 3);
+    ASSERT_EQ(rows.size(), 90u);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_LE(rows[i - 1].other, rows[i].other) << i;
+        if (rows[i - 1].other == rows[i].other)
+            ASSERT_GT(rows[i - 1].description, rows[i].description) << i;
+    }
 }
 
 TEST_F(ReportCli, ListsExportAsCsvAndEscapedHtmlInTheirOrderAndFilter) {
