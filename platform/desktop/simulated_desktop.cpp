@@ -291,6 +291,7 @@ KeyForChar SimulatedDesktop::keyForChar(char32_t ch) {
 
 bool SimulatedDesktop::typeUnmappedChar(char32_t ch) {
     if (!canTypeUnmapped_) return false;
+    if (pause_ && unmappedPause_.count() > 0 && !pause_(unmappedPause_)) return false;
     events_.push_back({Event::Kind::UnmappedChar, 0, ch, foreground_});
     if (Window* w = find(foreground_)) w->received += ch;
     return true;

@@ -69,6 +69,10 @@ class SimulatedDesktop : public Desktop {
     void setCapsLock(bool on) { capsLock_ = on; }
     // Whether typeUnmappedChar succeeds (default: yes).
     void setCanTypeUnmapped(bool can) { canTypeUnmapped_ = can; }
+    // As the X11 backend pauses before a character it types through a spare keycode:
+    // typeUnmappedChar asks the typing pause for `length` first and types nothing when
+    // the pause refuses.
+    void pauseBeforeUnmapped(std::chrono::milliseconds length) { unmappedPause_ = length; }
 
     // --- Hot-key scripting. ---
     // Another program holds the combination: registering it fails.
@@ -93,6 +97,7 @@ class SimulatedDesktop : public Desktop {
     void keyUp(uint8_t virtualKey) override;
     KeyForChar keyForChar(char32_t ch) override;
     bool typeUnmappedChar(char32_t ch) override;
+    void setTypingPause(TypingPause pause) override { pause_ = std::move(pause); }
     bool capsLockOn() override { return capsLock_; }
     void flush() override { ++flushCount_; }
     // Lifts held modifier keys (key-up events, as the X11 backend sends them).
@@ -131,6 +136,8 @@ class SimulatedDesktop : public Desktop {
     std::vector<uint8_t> held_;
     bool capsLock_ = false;
     bool canTypeUnmapped_ = true;
+    std::chrono::milliseconds unmappedPause_{0};
+    TypingPause pause_;
     int flushCount_ = 0;
     int typingBrackets_ = 0;
     bool typing_ = false;

@@ -1,7 +1,9 @@
+#include <optional>
 #include <string>
 
 #include "send/key_names.h"
 #include "send/key_sender.h"
+#include "send/send_account.h"
 #include "send/text.h"
 #include "send_fixture.h"
 
@@ -224,6 +226,31 @@ TEST_F(TypeTest, CharactersWithoutAKeyGoThroughTheBackendOrAreSkipped) {
     desk.setCanTypeUnmapped(false);
     EXPECT_EQ(typed("aéb"), "ab");
     EXPECT_EQ(desk.keyTrace(), "+65 -65 +66 -66");
+}
+
+// The backend's pause lets the program's events run: a send started meanwhile is refused
+// ("Cannot Send"), and as its activation took the focus, the key that waited is not
+// pressed and typing stops with every key released.
+TEST_F(TypeTest, ASendDuringAPauseIsRefusedAndTheMovedFocusStopsTyping) {
+    const auto other = desk.addWindow("Other");
+    desk.pauseBeforeUnmapped(std::chrono::milliseconds(30));
+    std::optional<SendResult> nested;
+    onYield = [&] {
+        if (nested) return;
+        nested = SendResult::Sent;  // the nested send yields too
+        nested = SendAccount(account(2, "Other", "zz"));
+    };
+    EXPECT_EQ(keySender().Type("A\u20ACb", win), TypeResult::FocusLost);
+    EXPECT_EQ(nested, SendResult::Busy);
+    ASSERT_EQ(prompt.asked().size(), 1u);
+    EXPECT_EQ(prompt.asked()[0].title, "Cannot Send");
+    EXPECT_EQ(prompt.asked()[0].text,
+              "Another account is being typed; nothing was typed into the target window (Other).");
+    EXPECT_EQ(desk.receivedText(win), "A");
+    EXPECT_EQ(desk.receivedText(other), "");
+    EXPECT_TRUE(desk.unmappedChars().empty());
+    EXPECT_TRUE(desk.keysDown().empty());
+    EXPECT_FALSE(keySender().typing());
 }
 
 TEST_F(TypeTest, TypingBufferHoldsTwoThousandFortyEightCharacters) {
