@@ -87,11 +87,12 @@ int runEdit(const std::vector<std::string>& args) {
     if (o.hasValue("--interval")) r->ExpiryInterval = static_cast<int32_t>(interval);
     if (o.hasValue("--expires")) r->Expires = expires;
     if (o.has("--password-stdin")) {
-        std::string password;
+        ::runtime::Secret password;
         if (!readSecret("New password: ", password))
             return failWith("Password", "No password was given on standard input.");
-        r.set(pas::Password, password);
-        ::runtime::wipe(password);
+        std::string value(password.view());
+        r.set(pas::Password, value);
+        ::runtime::wipe(value);
     }
     const bool changed = !opening.equals(runtime::rightTrim(r->Password));
     accounts::ExpiryDates dates{r->LastChange, r->Expires};

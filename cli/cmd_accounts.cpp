@@ -181,10 +181,11 @@ int runAdd(const std::vector<std::string>& args) {
     if (o.has("--watch")) r->Watch = 1;
     r->Wait = static_cast<uint8_t>(wait);
     if (o.has("--password-stdin")) {
-        std::string password;
+        ::runtime::Secret password;
         readInputLine(password);
-        r.set(vault::pas::Password, password);
-        std::fill(password.begin(), password.end(), '\0');
+        std::string value(password.view());
+        r.set(vault::pas::Password, value);
+        ::runtime::wipe(value);
     }
 
     // The field rules (the category must exist), the numbering and a duplicate key are

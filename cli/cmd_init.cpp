@@ -13,20 +13,20 @@ namespace {
 
 // The new master password: from standard input when asked to, else asked twice on the
 // terminal; without a terminal and without the option it is blank.
-bool newMasterPassword(bool fromStdin, std::string& password, int* rc) {
+bool newMasterPassword(bool fromStdin, ::runtime::Secret& password, int* rc) {
     password.clear();
     if (fromStdin) {
         readInputLine(password);  // end of input = a blank password
         return true;
     }
     if (!stdinIsTerminal()) return true;
-    std::string again;
+    ::runtime::Secret again;
     if (!readSecret("Enter new master password", password) ||
         !readSecret("Re-enter new password to confirm", again)) {
         *rc = failWith("Information", "The change was cancelled.");
         return false;
     }
-    if (password != again) {
+    if (!password.equals(again.view())) {
         *rc = failWith("Error", "The two passwords do not match.");
         return false;
     }
@@ -65,11 +65,12 @@ int runInit(const std::vector<std::string>& args) {
     vault::MasBuffer& master = m.masRecord;
     master.clear();
     vault::primeNewVaultMaster(master.record(), today);
-    std::string password;
+    ::runtime::Secret password;
     rc = kExitError;
     if (!newMasterPassword(o.has("--master-password-stdin"), password, &rc)) return rc;
-    master.set(vault::mas::Password, password);  // cut to the field's 128 characters
-    std::fill(password.begin(), password.end(), '\0');
+    std::string value(password.view());
+    master.set(vault::mas::Password, value);  // cut to the field's 128 characters
+    ::runtime::wipe(value);
     master->EncPassword = vault::installationIdentity(master.record(), today);
     const bool blank = master->Password.empty();
 

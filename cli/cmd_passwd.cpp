@@ -18,7 +18,7 @@ namespace {
 security::LogonResult typedEntry(const security::LogonRequest& request) {
     security::LogonResult r;
     if (request.window != security::LogonWindow::Normal) return r;
-    std::string line;
+    runtime::Secret line;
     if (!readSecret(request.prompt, line)) return r;
     r.ok = true;
     r.entry = std::move(line);

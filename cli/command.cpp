@@ -135,11 +135,10 @@ bool stdinIsTerminal() {
     return isatty(STDIN_FILENO) == 1;
 }
 
-bool readInputLine(std::string& line) {
-    ::runtime::wipe(line);
+bool readInputLine(::runtime::Secret& read) {
     // The line may be a password: it grows in a Secret, which wipes every buffer it
-    // leaves behind, and is copied out once at its final size.
-    ::runtime::Secret read;
+    // leaves behind.
+    read.clear();
     int c;
     bool any = false;
     while ((c = std::fgetc(stdin)) != EOF) {
@@ -154,12 +153,20 @@ bool readInputLine(std::string& line) {
         std::fflush(nullptr);
         std::_Exit(kExitUsage);
     }
+    return any;
+}
+
+bool readInputLine(std::string& line) {
+    ::runtime::wipe(line);
+    ::runtime::Secret read;
+    const bool any = readInputLine(read);
+    // Copied out once at its final size.
     line.reserve(read.size());
     line.assign(read.view());
     return any;
 }
 
-bool readSecret(const std::string& prompt, std::string& secret) {
+bool readSecret(const std::string& prompt, ::runtime::Secret& secret) {
     if (!stdinIsTerminal()) return readInputLine(secret);
     std::fprintf(stderr, "%s: ", prompt.c_str());
     std::fflush(stderr);
@@ -258,11 +265,12 @@ int VaultSession::logOn() {
     // Messages of the check ("Access Denied") go to standard error.
     framework::StderrPrompt toStderr;
     framework::Prompt* previous = framework::setPrompt(&toStderr);
-    const security::CliLogon verdict = security::checkMasterPasswordTyped([] {
-        std::string entry;
-        return readSecret("Master password", entry) ? std::optional<std::string>(entry)
-                                                    : std::nullopt;
-    });
+    const security::CliLogon verdict =
+        security::checkMasterPasswordTyped([]() -> std::optional<::runtime::Secret> {
+            ::runtime::Secret entry;
+            if (!readSecret("Master password", entry)) return std::nullopt;
+            return entry;
+        });
     framework::setPrompt(previous);
     switch (verdict) {
         case security::CliLogon::Granted:

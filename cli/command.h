@@ -18,6 +18,7 @@
 #include "framework/error_manager.h"
 #include "framework/prompt.h"
 #include "framework/vault_managers.h"
+#include "runtime/secret.h"
 #include "vault/access.h"
 #include "vault/startup_checks.h"
 
@@ -77,10 +78,11 @@ std::string userPath(const std::string& path);
 // All reads of standard input go through here, so that a master password and an
 // account password given one per line are taken in order.
 bool readInputLine(std::string& line);
+bool readInputLine(::runtime::Secret& line);
 // Reads a secret: from the terminal without echo (after showing prompt on standard
 // error) when standard input is a terminal, else the next line of standard input.
 // false when nothing could be read.
-bool readSecret(const std::string& prompt, std::string& secret);
+bool readSecret(const std::string& prompt, ::runtime::Secret& secret);
 bool stdinIsTerminal();
 
 // ---- messages ----
@@ -163,7 +165,6 @@ class ManagedSession {
     VaultSession session_;
     bool opened_ = false;
 };
-
 
 // A whole decimal number from low to high; false for anything else.
 bool parseNumber(const std::string& text, long low, long high, long* out);

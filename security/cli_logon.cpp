@@ -7,13 +7,14 @@
 
 namespace corvix::security {
 
-CliLogon checkMasterPasswordTyped(const std::function<std::optional<std::string>()>& readPassword) {
+CliLogon checkMasterPasswordTyped(
+    const std::function<std::optional<::runtime::Secret>()>& readPassword) {
     const vault::MasRecord& master = MasterCopy();
     if (isBlank(master.Password)) return CliLogon::Granted;
     if (master.UseMasterPasswordImage) return CliLogon::NeedsWindow;
-    std::optional<std::string> typed = readPassword ? readPassword() : std::nullopt;
+    std::optional<::runtime::Secret> typed = readPassword ? readPassword() : std::nullopt;
     if (!typed) return CliLogon::Cancelled;
-    if (passwordMatches(*typed, master.Password)) return CliLogon::Granted;
+    if (passwordMatches(typed->view(), master.Password)) return CliLogon::Granted;
     framework::prompt().ask(kAccessDeniedTitle, kAccessDeniedText, framework::Icon::Exclamation,
                             framework::kButtonOk, framework::kButtonOk);
     return CliLogon::Denied;

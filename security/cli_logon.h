@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "runtime/secret.h"
+
 namespace corvix::security {
 
 enum class CliLogon {
@@ -20,6 +22,7 @@ inline constexpr const char* kNeedsGraphicalLogon =
 // Checks MasterCopy's password by the program's rules: a blank one grants access without
 // asking; otherwise readPassword is asked once (nullopt = cancelled). An image password
 // cannot be typed and is not asked for.
-CliLogon checkMasterPasswordTyped(const std::function<std::optional<std::string>()>& readPassword);
+CliLogon checkMasterPasswordTyped(
+    const std::function<std::optional<::runtime::Secret>()>& readPassword);
 
 }  // namespace corvix::security

@@ -24,19 +24,17 @@ LogonDialog::LogonDialog(std::string procedure, const std::string& prompt, QWidg
 
 LogonDialog::~LogonDialog() {
     if (!closed_) windowHooks().closed(procedure_, *this);
-    ::runtime::wipe(result_.entry);
 }
 
-void LogonDialog::acceptWith(const std::string& entry) {
+void LogonDialog::acceptWith(::runtime::Secret entry) {
     result_.ok = true;
-    ::runtime::wipe(result_.entry);
-    result_.entry = entry;
+    result_.entry = std::move(entry);
     accept();
 }
 
 void LogonDialog::done(int r) {
     if (r != QDialog::Accepted) {
-        ::runtime::wipe(result_.entry);
+        result_.entry.clear();
         result_.ok = false;
     }
     if (!closed_) {

@@ -27,11 +27,13 @@ class LogonDialog : public QDialog {
     ~LogonDialog() override;
     // The entry when OK was pressed, else a cancel.
     const LogonResult& logonResult() const { return result_; }
+    // Hands the result over (the entry leaves the window).
+    LogonResult takeLogonResult() { return std::move(result_); }
     const std::string& procedure() const { return procedure_; }
 
   protected:
     // Accepts with entry as the result.
-    void acceptWith(const std::string& entry);
+    void acceptWith(::runtime::Secret entry);
     // Saves the position from now on (after the window has been placed).
     void trackPosition() { tracking_ = true; }
     void done(int r) override;

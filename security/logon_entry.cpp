@@ -45,8 +45,16 @@ bool LogonEntry::isLogon() const {
     return isBlank(prompt_);
 }
 
-std::string LogonEntry::text() const {
-    return toUtf8(chars_);
+::runtime::Secret LogonEntry::text() const {
+    ::runtime::Secret out;
+    out.reserve(chars_.size() * 4);
+    for (char32_t c : chars_) {
+        char32_t one[1] = {c};
+        std::string bytes = toUtf8(std::u32string_view(one, 1));
+        out.append(bytes);
+        ::runtime::wipe(bytes);
+    }
+    return out;
 }
 
 int LogonEntry::count() const {
@@ -83,10 +91,7 @@ void LogonEntry::reset() {
 
 bool LogonEntry::completesLogon(std::string_view masterPassword) const {
     if (!isLogon() || chars_.empty() || isBlank(masterPassword)) return false;
-    std::string entry = text();
-    const bool matches = passwordMatches(entry, masterPassword);
-    ::runtime::wipe(entry);
-    return matches;
+    return passwordMatches(text().view(), masterPassword);
 }
 
 }  // namespace corvix::security

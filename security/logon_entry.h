@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/secret.h"
+
 #include "security/theme_geometry.h"
 
 namespace corvix::security {
@@ -14,8 +16,9 @@ inline constexpr const char* kCancelled = "**Cancelled**";
 // How a logon window ended: OK with the entry, or anything else ("**Cancelled**").
 struct LogonResult {
     bool ok = false;
-    std::string entry;
-    std::string text() const { return ok ? entry : kCancelled; }
+    ::runtime::Secret entry;
+    // A copy of the entry the caller wipes, or "**Cancelled**".
+    std::string text() const { return ok ? std::string(entry.view()) : kCancelled; }
 };
 
 // "Password:  " + one "*" per counted item (at most 64) + " (" + count + ")".
@@ -38,7 +41,7 @@ class LogonEntry {
 
     bool isLogon() const;
     const std::string& prompt() const { return prompt_; }
-    std::string text() const;
+    ::runtime::Secret text() const;
     size_t length() const { return chars_.size(); }
     // Items the echo counts: characters, or clicks (two characters each).
     int count() const;

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "runtime/secret.h"
+
 #include "security/password_text.h"
 #include "security/session.h"
 #include "security/window_hooks.h"
@@ -35,7 +37,10 @@ Logon_Normal::Logon_Normal(const std::string& prompt, QWidget* parent)
     connect(edit_, &QLineEdit::editingFinished, this, [] { TouchActivity(); });
     connect(ok_, &QPushButton::clicked, this, [this] {
         TouchActivity();
-        acceptWith(edit_->text().toStdString());
+        // The edit's text reaches the result without a std::string on the way.
+        QByteArray utf8 = edit_->text().toUtf8();
+        acceptWith(::runtime::Secret(std::string_view(utf8.constData(), utf8.size())));
+        utf8.fill('\0');
     });
     connect(cancel_, &QPushButton::clicked, this, [this] {
         TouchActivity();

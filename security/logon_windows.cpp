@@ -28,7 +28,7 @@ LogonResult execLogon(Window& w) {
     openLogon() = &w;
     w.exec();
     openLogon() = nullptr;
-    return w.logonResult();
+    return w.takeLogonResult();
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ LogonResult askPasswordResult(bool useImage, const std::string& prompt, const st
     LogonResult result = runLogon(request);
     ::runtime::wipe(request.expected);
     // Image windows collect up to 255 characters; the password field keeps 128.
-    if (result.ok) result.entry = clipChars(result.entry, kPasswordChars);
+    if (result.ok) result.entry.truncate(clipBytes(result.entry.view(), kPasswordChars));
     return result;
 }
 
@@ -112,7 +112,7 @@ bool CheckMasterPassword() {
     std::string expected = master.Password;
     LogonResult result = askPasswordResult(master.UseMasterPasswordImage != 0, "", basis, expected);
     const ::runtime::Secret stored = ::runtime::Secret::adopt(expected);
-    const ::runtime::Secret entry = ::runtime::Secret::adopt(result.entry);
+    const ::runtime::Secret entry = std::move(result.entry);
     // A cancel never grants access, even when the stored password reads "**Cancelled**".
     if (!result.ok) return false;
     if (passwordMatches(entry.view(), stored.view())) return true;

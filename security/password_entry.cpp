@@ -20,7 +20,7 @@ std::optional<runtime::Secret> askEntry(const vault::MasRecord& record, const st
     LogonResult r =
         askPasswordResult(record.UseMasterPasswordImage != 0, prompt, basis, std::string(expected));
     if (!r.ok) return std::nullopt;
-    return runtime::Secret::adopt(r.entry);
+    return std::move(r.entry);
 }
 
 }  // namespace corvix::security

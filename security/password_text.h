@@ -11,8 +11,10 @@ namespace corvix::security {
 std::u32string toChars(std::string_view utf8);
 std::string toUtf8(std::u32string_view chars);
 
-// The first n characters of text (never a cut character).
+// The first n characters of text (never a cut character), and the bytes they take (a
+// malformed byte counts as one character).
 std::string clipChars(std::string_view utf8, size_t n);
+size_t clipBytes(std::string_view utf8, size_t n);
 // Drops trailing blanks, which are never significant in stored strings.
 std::string trimTrailingBlanks(std::string_view s);
 inline bool isBlank(std::string_view s) {

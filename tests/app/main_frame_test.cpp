@@ -15,8 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "accounts/browse_cvcat.h"
@@ -104,7 +104,7 @@ class FrameTest : public ::testing::Test {
         framework::setPrompt(nullptr);
         framework::setSettingsStore(nullptr);
         security::resetSecurity();
-        runtime::setClockSource({});
+        corvix::runtime::setClockSource({});
         fs::current_path(previous_);
         fs::remove_all(dir_);
     }
@@ -326,7 +326,7 @@ TEST_F(FrameTest, InactivityLogoffEndsListFormAndQuestionWithoutSaving) {
         // Idle for 75 s as the question comes up; the timer fires inside its loop.
         QTimer::singleShot(0, [&] {
             questionShown = QApplication::activeModalWidget() != nullptr;
-            security::LastActivity() = runtime::momentNow() - 75.0 / 86400.0;
+            security::LastActivity() = corvix::runtime::momentNow() - 75.0 / 86400.0;
         });
         // If the logoff never comes, the form ends here and the test fails below.
         QTimer::singleShot(5000, formWindow, [&] {
@@ -363,8 +363,10 @@ TEST_F(FrameTest, InactivityLogoffEndsListFormAndQuestionWithoutSaving) {
 }
 
 TEST_F(FrameTest, StatusBarShowsDayAndDateAndTime) {
-    int32_t monday = runtime::standardDate(2026, 12, 7);
-    runtime::setClockSource([monday] { return runtime::Now{monday, (9 * 3600 + 30 * 60) * 100}; });
+    int32_t monday = corvix::runtime::standardDate(2026, 12, 7);
+    corvix::runtime::setClockSource([monday] {
+        return corvix::runtime::Now{monday, (9 * 3600 + 30 * 60) * 100};
+    });
     MainFrame& f = open();
     EXPECT_TRUE(f.statusZone(3).startsWith("Monday, ")) << f.statusZone(3).toStdString();
     EXPECT_FALSE(f.statusZone(3).contains("Monday ,"));

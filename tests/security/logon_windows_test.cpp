@@ -127,7 +127,7 @@ TEST_F(LogonWindowsTest, NormalWindowTitleEntryAndResult) {
     QTest::mouseClick(logon.okButton(), Qt::LeftButton);
     EXPECT_FALSE(logon.isVisible());
     EXPECT_TRUE(logon.logonResult().ok);
-    EXPECT_EQ(logon.logonResult().entry, std::string(128, 'k'));
+    EXPECT_EQ(logon.logonResult().entry.view(), std::string(128, 'k'));
 
     wizard.show();
     QTest::keyClicks(wizard.entryLine(), "typed");
@@ -156,7 +156,7 @@ TEST_F(LogonWindowsTest, ImageWindowEchoesClicksAndShowsAtMost64Stars) {
         expected.push_back(static_cast<char>(w.cells()[i].symbol));
     }
     EXPECT_EQ(w.echoLine()->text(), "Password:  *** (3)");
-    EXPECT_EQ(w.entry().text(), expected);
+    EXPECT_EQ(w.entry().text().view(), expected);
     EXPECT_TRUE(w.okButton()->hasFocus() || !QApplication::focusWidget());
     for (int i = 3; i < 70; ++i) clickPicture(w.pictureView(), cellCentre(w.cells()[4]));
     EXPECT_EQ(w.echoLine()->text(), "Password:  " + QString(64, '*') + " (70)");
@@ -183,7 +183,7 @@ TEST_F(LogonWindowsTest, ImageWindowAtLogonClosesOnTheCompletingClick) {
     clickPicture(w.pictureView(), cellCentre(cells[5]));
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(w.logonResult().ok);
-    EXPECT_EQ(w.logonResult().entry, password);
+    EXPECT_EQ(w.logonResult().entry.view(), password);
 }
 
 TEST_F(LogonWindowsTest, ResetThenTheFullSequenceSucceeds) {
@@ -201,7 +201,7 @@ TEST_F(LogonWindowsTest, ResetThenTheFullSequenceSucceeds) {
     clickPicture(w.pictureView(), cellCentre(w.cells()[1]));
     clickPicture(w.pictureView(), cellCentre(w.cells()[8]));
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(w.logonResult().entry, MasterCopy().Password);
+    EXPECT_EQ(w.logonResult().entry.view(), MasterCopy().Password);
 }
 
 TEST_F(LogonWindowsTest, SmallGridsAreNormalisedInTheWindow) {
@@ -323,7 +323,7 @@ TEST_F(LogonWindowsTest, LocationClicksWithinTheToleranceCompleteTheLogon) {
     QTest::mouseClick(w.pictureView(), Qt::LeftButton, {}, QPoint(290, 360));
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(w.logonResult().ok);
-    EXPECT_EQ(w.logonResult().entry, stored);  // the stored codes, not the clicks' own
+    EXPECT_EQ(w.logonResult().entry.view(), stored);  // the stored codes, not the clicks' own
 }
 
 TEST_F(LogonWindowsTest, LocationClickJustOutsideKeepsItsOwnCode) {
@@ -344,7 +344,7 @@ TEST_F(LogonWindowsTest, LocationClickJustOutsideKeepsItsOwnCode) {
     EXPECT_EQ(w.echoLine()->text(), "Password:   (0)");
     QTest::mouseClick(w.pictureView(), Qt::LeftButton, {}, QPoint(x, 100));
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(w.logonResult().entry, toUtf8(code));
+    EXPECT_EQ(w.logonResult().entry.view(), toUtf8(code));
 }
 
 TEST_F(LogonWindowsTest, DebugIniTurnsOnTheMouseAids) {

@@ -20,7 +20,7 @@ class MasterPasswordTest : public ::testing::Test {
         previousThemes_ = setThemeSource(&themes_);
         setLogonRunner([this](const LogonRequest& r) {
             requests_.push_back(r);
-            return answer_;
+            return LogonResult{answer_.ok, answer_.entry.clone()};
         });
     }
     void TearDown() override {
@@ -29,7 +29,7 @@ class MasterPasswordTest : public ::testing::Test {
         rt::setClockSource({});
         resetSecurity();
     }
-    void answer(const std::string& entry) { answer_ = LogonResult{true, entry}; }
+    void answer(const std::string& entry) { answer_ = LogonResult{true, ::runtime::Secret(entry)}; }
     void cancel() { answer_ = LogonResult{}; }
 
     fw::ScriptedPrompt prompt_;
@@ -75,7 +75,7 @@ TEST_F(MasterPasswordTest, ASecondLogonWhileOneIsOpenOpensNoWindow) {
         requests_.push_back(r);
         if (requests_.size() > 3) return LogonResult{};  // stacking: stop the recursion
         for (int i = 0; i < 2; ++i) nestedResults += CheckMasterPassword() ? 10 : 1;
-        return LogonResult{true, "Secret"};
+        return LogonResult{true, ::runtime::Secret("Secret")};
     });
     EXPECT_TRUE(CheckMasterPassword());
     EXPECT_EQ(requests_.size(), 1u);
@@ -288,7 +288,12 @@ TEST_F(MasterPasswordTest, InstallationIdIsFilledOnceAndNeverChanged) {
 }
 
 TEST_F(MasterPasswordTest, CommandLineCheckTypedOnly) {
-    auto typed = [](std::optional<std::string> s) { return [s] { return s; }; };
+    auto typed = [](std::optional<std::string> s) {
+        return [s]() -> std::optional<::runtime::Secret> {
+            if (!s) return std::nullopt;
+            return ::runtime::Secret(*s);
+        };
+    };
     EXPECT_EQ(checkMasterPasswordTyped(typed("x")), CliLogon::Granted);  // blank password
     MasterCopy().Password = "Secret";
     EXPECT_EQ(checkMasterPasswordTyped(typed("Secret ")), CliLogon::Granted);
@@ -301,7 +306,7 @@ TEST_F(MasterPasswordTest, CommandLineCheckTypedOnly) {
     MasterCopy().UseMasterPasswordImage = 1;
     EXPECT_EQ(checkMasterPasswordTyped([&] {
                   asked = true;
-                  return std::optional<std::string>("Secret");
+                  return std::optional<::runtime::Secret>(::runtime::Secret("Secret"));
               }),
               CliLogon::NeedsWindow);
     EXPECT_FALSE(asked);

@@ -222,7 +222,7 @@ TEST(LogonEntryCore, LocationEntryCountsClicksAndKeepsMarks) {
     ASSERT_TRUE(m.has_value());
     EXPECT_TRUE(m->matched);
     EXPECT_EQ(hinted.count(), 1);
-    EXPECT_EQ(hinted.text(), expected);
+    EXPECT_EQ(hinted.text().view(), expected);
     ASSERT_EQ(hinted.marks().size(), 1u);
     EXPECT_EQ(hinted.marks()[0].centre, m->used);
     EXPECT_EQ(hinted.marks()[0].tolerance, 21);
@@ -277,6 +277,12 @@ TEST(PasswordText, ComparisonRules) {
     std::string wide;
     for (int i = 0; i < 130; ++i) wide += "\xE2\x82\xAC";
     EXPECT_EQ(toChars(clipChars(wide, 128)).size(), 128u);
+    EXPECT_TRUE(passwordMatches(wide.substr(0, 384) + "x", wide.substr(0, 384) + "y"));
+    EXPECT_FALSE(passwordMatches(wide.substr(0, 381) + "x", wide.substr(0, 381) + "y"));
+    // A malformed byte is one character of its own; a cut sequence is never completed.
+    EXPECT_EQ(clipBytes("ab\xE2\x82", 3), 3u);
+    EXPECT_EQ(clipBytes("\xE2\x82\xAC\xE2\x82\xAC", 1), 3u);
+    EXPECT_FALSE(passwordMatches("k\xFF", "k\xFE"));
     EXPECT_EQ(toChars("a\xFF"
                       "b"),
               (std::u32string{U'a', U'\uFFFD', U'b'}));

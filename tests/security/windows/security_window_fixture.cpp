@@ -22,7 +22,7 @@ void SecurityWindowTest::SetUp() {
         std::optional<std::string> e = std::move(entries_.front());
         entries_.pop_front();
         result.ok = e.has_value();
-        if (e) result.entry = *e;
+        if (e) result.entry.assign(*e);
         return result;
     });
 }
