@@ -36,6 +36,13 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, std::size_t) noexcept {
     operator delete(p);
 }
+// The library's temporary buffers (std::stable_sort) take the nothrow form.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size ? size : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
+}
 
 namespace corvix::storage {
 namespace {
