@@ -16,6 +16,7 @@
 #include "framework/prompt.h"
 #include "platform/desktop/desktop.h"
 #include "send/send_account.h"
+#include "send/send_hooks.h"
 #include "send/text.h"
 #include "send/watch.h"
 #include "send/windows.h"
@@ -40,6 +41,9 @@ class DesktopSession {
             return false;
         }
         desktop::setCurrentDesktop(desktop_.get());
+        // Nothing else runs in this process while a send waits (for the focus, for the
+        // account's delay): it may look again often.
+        send::sendHooks().yield = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
         return true;
     }
     desktop::Desktop& desktop() { return *desktop_; }

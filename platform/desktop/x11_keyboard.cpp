@@ -259,6 +259,11 @@ void Keyboard::findSpares() {
 // core MappingNotify for servers without XKB. Our own spare changes need no reload.
 void Keyboard::checkMappingChanges() {
     Display* dpy = c_.display();
+    // Only the keyboard's own events come on this connection. While typing, the focus
+    // check between keys reads what the server sent, so a look at the queue (no system
+    // call) is enough; at other times the queue is filled first. Asking the socket before
+    // every key made typing a thousand characters cost tens of thousands of reads.
+    if (XEventsQueued(dpy, typingGroup_ >= 0 ? QueuedAlready : QueuedAfterReading) == 0) return;
     XEvent ev;
     bool reload = false;
     auto ownSpares = [&](int first, int count) {
@@ -289,6 +294,8 @@ void Keyboard::checkMappingChanges() {
         if (m.request != MappingKeyboard || !ownSpares(m.first_keycode, m.count)) reload = true;
         XRefreshKeyboardMapping(&m);
     }
+    // Anything else queued here is no one's: dropped, so that the queue is empty again.
+    for (int n = XEventsQueued(dpy, QueuedAlready); n > 0; --n) XNextEvent(dpy, &ev);
     if (reload) load();
 }
 
@@ -534,7 +541,9 @@ void Keyboard::press(uint8_t virtualKey, bool down) {
         if (int i = spareIndex(kc); i >= 0) spares_[i].lastUse = Clock::now();
     }
     XTestFakeKeyEvent(c_.display(), kc, down ? True : False, CurrentTime);
-    XFlush(c_.display());
+    // While typing, the focus check before the next key sends it (one round trip that
+    // carries every event before it), and endTyping sends the rest.
+    if (typingGroup_ < 0) XFlush(c_.display());
 }
 
 bool Keyboard::typeChar(char32_t ch) {
