@@ -9,6 +9,7 @@
 
 #include "platform/desktop/atspi_client.h"
 #include "platform/desktop/x11_connection.h"
+#include "platform/desktop/x11_focus_watch.h"
 #include "platform/desktop/x11_hotkeys.h"
 #include "platform/desktop/x11_keyboard.h"
 #include "platform/desktop/x11_windows.h"
@@ -38,6 +39,8 @@ struct X11Desktop::Parts {
     std::unique_ptr<x11::Windows> windows;
     std::function<void(int)> callback;
     std::map<WindowHandle, FailedLookup> failedLookups;
+    std::unique_ptr<x11::FocusWatch> focusWatch;  // opened when typing first starts
+    bool typing = false;
 };
 
 std::unique_ptr<X11Desktop> X11Desktop::open(std::string* reason) {
@@ -174,8 +177,28 @@ bool X11Desktop::requestActivation(WindowHandle window) {
     return p_->windows->requestActivation(window);
 }
 
+// While typing, the focus window found is watched: the check between keys sends the keys
+// so far and reads the watch's socket, with no round trip, until the focus window
+// reports that the focus left it; then the server is asked again.
 bool X11Desktop::hasFocus(WindowHandle window) {
-    return window != 0 && p_->windows->hasFocus(window);
+    if (window == 0) return false;
+    x11::FocusWatch* watch = p_->typing ? p_->focusWatch.get() : nullptr;
+    if (watch) {
+        XFlush(p_->main->display());
+        if (watch->stillFocused(window)) return true;
+    }
+    if (!p_->windows->hasFocus(window)) return false;
+    if (watch) {
+        // Watched from the moment the server took the request: a change before it is
+        // seen by asking once more.
+        const x11::XWindow focus = p_->windows->focusFoundIn(window);
+        watch->watch(focus, window);
+        if (!p_->windows->hasFocus(window) || p_->windows->focusFoundIn(window) != focus) {
+            watch->stop();
+            return p_->windows->hasFocus(window);
+        }
+    }
+    return true;
 }
 
 bool X11Desktop::windowManagerRunning() {
@@ -207,10 +230,17 @@ void X11Desktop::flush() {
 
 void X11Desktop::beginTyping() {
     p_->keyboard->beginTyping();
+    if (!p_->focusWatch) {
+        auto watch = std::make_unique<x11::FocusWatch>();
+        if (watch->ok()) p_->focusWatch = std::move(watch);
+    }
+    p_->typing = true;
 }
 
 void X11Desktop::endTyping() {
     p_->keyboard->endTyping();
+    p_->typing = false;
+    if (p_->focusWatch) p_->focusWatch->stop();
 }
 
 size_t X11Desktop::spareKeycodes() const {

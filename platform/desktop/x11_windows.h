@@ -31,6 +31,10 @@ class Windows {
     // The same request without the wait (false when the window is gone).
     bool requestActivation(XWindow window) const;
     bool hasFocus(XWindow window) const;
+    // The focus window the last hasFocus found inside `owner` (0 when none).
+    XWindow focusFoundIn(XWindow owner) const {
+        return owner == knownFocusOwner_ ? knownFocus_ : 0;
+    }
 
   private:
     void askManager(XWindow window) const;
