@@ -61,7 +61,7 @@ int runEdit(const std::vector<std::string>& args) {
     if (o.hasValue("--expires") && !parseDate(o.value("--expires"), &expires))
         return usageError("edit", "--expires takes a date as YYYY-MM-DD (or empty for none)");
 
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = session.managers();
@@ -115,7 +115,7 @@ int runDelete(const std::vector<std::string>& args) {
     if (o.positional.size() != 1 || !parseNumber(o.positional[0], 1, 0x7fffffff, &id))
         return usageError("delete", "one account ID is required");
 
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = session.managers();

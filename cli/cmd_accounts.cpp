@@ -62,7 +62,7 @@ int runList(const std::vector<std::string>& args) {
         if (!parsed.ok()) return usageError("list", "the filter: " + parsed.message());
         filter = parsed.tree;
     }
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     if (queryNumber != 0) {
@@ -111,7 +111,7 @@ int runShow(const std::vector<std::string>& args) {
     long id = 0;
     if (o.positional.size() != 1 || !parseNumber(o.positional[0], 1, 2147483647L, &id))
         return usageError("show", "show needs one account ID (a number)");
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     rc = fetchAccount(session, id);
@@ -157,7 +157,7 @@ int runAdd(const std::vector<std::string>& args) {
     if (o.hasValue("--wait") && !parseNumber(o.value("--wait"), 0, 255, &wait))
         return usageError("add", "--wait takes seconds from 0 to 255");
 
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
 

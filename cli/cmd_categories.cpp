@@ -10,7 +10,7 @@ namespace {
 
 int runList(const std::vector<std::string>& args) {
     if (!args.empty()) return usageError("categories list", "categories list takes no arguments");
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = session.managers();
@@ -23,7 +23,7 @@ int runAdd(const std::vector<std::string>& args) {
     if (args.size() != 1) return usageError("categories add", "categories add needs one NAME");
     const std::string name = runtime::rightTrim(runtime::cutToChars(args[0], 30));
     if (name.empty()) return usageError("categories add", "a category name cannot be blank");
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = session.managers();

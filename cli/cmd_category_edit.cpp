@@ -32,7 +32,7 @@ int runRename(const std::vector<std::string>& args) {
     const std::string to = categoryName(args[1]);
     if (from.empty() || to.empty())
         return usageError("categories rename", "a category name cannot be blank");
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = framework::vaultManagers();
@@ -47,7 +47,7 @@ int runDelete(const std::vector<std::string>& args) {
     if (args.size() != 1) return usageError("categories delete", "categories delete needs NAME");
     const std::string name = categoryName(args[0]);
     if (name.empty()) return usageError("categories delete", "a category name cannot be blank");
-    ManagedSession session;
+    ManagedSession session(vault::WordCheck::Skip);
     int rc = session.openAndLogOn();
     if (rc != kExitOk) return rc;
     framework::VaultManagers& m = framework::vaultManagers();

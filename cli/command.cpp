@@ -224,7 +224,8 @@ std::string userPath(const std::string& path) {
 
 // ---- the vault ----
 
-VaultSession::VaultSession() : tables_(std::make_unique<vault::VaultTables>()) {}
+VaultSession::VaultSession(vault::WordCheck words)
+    : tables_(std::make_unique<vault::VaultTables>()), words_(words) {}
 VaultSession::~VaultSession() {
     tables_->closeAll();
 }
@@ -247,7 +248,7 @@ int VaultSession::open() {
                          done >= total ? "\n" : "");
         };
     const int rc = vault::runStartupChecks(*tables_, vault::sharedDataDirectory(), runtime::today(),
-                                           state_, progress);
+                                           state_, progress, words_);
     if (rc != storage::kNoError) {
         for (const storage::Error& e : state_.failures)
             failWithStorage(e, e.file.empty() ? vault::kVaultFile : e.file);
@@ -309,9 +310,10 @@ int CliErrorManager::OnFatal(const framework::MessageEntry& m, const std::string
     std::_Exit(kExitError);
 }
 
-ManagedSession::ManagedSession()
+ManagedSession::ManagedSession(vault::WordCheck words)
     : previousPrompt_(framework::setPrompt(&prompt_)),
-      previousErrors_(framework::setErrorManager(&errors_)) {}
+      previousErrors_(framework::setErrorManager(&errors_)),
+      session_(words) {}
 
 ManagedSession::~ManagedSession() {
     if (opened_) {

@@ -98,7 +98,9 @@ int failWithStorage(const storage::Error& error, const std::string& file);
 // (status); everything that reads or writes records goes through ManagedSession.
 class VaultSession {
   public:
-    VaultSession();
+    // WordCheck::Skip for commands that generate no password: the word database is then
+    // neither copied nor checked at their start.
+    explicit VaultSession(vault::WordCheck words = vault::WordCheck::Run);
     ~VaultSession();
     // Opens the vault's tables (creating them on the first run) and runs the start-up
     // checks. Failures are printed; returns an exit code.
@@ -118,6 +120,7 @@ class VaultSession {
   private:
     std::unique_ptr<vault::VaultTables> tables_;
     vault::StartupState state_;
+    vault::WordCheck words_;
 };
 
 // Messages of the managers go to standard error as "title: text". Nobody is there to
@@ -143,7 +146,7 @@ class CliErrorManager : public framework::ErrorManager {
 // messages go to standard error.
 class ManagedSession {
   public:
-    ManagedSession();
+    explicit ManagedSession(vault::WordCheck words = vault::WordCheck::Run);
     ~ManagedSession();
     ManagedSession(const ManagedSession&) = delete;
     ManagedSession& operator=(const ManagedSession&) = delete;

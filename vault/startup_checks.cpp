@@ -36,7 +36,7 @@ int keepOneMaster(storage::Table& mas, StartupState& state) {
 }  // namespace
 
 int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32_t today,
-                     StartupState& state, const WordProgress& progress) {
+                     StartupState& state, const WordProgress& progress, WordCheck words) {
     state = StartupState{};
     int first = storage::kNoError;
 
@@ -68,13 +68,15 @@ int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32
     }
 
     // 4. Number the words when the first one has no number yet.
-    rc = installShippedWords(shippedWords, &state.wordsCopied);
-    first = note(state, rc, storage::lastError(), first);
-    storage::Table words(CVWRD());
-    rc = openTable(words);
-    if (rc == storage::kNoError) rc = renumberWords(words, &state.renumberedWords, progress);
-    first = note(state, rc, words.error(), first);
-    words.close();
+    if (words == WordCheck::Run) {
+        rc = installShippedWords(shippedWords, &state.wordsCopied);
+        first = note(state, rc, storage::lastError(), first);
+        storage::Table table(CVWRD());
+        rc = openTable(table);
+        if (rc == storage::kNoError) rc = renumberWords(table, &state.renumberedWords, progress);
+        first = note(state, rc, table.error(), first);
+        table.close();
+    }
 
     // 5 and 6. Installation identity and install date, in the buffer only.
     if (state.setUp) {

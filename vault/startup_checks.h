@@ -31,8 +31,12 @@ struct StartupState {
 // none; empty = don't copy). Returns 0, or the first storage error met (the checks go on
 // with what could be opened; every failure is in state.failures).
 // Numbering a fresh word database takes a few seconds: progress reports it.
+// WordCheck::Skip leaves the word database alone (neither copied nor opened), for work
+// that generates no password; the next start that needs words runs that check.
+enum class WordCheck { Run, Skip };
 int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32_t today,
-                     StartupState& state, const WordProgress& progress = {});
+                     StartupState& state, const WordProgress& progress = {},
+                     WordCheck words = WordCheck::Run);
 
 // What failed at the start (each file with its error) and what the user can do, for the
 // message the program shows before it ends; "" when nothing failed.

@@ -10,6 +10,7 @@
 #include "libs/ferrule/ferrule.h"
 #include "libs/ferrule/messages.h"
 #include "libs/ferrule/settings.h"
+#include "libs/ferrule/state.h"
 #include "libs/ferrule/swap.h"
 #include "runtime/ini_file.h"
 
@@ -46,11 +47,29 @@ void markBadFile(const std::string& name) {
     ini.write(fu_AppName(), "BadFile", name);
 }
 
+// The physical file of a name ("Corvix\!Passwords" is in "Corvix"), with the working
+// directory when the name is relative: the same name elsewhere is another file.
+std::string openedKey(const std::string& name) {
+    const std::string file = name.substr(0, name.find("\\!"));
+    if (!file.empty() && file.front() == '/') return file;
+    char cwd[4096];
+    return std::string(::getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + file;
+}
+
+// The mark costs a rewrite of the INI file before and after the open, and a command opens
+// several tables of one file one after the other. The first open of a physical file in
+// this process is marked; once it has opened fine, the file's key, header and schema have
+// been read through the connection its other tables share, so their opens here are not
+// marked again. An open that follows an upgrade is always marked (`always`).
 template <typename Open>
-int markedOpen(const std::string& name, Open open) {
+int markedOpen(const std::string& name, Open open, bool always = false) {
+    const std::string key = openedKey(name);
+    auto& opened = state().openedFiles;
+    if (!always && opened.count(key) != 0) return open();
     markBadFile(name);
     int err = open();
     markBadFile("");
+    if (err == 0) opened.insert(key);
     return err;
 }
 
@@ -94,7 +113,8 @@ int fu_FileOpen(corvix::storage::Table& file, int32_t mode) {
                      std::to_string(err));
         fu_UpGradeFile(file);
         debugMessage("Finshed upgrade file");
-        err = markedOpen(name, [&] { return file.open(mode); });
+        err = markedOpen(
+            name, [&] { return file.open(mode); }, true);
     }
     afterOpen(err, name);
     return err;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,10 @@ struct State {
     std::string upg2Name;  // dir + "Upg.Tps\!Upg2"
     std::unique_ptr<storage::Table> upg2;
     bool silent = false;
+
+    // Files (by working directory and name) this process has already opened through
+    // fu_FileOpen with success: their later opens are not marked again.
+    std::set<std::string> openedFiles;
 
     std::string appName;                            // fu_AppName, kept once computed
     std::array<int64_t, kProfileStages> profile{};  // hundredths of a second

@@ -54,6 +54,41 @@ TEST_F(FileOpenTest, TheMarkOfAnOpenMakesItsFolders) {
               std::filesystem::perms::owner_all);
 }
 
+// A command opens several tables of one file: its first open here is marked, the others
+// (sharing the file's connection) leave the INI file alone; another file is marked again.
+TEST_F(FileOpenTest, OnlyTheFirstOpenOfAFileInAProcessIsMarked) {
+    start();
+    const std::string ini = path("win.ini");
+    auto iniText = [&] {
+        std::ifstream in(ini);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    TableDecl first = accountsV1("Vault\\!Accounts"), second = accountsV1("Vault\\!Others");
+    storage::Table a(first), b(second);
+    ASSERT_EQ(a.create(), 0);
+    ASSERT_EQ(b.create(), 0);
+    a.close();
+    b.close();
+    ASSERT_EQ(fu_FileOpen(a, kOpenMode), 0);
+    EXPECT_NE(iniText().find("BadFile="), std::string::npos);
+    std::ofstream(ini) << "[untouched]\n";
+    ASSERT_EQ(fu_FileOpen(b, kOpenMode), 0);
+    EXPECT_EQ(iniText(), "[untouched]\n");
+    // A failed open is not remembered: the next try is marked again.
+    storage::RawFile missing(path("nothing.bin"));
+    EXPECT_EQ(fu_FileOpen(missing, 0), storage::kFileNotFound);
+    EXPECT_NE(iniText().find("BadFile="), std::string::npos);
+    std::ofstream(ini) << "[untouched]\n";
+    EXPECT_EQ(fu_FileOpen(missing, 0), storage::kFileNotFound);
+    EXPECT_NE(iniText().find("BadFile="), std::string::npos);
+    // A fresh process marks the file again.
+    a.close();
+    start();
+    std::ofstream(ini) << "[untouched]\n";
+    ASSERT_EQ(fu_FileOpen(a, kOpenMode), 0);
+    EXPECT_NE(iniText().find("BadFile="), std::string::npos);
+}
+
 TEST_F(FileOpenTest, DebugShowsTheOpenAndItsError) {
     start({"/DEBUGFRL"});
     sink.stops.clear();
