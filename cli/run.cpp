@@ -1,14 +1,13 @@
-// corvix-cli: the command-line front end; it works in the data folder like the program.
-// Commands come from the cmd_*.cpp files of this folder, registered through command.h.
-#include <sys/prctl.h>
-#include <sys/resource.h>
-
+// The command-line front end: checks the arguments and runs the command they name, in the
+// data folder like the program. Commands come from the cmd_*.cpp files of this folder,
+// registered through command.h; the corvix-cli program (start/main.cpp) loads this.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/entry.h"
 #include "corvix_version.h"
 #include "runtime/utf8.h"
 #include "vault/locations.h"
@@ -28,13 +27,8 @@ void printUsage(std::FILE* out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    // Secrets are held in memory: never let them reach a core file.
-    rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-    // Nor to another process of the same user reading this one's memory (ptrace).
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-
+// The program (start/main.cpp) has already kept core files and ptrace away.
+extern "C" __attribute__((visibility("default"))) int corvix_cli_run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     // Text is UTF-8 throughout: bytes that are not are refused here, never stored.
     for (size_t i = 0; i < args.size(); ++i) {

@@ -1,5 +1,6 @@
-// corvix-cli starts in milliseconds because it loads no window system: neither it nor
-// any of the project's own libraries it needs may list a GUI library as NEEDED.
+// corvix-cli starts in milliseconds because it loads no window system: neither it, its
+// commands' library, nor any of the project's own libraries they need may list a GUI
+// library as NEEDED.
 #include <elf.h>
 #include <gtest/gtest.h>
 
@@ -62,8 +63,16 @@ bool isWindowSystemLibrary(const std::string& name) {
 
 TEST(CliLink, NeitherTheCliNorItsOwnLibrariesNeedAWindowSystem) {
     const fs::path cli = corvix::testing::CliRunner::program();
-    // The program and every library of the project it reaches ($ORIGIN: beside it).
-    std::vector<fs::path> todo{cli};
+    // The program itself answers --version: it needs no library of the project, nor Qt.
+    bool programOk = false;
+    for (const std::string& name : neededLibraries(cli.string(), &programOk)) {
+        EXPECT_EQ(name.rfind("libQt6", 0), std::string::npos) << "corvix-cli needs " << name;
+        EXPECT_FALSE(fs::exists(cli.parent_path() / name)) << "corvix-cli needs " << name;
+    }
+    EXPECT_TRUE(programOk);
+    // The commands' library it loads and every library of the project that reaches
+    // ($ORIGIN: beside it).
+    std::vector<fs::path> todo{cli.parent_path() / "libcorvix_cli.so"};
     std::set<std::string> seen, needed;
     while (!todo.empty()) {
         const fs::path file = todo.back();
