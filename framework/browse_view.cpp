@@ -119,11 +119,14 @@ int BrowseView::seekRead(bool forward, const storage::RecordBuffer* from, int n,
     // A descending order reads the key the other way; anchors compare as stored.
     forward = forward != descending_;
     int rc = 0;
-    if (from)
+    if (from && anchor && !anchor->position.empty())
+        rc = table_->setFrom(key_, *from, anchor->position);  // reads the anchor itself first
+    else if (from)
         rc = table_->setFrom(key_, *from);
     else
         rc = forward ? table_->set(key_) : table_->setLast(key_);
     if (rc != 0) return rc;
+    table_->expectRows(static_cast<size_t>(n) + (anchor ? 1 : 0));
     Row row{storage::Record(decl_), {}};
     while (static_cast<int>(out.size()) < n) {
         rc = forward ? table_->next(row.record) : table_->previous(row.record);
@@ -132,8 +135,8 @@ int BrowseView::seekRead(bool forward, const storage::RecordBuffer* from, int n,
         row.position = table_->position();
         if (residual_ && !binding_.passes(*residual_, row.record)) continue;
         if (anchor) {
-            // setFrom lands on the first record of the anchor's key value; step over the
-            // duplicates that come before (or, reading back, after) the anchor itself.
+            // Reading starts at the anchor itself (or, without its position, at the first
+            // record of its key value): step over what is not beyond it.
             const int c = compareRows(row, *anchor);
             if (forward ? (inclusive ? c < 0 : c <= 0) : (inclusive ? c > 0 : c >= 0)) continue;
         }

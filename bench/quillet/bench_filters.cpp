@@ -130,6 +130,20 @@ int main(int argc, char** argv) {
     framework::BrowseView view(vault::CVPAS());
     if (view.open() != 0) return 1;
     view.setPageSize(20);
+    {
+        // The first road timed would otherwise also pay for reading and decrypting the
+        // table into the storage's page cache, which the second then finds there.
+        storage::Table t(vault::CVPAS());
+        storage::Record r(vault::CVPAS());
+        start = Clock::now();
+        const double cpu = cpuMillis();
+        if (t.open(storage::kReadOnly | storage::kDenyNone) != 0 || t.set(pas::K_Category) != 0)
+            return 1;
+        while (t.next(r) == 0) {
+        }
+        std::printf("table read once into the page cache: %.1f ms cpu, %.1f ms wall\n\n",
+                    cpuMillis() - cpu, millis(start));
+    }
     framework::FilterBinding binding = framework::FilterBinding::accounts();
     const Case cases[] = {
         {"Contains on Notes", "INSTRING('ZEBRA',UPPER(PAS:Notes),1,1)", pas::K_Category, true},
@@ -155,6 +169,11 @@ int main(int argc, char** argv) {
             "%-22s %-8s %20.1fx %21.1fx  %s\n\n", "", "ratio",
             row.firstCpu / std::max(sql.firstCpu, 0.01), row.downCpu / std::max(sql.downCpu, 0.01),
             c.fullScan ? "(full scan: pushdown target 5x)" : "(target: first page under 100 ms)");
+    }
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        char line[128] = "";
+        if (std::fgets(line, sizeof line, f)) std::printf("load average when done: %s", line);
+        std::fclose(f);
     }
     std::filesystem::current_path(folder.parent_path());
     std::filesystem::remove_all(folder);

@@ -274,7 +274,8 @@ struct Table::Impl {
     // Rows read ahead in the reading direction.
     std::vector<std::pair<int64_t, std::vector<Scalar>>> batch;
     size_t batchPos = 0;
-    size_t batchRows = 0;  // how many the last batch asked for
+    size_t batchRows = 0;     // how many the last batch asked for
+    size_t expectedRows = 0;  // expectRows() since the last set*/reset; 0 = not said
     bool batchForward = true;
     uint64_t batchGeneration = 0;
     int64_t batchDataVersion = 0;  // commits of every process (see dataVersion())

@@ -105,6 +105,7 @@ void Table::Impl::resetReading() {
     atRow = 0;
     clearBatch();
     batchPos = 0;
+    expectedRows = 0;
 }
 
 Table::Table(const TableDecl& decl) : impl_(std::make_unique<Impl>()) {

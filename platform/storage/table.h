@@ -64,6 +64,16 @@ class Table {
     // buffer's key fields (for previous(): after the last one <= them).
     int set(int key = kPhysicalOrder);
     int setFrom(int key, const RecordBuffer& keyValues);
+    // setFrom() at a record's own place among the records of its key value (position()
+    // of a record read in this order, with its key fields in the buffer): next() reads it
+    // and what follows it, previous() it and what comes before. Paging on from a record
+    // so never reads again the records of the same key value before it. 35 for a
+    // position that is not a number.
+    int setFrom(int key, const RecordBuffer& keyValues, std::string_view position);
+    // About how many records the reads after the last set*/reset will want: the first
+    // batch read ahead asks for that many (1 to 512) instead of 32, so that a filtered
+    // read does not look for more matches than it needs.
+    void expectRows(size_t count);
     int setLast(int key = kPhysicalOrder);  // so that previous() reads the last record
     // Positions on a record taken with position(): next() and previous() both read it
     // first, then go on in the key's order. 35 when the record no longer exists.

@@ -82,7 +82,9 @@ std::vector<Scalar> Table::Impl::keyValues(int key, const std::vector<Scalar>& c
 // where SQLite cannot seek on a row-value comparison under a custom collation.
 int Table::Impl::fetchBatch(bool forward) {
     const bool goingOn = place == Place::After && batchForward == forward && !batch.empty();
-    batchRows = goingOn ? std::min(batchRows * 2, kMostBatchRows) : kFirstBatchRows;
+    const size_t firstRows =
+        expectedRows ? std::clamp(expectedRows, size_t{1}, kMostBatchRows) : kFirstBatchRows;
+    batchRows = goingOn ? std::min(batchRows * 2, kMostBatchRows) : firstRows;
     clearBatch();
     batchPos = 0;
     batchForward = forward;
@@ -226,6 +228,18 @@ int Table::setFrom(int key, const RecordBuffer& keyValues) {
     d.fromValues = d.keyValues(key, readSlots(*d.shape, *d.decl, keyValues));
     d.fromRow = 0;
     return kNoError;
+}
+
+int Table::setFrom(int key, const RecordBuffer& keyValues, std::string_view position) {
+    int64_t row = 0;
+    if (!parsePosition(position, row)) return fail(impl_->err, kRecordNotFound, name());
+    if (int rc = setFrom(key, keyValues)) return rc;
+    impl_->fromRow = row;
+    return kNoError;
+}
+
+void Table::expectRows(size_t count) {
+    impl_->expectedRows = count;
 }
 
 int Table::reset(int key, std::string_view position) {

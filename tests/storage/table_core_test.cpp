@@ -125,6 +125,34 @@ TEST_F(TableCore, SetFromPositionsOnAKeyValue) {
     key.set(2, std::string("zzz"));
     ASSERT_EQ(t.setFrom(2, key), 0);
     EXPECT_EQ(t.next(r), kRecordNotAvailable);
+
+    // At a record's own place among many of the same key value: it comes first either
+    // way, then its neighbours in row order; what is filtered out is stepped over.
+    std::vector<std::string> positions;
+    for (int i = 0; i < 40; ++i) {
+        fillAccount(r, 0, i % 3 ? "odd" : "even", "same");
+        ASSERT_EQ(t.add(r), 0);
+        positions.push_back(t.position());
+    }
+    key.set(2, std::string("SAME"));
+    ASSERT_EQ(t.setFrom(2, key, positions[20]), 0);
+    ASSERT_EQ(t.next(r), 0);
+    EXPECT_EQ(t.position(), positions[20]);
+    ASSERT_EQ(t.next(r), 0);
+    EXPECT_EQ(t.position(), positions[21]);
+    ASSERT_EQ(t.setFrom(2, key, positions[20]), 0);
+    ASSERT_EQ(t.previous(r), 0);
+    EXPECT_EQ(t.position(), positions[20]);
+    ASSERT_EQ(t.previous(r), 0);
+    EXPECT_EQ(t.position(), positions[19]);
+    ASSERT_EQ(t.setFilter("\"PAS:Category\" = 'even'"), 0);
+    ASSERT_EQ(t.setFrom(2, key, positions[20]), 0);
+    t.expectRows(1);  // a smaller first batch still reads on
+    for (int i : {21, 24, 27}) {
+        ASSERT_EQ(t.next(r), 0);
+        EXPECT_EQ(t.position(), positions[i]);
+    }
+    EXPECT_EQ(t.setFrom(2, key, "not a position"), kRecordNotFound);
 }
 
 TEST_F(TableCore, FetchByKeyIgnoresCaseAndTrailingBlanks) {
