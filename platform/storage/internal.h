@@ -280,6 +280,17 @@ struct Table::Impl {
     uint64_t batchGeneration = 0;
     int64_t batchDataVersion = 0;  // commits of every process (see dataVersion())
 
+    // The records a filter lets through, listed in a key's order when that is cheaper
+    // than walking the key (table_matches.cpp); valid for one order, generation and
+    // commit count.
+    struct Matches {
+        enum class State { Unknown, Listed, Walk } state = State::Unknown;
+        int order = kPhysicalOrder;
+        uint64_t generation = 0;
+        int64_t dataVersion = 0;
+        std::vector<std::pair<std::vector<Scalar>, int64_t>> rows;  // key values, row id
+    } matches;
+
     // The record last read or added, as it was read: rewrites check it still is.
     int64_t current = 0;
     std::vector<Scalar> snapshot;
@@ -293,6 +304,12 @@ struct Table::Impl {
     void resetReading();
     bool validKey(int key) const;
     int fetchBatch(bool forward);
+    // Fills the batch from the listed matches (listed = true), or leaves it to the walk.
+    int readMatches(bool forward, bool& listed);
+    int listMatches();
+    void clearMatches();
+    int compareMatch(const std::pair<std::vector<Scalar>, int64_t>& m,
+                     const std::vector<Scalar>& values, int64_t row) const;
     void take(size_t index, RecordBuffer& into);
     int read(bool forward, RecordBuffer& into);
     // The record last read is kept to check rewrites against, and rows are read ahead:

@@ -263,6 +263,7 @@ int Table::open(int mode) {
     d.keysSetAside = false;
     d.filter.clear();
     d.filterParams.clear();
+    d.clearMatches();
     d.resetReading();
     d.current = 0;
     wipeCells(d.snapshot);

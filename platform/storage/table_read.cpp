@@ -90,6 +90,11 @@ int Table::Impl::fetchBatch(bool forward) {
     batchForward = forward;
     batchGeneration = conn->generation;
     batchDataVersion = dataVersion();
+    if (!filter.empty() && order != kPhysicalOrder) {
+        bool listed = false;
+        if (int rc = readMatches(forward, listed)) return rc;
+        if (listed) return kNoError;
+    }
 
     static const std::vector<std::string> kNoTerms;
     const std::vector<std::string>& terms =
@@ -277,6 +282,7 @@ int setFilter(Table& table, std::string_view sqlCondition, std::vector<Scalar> p
     auto name = [&table] { return table.name(); };
     if (!d.isOpen()) return d.notOpen();
     d.clearBatch();
+    d.clearMatches();
     std::string cond(sqlCondition);
     if (cond.find_first_not_of(" \t\r\n") == std::string::npos) {
         d.filter.clear();
