@@ -18,12 +18,10 @@ namespace corvix::security {
 
 namespace {
 
-// Records gathered before each BLOB append: large enough that the driver's chunk
-// bookkeeping is paid rarely, small enough that memory stays flat (about 1 MB).
-constexpr size_t kRecordsPerAppend = 16;
-// Restoring reads this much of the BLOB at once: a whole number of the driver's 64 KiB
-// chunks.
-constexpr size_t kBlobReadSize = 16 * 65536;
+// Sealing appends and restoring reads this much of the BLOB at once: a whole number of
+// the driver's 64 KiB chunks, so that no chunk is written twice or read across a boundary
+// (which would fetch and decrypt both), and memory stays flat (1 MiB).
+constexpr size_t kBlobBatch = 16 * 65536;
 
 std::string storageWhy(const storage::Error& e) {
     std::string why = e.text.empty() ? storage::errorText(e.code) : e.text;
@@ -54,6 +52,31 @@ class Hasher {
     crypto_generichash_state state_;
 };
 
+// Starts writing a file's new pages to disk while more are being made, so that the sync
+// at the end of a large seal or restore finds little left to write. Only a hint: the
+// sync that makes the file durable still comes at the end.
+class EarlyWriteback {
+  public:
+    explicit EarlyWriteback(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~EarlyWriteback() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    EarlyWriteback(const EarlyWriteback&) = delete;
+    EarlyWriteback& operator=(const EarlyWriteback&) = delete;
+    void wrote(size_t bytes) {
+        pending_ += bytes;
+        if (fd_ < 0 || pending_ < kEvery) return;
+        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        pending_ = 0;
+    }
+
+  private:
+    static constexpr size_t kEvery = 16u << 20;
+    int fd_;
+    size_t pending_ = 0;
+};
+
 // Makes a file's content and its name in the folder durable.
 std::string syncToDisk(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -78,13 +101,15 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
     const int64_t size = from.size();
     if (size < 0) return "the file cannot be read";
     Hasher hash;
-    std::vector<unsigned char> batch(kCopyChunk * kRecordsPerAppend);
+    EarlyWriteback writeback(to.name());
+    std::vector<unsigned char> batch(kBlobBatch);
     uint64_t offset = 0;
     size_t filled = 0;
     auto appendBatch = [&]() -> std::string {
         if (filled == 0) return {};
         if (to.appendBlob(blob, batch.data(), filled) != storage::kNoError)
             return storageWhy(to.error());
+        writeback.wrote(filled);
         if (digest) hash.update(batch.data(), filled);
         offset += filled;
         filled = 0;
@@ -92,12 +117,15 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
         return {};
     };
     for (;;) {
+        // Raw records of at most kCopyChunk bytes fill the batch exactly.
+        const auto want =
+            static_cast<uint32_t>(std::min<size_t>(kCopyChunk, batch.size() - filled));
         uint32_t got = 0;
-        const int rc = from.read(offset + filled, batch.data() + filled, kCopyChunk, &got);
+        const int rc = from.read(offset + filled, batch.data() + filled, want, &got);
         if (rc == storage::kRecordNotAvailable) break;
         if (rc != storage::kNoError) return storageWhy(storage::lastError());
         filled += got;
-        if (filled + kCopyChunk > batch.size())
+        if (filled == batch.size())
             if (std::string why = appendBatch(); !why.empty()) return why;
     }
     if (std::string why = appendBatch(); !why.empty()) return why;
@@ -111,7 +139,7 @@ std::string digestBlob(storage::Table& table, int blob, Digest* digest, uint64_t
     const int64_t total = table.blobSize(blob);
     if (total < 0) return storageWhy(table.error());
     Hasher hash;
-    std::vector<unsigned char> chunk(kCopyChunk * kRecordsPerAppend);
+    std::vector<unsigned char> chunk(kBlobBatch);
     uint64_t offset = 0;
     while (offset < static_cast<uint64_t>(total)) {
         size_t got = 0;
@@ -145,7 +173,8 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
         } else {
             // Read whole BLOB chunks at a time (reads across a chunk boundary would fetch
             // and decrypt both), and write them out as raw records.
-            std::vector<unsigned char> chunk(kBlobReadSize);
+            EarlyWriteback writeback(temp);
+            std::vector<unsigned char> chunk(kBlobBatch);
             uint64_t offset = 0;
             while (why.empty() && offset < static_cast<uint64_t>(total)) {
                 size_t got = 0;
@@ -160,6 +189,7 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
                         why = storageWhy(storage::lastError());
                 }
                 offset += got;
+                writeback.wrote(got);
                 if (progress && why.empty()) progress(offset, static_cast<uint64_t>(total));
             }
             sodium_memzero(chunk.data(), chunk.size());

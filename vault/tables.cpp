@@ -167,6 +167,7 @@ TableDecl makeCVEF() {
         key("EF:K_Description", "Description", {ef::Description}, kDup | kOptional),
     };
     d.blobs = {storage::BlobDecl{"EF:Binary", false, 0}};
+    d.pageSize = storage::kLargePageSize;  // a container is one large BLOB
     return d;
 }
 

@@ -21,6 +21,7 @@ work=$(mktemp -d "${BENCH_DIR:-$here/..}/bench-containers.XXXXXX")
 cleanup() { rm -rf "$work"; }
 trap cleanup EXIT
 cd "$work"
+export CORVIX_HOME="$work"  # a vault of its own, never the user's
 "$cli" init </dev/null >/dev/null 2>&1
 export GNUPGHOME="$work/gnupg"
 mkdir -m 700 "$GNUPGHOME"

@@ -58,7 +58,7 @@ std::string deriveKeyHex(std::string_view owner) {
     return out;
 }
 
-int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why) {
+int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why, uint32_t pageSize) {
     if (!keyHex.empty()) {
         std::string pragma = "PRAGMA key = \"x'" + keyHex + "'\";";
         int rc = exec(db, pragma);
@@ -66,7 +66,8 @@ int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why) {
         if (rc != SQLITE_OK) return rc;
         // Explicit parameters, so that later SQLCipher versions read the files in
         // their version-3 compatibility mode.
-        for (const char* p : {"PRAGMA cipher_page_size = 4096;", "PRAGMA kdf_iter = 64000;",
+        const std::string pages = "PRAGMA cipher_page_size = " + std::to_string(pageSize) + ";";
+        for (const char* p : {pages.c_str(), "PRAGMA kdf_iter = 64000;",
                               "PRAGMA fast_kdf_iter = 2;", "PRAGMA cipher_use_hmac = ON;"}) {
             rc = exec(db, p);
             if (rc != SQLITE_OK) return rc;
@@ -85,6 +86,31 @@ int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why) {
     if (rc != SQLITE_OK && why) *why = sqlite3_errmsg(db);
     return rc;
 }
+
+namespace {
+
+// An encrypted file does not say its page size before it is decrypted, so a file whose
+// size allows large pages and that does not read with the usual ones is tried with them.
+// A wrong key fails both ways.
+int openEncrypted(const std::string& path, const std::string& keyHex, off_t size, sqlite3** db,
+                  std::string* reason) {
+    auto attempt = [&](uint32_t pageSize) {
+        int rc = sqlite3_open_v2(path.c_str(), db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                                 nullptr);
+        if (rc == SQLITE_OK) rc = configureHandle(*db, keyHex, reason, pageSize);
+        return rc;
+    };
+    int rc = attempt(kDefaultPageSize);
+    if (rc == SQLITE_NOTADB && !keyHex.empty() && size > 0 && size % kLargePageSize == 0) {
+        sqlite3_close_v2(*db);
+        *db = nullptr;
+        reason->clear();
+        rc = attempt(kLargePageSize);
+    }
+    return rc;
+}
+
+}  // namespace
 
 int acquireConnection(const std::string& file, std::string_view owner, Connection** out,
                       Error& err) {
@@ -117,9 +143,7 @@ int acquireConnection(const std::string& file, std::string_view owner, Connectio
         return fail(err, kAccessDenied, file, errno, "permission denied");
 
     sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc == SQLITE_OK) rc = configureHandle(db, keyHex, &reason);
+    int rc = openEncrypted(path, keyHex, st.st_size, &db, &reason);
     if (rc == SQLITE_OK && !hasCatalogue(db)) {
         rc = SQLITE_NOTADB;
         reason = "file holds no tables of this driver";

@@ -61,6 +61,10 @@ struct BlobDecl {
     uint32_t memoSize = 0;
 };
 
+// Encrypted files use pages of one of these sizes (see TableDecl::pageSize).
+constexpr uint32_t kDefaultPageSize = 4096;
+constexpr uint32_t kLargePageSize = 32768;
+
 struct TableDecl {
     std::string label;   // dictionary label, "CVPAS"
     std::string prefix;  // record prefix, "PAS"
@@ -69,6 +73,10 @@ struct TableDecl {
     std::vector<FieldDecl> fields;
     std::vector<KeyDecl> keys;
     std::vector<BlobDecl> blobs;
+    // Page size of a new encrypted file made for this table (0: kDefaultPageSize). Each
+    // page is encrypted and signed on its own, so a file made to hold one large BLOB
+    // goes much faster with 32 KiB pages. Files of either size open alike.
+    uint32_t pageSize = 0;
 
     int fieldIndex(std::string_view fullOrBareName) const;  // -1 when unknown; no case
     int keyIndex(std::string_view name) const;              // -1 when unknown; no case

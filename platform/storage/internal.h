@@ -44,6 +44,10 @@ class Stmt {
     void bindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
     void bindText(int index, std::string_view text);
     void bindBlob(int index, const void* data, size_t size);
+    // Binds without a copy: the bytes must stay unchanged until the statement is reset.
+    void bindBlobNoCopy(int index, const void* data, size_t size) {
+        sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_STATIC);
+    }
     int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_MISUSE; }
     void reset() {
         sqlite3_reset(stmt_);
@@ -102,7 +106,8 @@ int acquireConnection(const std::string& file, std::string_view owner, Connectio
 void releaseConnection(Connection* c);
 void retainConnection(Connection* c);
 // Sets up a fresh database handle: key, cipher parameters, collation.
-int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why);
+int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why,
+                    uint32_t pageSize = kDefaultPageSize);
 
 // The SQL functions filter conditions may use (cv_upper: the program's upper case).
 void registerFilterFunctions(sqlite3* db);

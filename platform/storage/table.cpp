@@ -65,8 +65,9 @@ int createNewFile(const std::string& path, const std::string& table, const Table
     int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     std::string why;
     if (rc == SQLITE_OK) {
-        if (keyHex.empty()) rc = exec(db, "PRAGMA page_size = 4096;");
-        if (rc == SQLITE_OK) rc = configureHandle(db, keyHex, &why);
+        const uint32_t pageSize = decl.pageSize ? decl.pageSize : kDefaultPageSize;
+        if (keyHex.empty()) rc = exec(db, "PRAGMA page_size = " + std::to_string(pageSize) + ";");
+        if (rc == SQLITE_OK) rc = configureHandle(db, keyHex, &why, pageSize);
         if (rc == SQLITE_OK) rc = useIncrementalVacuum(db);
     }
     if (rc == SQLITE_OK) rc = exec(db, "BEGIN IMMEDIATE;");

@@ -77,40 +77,61 @@ int Table::appendBlob(int blob, const void* data, size_t length) {
     if (length == 0) return succeed(d.err);
     WriteScope w(d.conn);
     if (w.begin() != SQLITE_OK) return failSql(d.err, d.conn->db, name());
+    // Only a last chunk that is not full is read back (and filled up first); its length
+    // comes from the record header without loading the data.
     int64_t chunk = 0;
-    std::vector<unsigned char> buf;
+    bool lastIsPartial = false;
     {
-        Stmt last(d.conn, "SELECT chunk, data FROM " + d.blobs +
+        Stmt last(d.conn, "SELECT chunk, length(data) FROM " + d.blobs +
                               " WHERE rid = ? AND blob = ? ORDER BY chunk DESC LIMIT 1;");
         if (!last.ok()) return failSql(d.err, d.conn->db, name());
         last.bindInt(1, d.current);
         last.bindInt(2, blob);
         if (last.step() == SQLITE_ROW) {
             chunk = last.columnInt(0);
-            auto p = static_cast<const unsigned char*>(sqlite3_column_blob(last.get(), 1));
-            size_t n = static_cast<size_t>(sqlite3_column_bytes(last.get(), 1));
-            if (n < kChunkSize)
-                buf.assign(p, p + n);  // the last chunk is filled up first
-            else
-                ++chunk;
+            lastIsPartial = static_cast<size_t>(last.columnInt(1)) < kChunkSize;
+            if (!lastIsPartial) ++chunk;
         }
     }
-    Stmt put(d.conn, "INSERT OR REPLACE INTO " + d.blobs +
-                         " (rid, blob, chunk, data) VALUES (?, ?, ?, ?);");
-    if (!put.ok()) return failSql(d.err, d.conn->db, name());
+    std::vector<unsigned char> partial;
+    if (lastIsPartial) {
+        Stmt tail(d.conn,
+                  "SELECT data FROM " + d.blobs + " WHERE rid = ? AND blob = ? AND chunk = ?;");
+        if (!tail.ok()) return failSql(d.err, d.conn->db, name());
+        tail.bindInt(1, d.current);
+        tail.bindInt(2, blob);
+        tail.bindInt(3, chunk);
+        if (tail.step() != SQLITE_ROW) return failSql(d.err, d.conn->db, name());
+        auto p = static_cast<const unsigned char*>(sqlite3_column_blob(tail.get(), 0));
+        partial.assign(p, p + sqlite3_column_bytes(tail.get(), 0));
+    }
+    // New chunks are plain inserts: an INSERT OR REPLACE would journal every page it
+    // writes for the statement's sake, encrypting each page several times.
+    Stmt put(d.conn, "INSERT INTO " + d.blobs + " (rid, blob, chunk, data) VALUES (?, ?, ?, ?);");
+    Stmt fill(d.conn,
+              "UPDATE " + d.blobs + " SET data = ? WHERE rid = ? AND blob = ? AND chunk = ?;");
+    if (!put.ok() || !fill.ok()) return failSql(d.err, d.conn->db, name());
     auto in = static_cast<const unsigned char*>(data);
     size_t used = 0;
     while (used < length) {
-        size_t n = std::min(kChunkSize - buf.size(), length - used);
-        buf.insert(buf.end(), in + used, in + used + n);
+        const size_t n = std::min(kChunkSize - partial.size(), length - used);
+        const unsigned char* bytes = in + used;
+        size_t size = n;
+        if (!partial.empty()) {  // full chunks go straight from the caller's buffer
+            partial.insert(partial.end(), in + used, in + used + n);
+            bytes = partial.data();
+            size = partial.size();
+        }
         used += n;
-        put.bindInt(1, d.current);
-        put.bindInt(2, blob);
-        put.bindInt(3, chunk);
-        put.bindBlob(4, buf.data(), buf.size());
-        if (put.step() != SQLITE_DONE) return failSql(d.err, d.conn->db, name());
-        put.reset();
-        buf.clear();
+        Stmt& write = lastIsPartial ? fill : put;
+        write.bindBlobNoCopy(lastIsPartial ? 1 : 4, bytes, size);
+        write.bindInt(lastIsPartial ? 2 : 1, d.current);
+        write.bindInt(lastIsPartial ? 3 : 2, blob);
+        write.bindInt(lastIsPartial ? 4 : 3, chunk);
+        if (write.step() != SQLITE_DONE) return failSql(d.err, d.conn->db, name());
+        write.reset();
+        partial.clear();
+        lastIsPartial = false;
         ++chunk;
     }
     if (w.commit() != SQLITE_OK) return failSql(d.err, d.conn->db, name());

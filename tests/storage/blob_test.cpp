@@ -115,5 +115,54 @@ TEST_F(Blobs, HundredMegabytesStreamInAndOutWithoutBeingHeldWhole) {
     EXPECT_LT(peakKilobytes() - before, 60 * 1024);
 }
 
+// A container made with large pages opens like one made with the usual pages, keeps its
+// BLOB whole across opens (a last chunk left part full is filled up by the next append),
+// and still refuses a wrong owner password.
+TEST_F(Blobs, LargePageFilesOpenBesideUsualOnesAndKeepTheirBlobs) {
+    const uint64_t first = 70000, second = 130001;  // chunk boundaries fall inside both
+    for (uint32_t pageSize : {kLargePageSize, 0u}) {
+        SCOPED_TRACE(pageSize);
+        const std::string file = pageSize ? "large.ENC" : "usual.ENC";
+        TableDecl d = containerDecl(file, "vault key");
+        d.pageSize = pageSize;
+        Record r(d);
+        std::vector<unsigned char> piece(first);
+        {
+            Table t(d);
+            ASSERT_EQ(t.create(), 0);
+            ASSERT_EQ(t.open(), 0);
+            r.set(0, int64_t{1});
+            ASSERT_EQ(t.add(r), 0);
+            fillPattern(piece, 0);
+            ASSERT_EQ(t.appendBlob(0, piece.data(), piece.size()), 0);
+        }
+        {
+            const TableDecl plain = containerDecl(file, "vault key");  // without the hint
+            Table t(plain);
+            ASSERT_EQ(t.open(), 0);
+            ASSERT_EQ(t.get(0, r), 0);
+            piece.resize(second);
+            fillPattern(piece, first);
+            ASSERT_EQ(t.stream(), 0);
+            ASSERT_EQ(t.appendBlob(0, piece.data(), piece.size()), 0);
+            ASSERT_EQ(t.flush(), 0);
+            ASSERT_EQ(t.blobSize(0), static_cast<int64_t>(first + second));
+            std::vector<unsigned char> all(first + second), want(first + second);
+            size_t got = 0;
+            ASSERT_EQ(t.readBlob(0, 0, all.data(), all.size(), &got), 0);
+            ASSERT_EQ(got, all.size());
+            fillPattern(want, 0);
+            EXPECT_EQ(all, want);
+        }
+        EXPECT_EQ(readAll(file).size() % (pageSize ? pageSize : kDefaultPageSize), 0u);
+        const TableDecl other = containerDecl(file, "another key");
+        Table wrong(other);
+        EXPECT_EQ(wrong.open(), kDriverError);
+        EXPECT_EQ(wrong.error().driverCode & 0xFF, 26);  // not a database
+    }
+    // Pages of one large page each: the large file is not cut into usual pages.
+    EXPECT_NE(readAll("large.ENC").size(), readAll("usual.ENC").size());
+}
+
 }  // namespace
 }  // namespace corvix::storage
