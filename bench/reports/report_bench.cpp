@@ -3,12 +3,9 @@
 // same rows in the same order to CSV, in the same run. Each phase runs in a child process,
 // so its peak memory is its own; both also run at a tenth of the size to show that memory
 // stays flat as the rows grow.
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +14,7 @@
 #include <string>
 
 #include "accounts/account_reports.h"
+#include "bench/child_phase.h"
 #include "framework/list_export.h"
 #include "framework/vault_managers.h"
 #include "runtime/report_paint.h"
@@ -24,34 +22,10 @@
 #include "vault/vault_key.h"
 
 using namespace corvix;
-using Clock = std::chrono::steady_clock;
+using bench::inChild;
+using bench::Phase;
 
 namespace {
-
-struct Phase {
-    double seconds = 0;
-    double cpu = 0;  // user and system seconds: the machine may be shared
-    long peakKb = 0;
-};
-
-Phase inChild(const std::function<int()>& body) {
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        storage::abandonConnectionsAfterFork();
-        ::_exit(body());
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "a phase failed (status %d)\n", status);
-        std::exit(1);
-    }
-    const auto secondsOf = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return {std::chrono::duration<double>(Clock::now() - start).count(),
-            secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime), usage.ru_maxrss};
-}
 
 void fillVault(int records) {
     vault::VaultTables t;
@@ -141,7 +115,7 @@ int main(int argc, char** argv) {
         std::printf(
             "%7d rows  PDF %6.2f s (cpu %6.2f s) %7ld KB peak   CSV %6.2f s (cpu %5.2f s) %7ld KB "
             "peak   PDF/CSV %.1fx\n",
-            n, pdf.seconds, pdf.cpu, pdf.peakKb, csv.seconds, csv.cpu, csv.peakKb,
+            n, pdf.seconds, pdf.cpuSeconds, pdf.peakKb, csv.seconds, csv.cpuSeconds, csv.peakKb,
             csv.seconds > 0 ? pdf.seconds / csv.seconds : 0.0);
         // Both read the rows alike (the storage's page cache grows with the file up to
         // its fixed limit); what the report adds on top is its own.

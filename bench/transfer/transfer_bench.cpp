@@ -3,12 +3,9 @@
 // table of the same 18 columns and writing it out again as CSV, in the same run. Each phase
 // runs in a child process, so its peak memory is its own; the phases also run at a tenth
 // of the size to show that peak memory does not grow with the number of records.
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,42 +13,15 @@
 #include <functional>
 #include <string>
 
+#include "bench/child_phase.h"
 #include "vault/access.h"
 #include "vault/transfer.h"
 
 using namespace corvix;
-using Clock = std::chrono::steady_clock;
+using bench::inChild;
+using bench::Phase;
 
 namespace {
-
-struct Phase {
-    double seconds = 0;
-    double cpuSeconds = 0;  // user + system: the work without waiting for the disk
-    long peakKb = 0;
-};
-
-// Runs body in a child; its time and peak resident memory.
-Phase inChild(const std::function<int()>& body) {
-    const auto start = Clock::now();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        storage::abandonConnectionsAfterFork();
-        ::_exit(body());
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    Phase p;
-    p.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    p.peakKb = usage.ru_maxrss;
-    p.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-                   usage.ru_stime.tv_usec / 1e6;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "a phase failed (status %d)\n", status);
-        std::exit(1);
-    }
-    return p;
-}
 
 void fillVault(int records) {
     vault::VaultTables t;
