@@ -231,9 +231,10 @@ VaultSession::~VaultSession() {
 }
 
 int VaultSession::open() {
-    // Tables written by an earlier version are converted on the way in, as in the program.
-    static const bool registered = (vault::registerTablesWithUpgradeLibrary(), true);
-    (void)registered;
+    // Tables written by an earlier version are converted on the way in, as in the program;
+    // the upgrade library is told about the tables only when one of them needs it.
+    static const bool deferred = (vault::deferUpgradeRegistration(), true);
+    (void)deferred;
     std::vector<storage::Error> failures;
     tables_->openAll(&failures);
     for (const storage::Error& e : failures)

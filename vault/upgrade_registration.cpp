@@ -31,4 +31,8 @@ void registerTablesWithUpgradeLibrary() {
     }
 }
 
+void deferUpgradeRegistration() {
+    fu_DeferRegistration(&registerTablesWithUpgradeLibrary);
+}
+
 }  // namespace corvix::vault

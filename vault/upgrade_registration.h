@@ -14,4 +14,8 @@ const storage::TableDecl& DriverFile();
 // of the process (the library keeps them).
 void registerTablesWithUpgradeLibrary();
 
+// The same registration, put off until a table first needs converting (fu_DeferRegistration):
+// for corvix-cli, whose commands would otherwise spend as long on it as on their work.
+void deferUpgradeRegistration();
+
 }  // namespace corvix::vault

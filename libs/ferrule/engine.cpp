@@ -371,6 +371,11 @@ SearchResult openTrial(Trial* trial) {
 }
 
 void upgradeFile(storage::Table& file, int32_t options) {
+    // A deferred registration is due now: the search needs the registered structures.
+    if (auto registerAll = std::move(state().deferredRegistration)) {
+        state().deferredRegistration = nullptr;
+        registerAll();
+    }
     Upgrade(file, options).run();
 }
 

@@ -32,6 +32,13 @@ FERRULE_EXPORT void fu_IgnoreDriver(std::string name, int32_t flags);
 // Registers one table of the host and records its structure in the upgrade file.
 FERRULE_EXPORT void fu_UsingFile(corvix::storage::Table& file, std::string prefix,
                                  std::string label, int32_t version);
+// Instead of registering at start-up: `registerAll` (the host's fu_AddDriver and
+// fu_UsingFile calls) runs once, when a file first needs upgrading (fu_FileOpen finds it
+// missing or of another structure, or fu_UpGradeFile is called), before the library looks
+// for its older structure. Registration reads and writes the upgrade file, which costs a
+// short-lived host more than its own work; a host whose files all open as declared then
+// never touches it. The structures are recorded by every host that registers at start.
+FERRULE_EXPORT void fu_DeferRegistration(std::function<void()> registerAll);
 // Opens the table in `mode`, upgrading it first when its structure on disk is older.
 // Returns the runtime error code the open left (0 when open).
 FERRULE_EXPORT int fu_FileOpen(corvix::storage::Table& file, int32_t mode);

@@ -181,6 +181,10 @@ void fu_UsingFile(corvix::storage::Table& file, std::string prefix, std::string 
     state().files.push_back(RegisteredFile{upper(prefix), version, label, &file});
 }
 
+void fu_DeferRegistration(std::function<void()> registerAll) {
+    state().deferredRegistration = std::move(registerAll);
+}
+
 void fu_SetUPGPath(std::string path, uint8_t useCurrent) {
     std::string dir = clip(path);
     if (useCurrent) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -69,6 +70,8 @@ struct State {
     std::vector<NewValue> newValues;
     std::vector<Exclusion> exclusions;
     bool oldFormatSearch = false;  // a driver named ODF is registered
+    // fu_DeferRegistration's registration, until a file first needs upgrading.
+    std::function<void()> deferredRegistration;
 
     std::string upgDir;    // with its trailing "/"; empty until located
     std::string oldName;   // the old default table: dir + "Upg.Tps"

@@ -4,6 +4,7 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -89,8 +90,17 @@ TEST(CliLink, NeitherTheCliNorItsOwnLibrariesNeedAWindowSystem) {
     // The reading is real: the CLI needs SQLCipher through the storage library.
     EXPECT_TRUE(needed.count("libcorvix_storage.so")) << "read no NEEDED entries of the storage";
     EXPECT_TRUE(needed.count("libsqlcipher.so.0"));
-    for (const std::string& name : needed)
+    for (const std::string& name : needed) {
         EXPECT_FALSE(isWindowSystemLibrary(name)) << "corvix-cli needs " << name;
+        // The X11 libraries are loaded by send and watch only, from their plugin.
+        for (const char* x11 : {"libX11", "libXtst", "libxkbcommon"})
+            EXPECT_NE(name.rfind(x11, 0), 0u) << "every command loads " << name;
+    }
+    bool pluginOk = false;
+    const std::vector<std::string> plugin =
+        neededLibraries((cli.parent_path() / "libcorvix_cli_x11.so").string(), &pluginOk);
+    EXPECT_TRUE(pluginOk);
+    EXPECT_NE(std::find(plugin.begin(), plugin.end(), "libX11.so.6"), plugin.end());
 }
 
 }  // namespace

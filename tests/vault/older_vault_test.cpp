@@ -81,7 +81,7 @@ class CliFolderTest : public ::testing::Test {
 
     // Starts the program in the vault folder; `limit` caps the size of every file it writes.
     CliRun start(const std::vector<std::string>& args, const std::string& input = {},
-              rlim_t limit = RLIM_INFINITY, const std::string& tag = {}) {
+                 rlim_t limit = RLIM_INFINITY, const std::string& tag = {}) {
         std::ofstream(root_ / "in") << input;
         CliRun r;
         r.pid = fork();
@@ -113,7 +113,7 @@ class CliFolderTest : public ::testing::Test {
         r.err = slurp(root_ / "err");
     }
     CliRun run(const std::vector<std::string>& args, const std::string& input = {},
-            rlim_t limit = RLIM_INFINITY) {
+               rlim_t limit = RLIM_INFINITY) {
         CliRun r = start(args, input, limit);
         finish(r);
         return r;
@@ -180,11 +180,30 @@ class OlderVaultTest : public CliFolderTest {
     }
 };
 
+// The CLI tells the upgrade library about the tables only when one needs converting: the
+// first command, here one that reads a single account, still converts before it reads.
 TEST_F(OlderVaultTest, TheCliConvertsItWithEveryAccount) {
     ASSERT_EQ(accountsUnder(CVPAS()), -storage::kRecordMismatch);
-    expectListShowsEveryAccount();
     CliRun show = run({"show", "500", "--reveal"});
+    EXPECT_EQ(show.exitCode, 0) << show.err;
     EXPECT_NE(show.out.find("secret 500"), std::string::npos) << show.out << show.err;
+    EXPECT_EQ(accountsUnder(CVPAS()), kAccounts);
+    expectListShowsEveryAccount();
+}
+
+// A vault as this version declares it is read without the upgrade library's file: a
+// command neither opens nor makes it (it lives beside the program here).
+TEST_F(CliFolderTest, ACurrentVaultIsReadWithoutTheUpgradeFile) {
+    ASSERT_EQ(run({"init", "--master-password-stdin"}, "\n").exitCode, 0);
+    const fs::path upgradeFile = root_ / "bin" / "Upg.Tps";
+    ASSERT_TRUE(fs::exists(upgradeFile)) << "init records the structures";
+    fs::remove(upgradeFile);
+    CliRun add = run({"add", "--description", "kept"});
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    CliRun list = run({"list"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("kept"), std::string::npos) << list.out;
+    EXPECT_FALSE(fs::exists(upgradeFile));
 }
 
 TEST_F(OlderVaultTest, AKilledConversionLeavesTheOldTableAndTheNextRunConverts) {
@@ -237,8 +256,8 @@ TEST_F(CliFolderTest, TwoFirstStartsAtOnceBothSucceed) {
 // message instead of being stored as given.
 TEST_F(CliFolderTest, TextThatIsNotUtf8IsRefusedAtTheBoundary) {
     CliRun r = run({"add", "--description",
-                 "a\xff"
-                 "b\xc3"});
+                    "a\xff"
+                    "b\xc3"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("argument 3 is not valid UTF-8 text"), std::string::npos) << r.err;
     r = run({"init", "--master-password-stdin"}, "pass\xc3\n");
