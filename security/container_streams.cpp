@@ -13,6 +13,7 @@
 #include "libs/ferrule/ferrule.h"
 #include "platform/storage/raw_file.h"
 #include "platform/storage/table.h"
+#include "runtime/io_worker.h"
 
 namespace corvix::security {
 
@@ -94,6 +95,24 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// Two batch buffers: one is worked on here while the other is read or written by the
+// I/O thread. Wiped when done: they held the file's clear bytes.
+class BatchPair {
+  public:
+    BatchPair()
+        : buffers_{std::vector<unsigned char>(kBlobBatch), std::vector<unsigned char>(kBlobBatch)} {
+    }
+    ~BatchPair() {
+        for (auto& b : buffers_) sodium_memzero(b.data(), b.size());
+    }
+    BatchPair(const BatchPair&) = delete;
+    BatchPair& operator=(const BatchPair&) = delete;
+    unsigned char* operator[](int i) { return buffers_[i].data(); }
+
+  private:
+    std::vector<unsigned char> buffers_[2];
+};
+
 }  // namespace
 
 std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
@@ -102,34 +121,51 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
     if (size < 0) return "the file cannot be read";
     Hasher hash;
     EarlyWriteback writeback(to.name());
-    std::vector<unsigned char> batch(kBlobBatch);
-    uint64_t offset = 0;
-    size_t filled = 0;
-    auto appendBatch = [&]() -> std::string {
-        if (filled == 0) return {};
-        if (to.appendBlob(blob, batch.data(), filled) != storage::kNoError)
-            return storageWhy(to.error());
-        writeback.wrote(filled);
-        if (digest) hash.update(batch.data(), filled);
-        offset += filled;
-        filled = 0;
-        if (progress) progress(offset, static_cast<uint64_t>(size));
-        return {};
+    BatchPair buffers;
+    // Filled by the reader thread; read here only after reader.wait().
+    struct Batch {
+        size_t filled = 0;
+        std::string why;
+    } batches[2];
+    uint64_t readAt = 0;
+    // Reads the next batch in raw records of at most kCopyChunk bytes (they fill the batch
+    // exactly) and hashes it, while the batch before it is being sealed.
+    auto fill = [&](int i) {
+        Batch& b = batches[i];
+        b = Batch{};
+        while (b.filled < kBlobBatch) {
+            const auto want =
+                static_cast<uint32_t>(std::min<size_t>(kCopyChunk, kBlobBatch - b.filled));
+            uint32_t got = 0;
+            const int rc = from.read(readAt, buffers[i] + b.filled, want, &got);
+            if (rc == storage::kRecordNotAvailable) break;
+            if (rc != storage::kNoError) {
+                b.why = storageWhy(storage::lastError());
+                return;
+            }
+            b.filled += got;
+            readAt += got;
+        }
+        if (digest) hash.update(buffers[i], b.filled);
+        writeback.wrote(b.filled);  // about what is being sealed meanwhile
     };
-    for (;;) {
-        // Raw records of at most kCopyChunk bytes fill the batch exactly.
-        const auto want =
-            static_cast<uint32_t>(std::min<size_t>(kCopyChunk, batch.size() - filled));
-        uint32_t got = 0;
-        const int rc = from.read(offset + filled, batch.data() + filled, want, &got);
-        if (rc == storage::kRecordNotAvailable) break;
-        if (rc != storage::kNoError) return storageWhy(storage::lastError());
-        filled += got;
-        if (filled == batch.size())
-            if (std::string why = appendBatch(); !why.empty()) return why;
+    runtime::IoWorker reader;  // ends before the buffers and batches it fills
+    reader.start([&] { fill(0); });
+    uint64_t offset = 0;
+    for (int i = 0;; i = 1 - i) {
+        reader.wait();
+        const Batch& b = batches[i];
+        if (!b.why.empty()) return b.why;
+        if (b.filled == 0) break;
+        const bool last = b.filled < kBlobBatch;  // a batch is short only at the end
+        if (!last) reader.start([&fill, next = 1 - i] { fill(next); });
+        if (to.appendBlob(blob, buffers[i], b.filled) != storage::kNoError)
+            return storageWhy(to.error());
+        offset += b.filled;
+        if (progress) progress(offset, static_cast<uint64_t>(size));
+        if (last) break;
     }
-    if (std::string why = appendBatch(); !why.empty()) return why;
-    sodium_memzero(batch.data(), batch.size());
+    reader.wait();
     if (digest) *digest = hash.final();
     *copied = offset;
     return {};
@@ -139,16 +175,17 @@ std::string digestBlob(storage::Table& table, int blob, Digest* digest, uint64_t
     const int64_t total = table.blobSize(blob);
     if (total < 0) return storageWhy(table.error());
     Hasher hash;
-    std::vector<unsigned char> chunk(kBlobBatch);
+    BatchPair buffers;
+    runtime::IoWorker hasher;  // hashes one batch while the next is read
     uint64_t offset = 0;
-    while (offset < static_cast<uint64_t>(total)) {
+    for (int i = 0; offset < static_cast<uint64_t>(total); i = 1 - i) {
         size_t got = 0;
-        if (table.readBlob(blob, offset, chunk.data(), chunk.size(), &got) != storage::kNoError)
+        if (table.readBlob(blob, offset, buffers[i], kBlobBatch, &got) != storage::kNoError)
             return storageWhy(table.error());
-        hash.update(chunk.data(), got);
+        hasher.start([&hash, &buffers, i, got] { hash.update(buffers[i], got); });
         offset += got;
     }
-    sodium_memzero(chunk.data(), chunk.size());
+    hasher.wait();
     *digest = hash.final();
     *size = offset;
     return {};
@@ -171,28 +208,39 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
         if (out.create() != storage::kNoError || fu_FileOpen(out, 34) != storage::kNoError) {
             why = storageWhy(storage::lastError());
         } else {
-            // Read whole BLOB chunks at a time (reads across a chunk boundary would fetch
-            // and decrypt both), and write them out as raw records.
+            // Whole BLOB chunks are read at a time (reads across a chunk boundary would
+            // fetch and decrypt both); the writer thread writes the batch before as raw
+            // records meanwhile.
             EarlyWriteback writeback(temp);
-            std::vector<unsigned char> chunk(kBlobBatch);
+            BatchPair buffers;
+            std::string writeWhy;  // set by the writer; read after writer.wait()
+            runtime::IoWorker writer;
             uint64_t offset = 0;
-            while (why.empty() && offset < static_cast<uint64_t>(total)) {
+            for (int i = 0; offset < static_cast<uint64_t>(total); i = 1 - i) {
                 size_t got = 0;
-                if (from.readBlob(blob, offset, chunk.data(), chunk.size(), &got) !=
+                if (from.readBlob(blob, offset, buffers[i], kBlobBatch, &got) !=
                     storage::kNoError) {
                     why = storageWhy(from.error());
                     break;
                 }
-                for (size_t at = 0; why.empty() && at < got; at += kCopyChunk) {
-                    const auto n = static_cast<uint32_t>(std::min<size_t>(kCopyChunk, got - at));
-                    if (out.append(chunk.data() + at, n) != storage::kNoError)
-                        why = storageWhy(storage::lastError());
-                }
+                writer.wait();
+                if (!writeWhy.empty()) break;
+                writer.start([&out, &buffers, &writeback, &writeWhy, i, got] {
+                    for (size_t at = 0; at < got; at += kCopyChunk) {
+                        const auto n =
+                            static_cast<uint32_t>(std::min<size_t>(kCopyChunk, got - at));
+                        if (out.append(buffers[i] + at, n) != storage::kNoError) {
+                            writeWhy = storageWhy(storage::lastError());
+                            return;
+                        }
+                    }
+                    writeback.wrote(got);
+                });
                 offset += got;
-                writeback.wrote(got);
-                if (progress && why.empty()) progress(offset, static_cast<uint64_t>(total));
+                if (progress) progress(offset, static_cast<uint64_t>(total));
             }
-            sodium_memzero(chunk.data(), chunk.size());
+            writer.wait();
+            if (why.empty()) why = writeWhy;
             if (why.empty()) why = syncToDisk(temp);
         }
     }

@@ -95,8 +95,9 @@ namespace {
 int openEncrypted(const std::string& path, const std::string& keyHex, off_t size, sqlite3** db,
                   std::string* reason) {
     auto attempt = [&](uint32_t pageSize) {
+        // Large-page files take long streams of new pages, written from a thread of their own.
         int rc = sqlite3_open_v2(path.c_str(), db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                                 nullptr);
+                                 pageSize == kLargePageSize ? writeBehindVfs() : nullptr);
         if (rc == SQLITE_OK) rc = configureHandle(*db, keyHex, reason, pageSize);
         return rc;
     };

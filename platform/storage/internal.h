@@ -109,6 +109,10 @@ void retainConnection(Connection* c);
 int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why,
                     uint32_t pageSize = kDefaultPageSize);
 
+// The name of the file system layer that writes large-page files' pages from a thread of
+// its own (write_behind.cpp); registered with SQLite on first use.
+const char* writeBehindVfs();
+
 // The SQL functions filter conditions may use (cv_upper: the program's upper case).
 void registerFilterFunctions(sqlite3* db);
 

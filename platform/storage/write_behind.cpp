@@ -1,0 +1,249 @@
+// A file system layer for large-page files (sealed containers), which are written as a
+// long stream of new pages: it wraps the usual one and gives the database file's writes
+// to a thread of its own in batches of contiguous pages, so that encrypting the next
+// pages overlaps with writing the last ones, and a batch costs one system call instead
+// of one per page. Journals and the like pass straight through.
+//
+// Every other operation on the database file first waits until the batches handed over
+// are written, so that reads, syncs, truncation, locks and closing see the file exactly
+// as SQLite wrote it, in its order. A batch that could not be written is reported by the
+// next operation (at the latest the sync of the commit), so a transaction never commits
+// over it: it fails and is rolled back as after any failed write.
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/storage/internal.h"
+#include "runtime/io_worker.h"
+
+namespace corvix::storage::detail {
+
+namespace {
+
+constexpr size_t kBatchBytes = 1u << 20;
+constexpr size_t kPieceBytes = 64u << 10;
+constexpr const char* kVfsName = "corvix-write-behind";
+
+class WriteBehind {
+  public:
+    explicit WriteBehind(sqlite3_file* file) : file_(file) {
+        filling_.reserve(kBatchBytes);
+        writing_.reserve(kBatchBytes);
+    }
+
+    int write(const void* data, int amount, sqlite3_int64 offset) {
+        const auto n = static_cast<size_t>(amount);
+        if (n > kBatchBytes) {  // larger than a batch: in its turn, at once
+            if (int rc = drain()) return rc;
+            return file_->pMethods->xWrite(file_, data, amount, offset);
+        }
+        const bool follows = offset == fillingAt_ + static_cast<sqlite3_int64>(filling_.size());
+        if (!filling_.empty() && (!follows || filling_.size() + n > kBatchBytes))
+            if (handOver() != SQLITE_OK) return takeFailure();
+        if (filling_.empty()) fillingAt_ = offset;
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        filling_.insert(filling_.end(), bytes, bytes + n);
+        if (filling_.size() == kBatchBytes && handOver() != SQLITE_OK) return takeFailure();
+        return SQLITE_OK;
+    }
+
+    // Writes what is waiting and returns the first write failure not yet reported, or
+    // keeps it for the next operation that can report it (report false).
+    int drain(bool report = true) {
+        if (!filling_.empty()) handOver();
+        worker_.wait();
+        return report ? takeFailure() : SQLITE_OK;
+    }
+
+  private:
+    // Gives the batch being filled to the thread once the batch before is written. After
+    // a failure this batch is dropped (the transaction fails either way), and the failure
+    // stays until it is reported.
+    int handOver() {
+        worker_.wait();
+        if (failure_ != SQLITE_OK) {
+            filling_.clear();
+            return failure_;
+        }
+        std::swap(filling_, writing_);
+        filling_.clear();
+        const sqlite3_int64 at = fillingAt_;
+        worker_.start([this, at] {
+            // The usual layer writes less than 128 KiB per call.
+            for (size_t done = 0; done < writing_.size(); done += kPieceBytes) {
+                const size_t n = std::min(kPieceBytes, writing_.size() - done);
+                const int rc = file_->pMethods->xWrite(file_, writing_.data() + done,
+                                                       static_cast<int>(n), at + done);
+                if (rc != SQLITE_OK) {
+                    failure_ = rc;
+                    return;
+                }
+            }
+        });
+        return SQLITE_OK;
+    }
+
+    // Only after worker_.wait(): the thread sets it.
+    int takeFailure() {
+        const int rc = failure_;
+        failure_ = SQLITE_OK;
+        return rc;
+    }
+
+    sqlite3_file* file_;
+    std::vector<unsigned char> filling_, writing_;
+    sqlite3_int64 fillingAt_ = 0;
+    int failure_ = SQLITE_OK;
+    runtime::IoWorker worker_;  // declared last: ends before the buffers go
+};
+
+struct File {
+    sqlite3_file base;
+    sqlite3_file* real;   // the usual file object, right after this one
+    WriteBehind* behind;  // the database file only
+};
+
+sqlite3_vfs* gUsual = nullptr;  // the wrapped file system layer, set at registration
+
+sqlite3_vfs* usualVfs() {
+    return gUsual;
+}
+
+sqlite3_file* real(sqlite3_file* f) {
+    return reinterpret_cast<File*>(f)->real;
+}
+
+// Waits for the writes handed over; the first failure among them, if any.
+int settle(sqlite3_file* f, bool report = true) {
+    WriteBehind* behind = reinterpret_cast<File*>(f)->behind;
+    return behind ? behind->drain(report) : SQLITE_OK;
+}
+
+int fileClose(sqlite3_file* f) {
+    File* file = reinterpret_cast<File*>(f);
+    const int failed = settle(f);
+    delete file->behind;
+    file->behind = nullptr;
+    const int rc = file->real->pMethods->xClose(file->real);
+    return failed ? failed : rc;
+}
+
+int fileRead(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset) {
+    if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xRead(real(f), out, amount, offset);
+}
+
+int fileWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
+    if (WriteBehind* behind = reinterpret_cast<File*>(f)->behind)
+        return behind->write(data, amount, offset);
+    return real(f)->pMethods->xWrite(real(f), data, amount, offset);
+}
+
+int fileTruncate(sqlite3_file* f, sqlite3_int64 size) {
+    if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xTruncate(real(f), size);
+}
+
+int fileSync(sqlite3_file* f, int flags) {
+    if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xSync(real(f), flags);
+}
+
+int fileSize(sqlite3_file* f, sqlite3_int64* size) {
+    if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xFileSize(real(f), size);
+}
+
+int fileLock(sqlite3_file* f, int level) {
+    if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xLock(real(f), level);
+}
+
+int fileUnlock(sqlite3_file* f, int level) {
+    // Another process may read the file once it is unlocked: everything is written first.
+    const int failed = settle(f);
+    const int rc = real(f)->pMethods->xUnlock(real(f), level);
+    return failed ? failed : rc;
+}
+
+int fileCheckReservedLock(sqlite3_file* f, int* out) {
+    if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xCheckReservedLock(real(f), out);
+}
+
+int fileControl(sqlite3_file* f, int op, void* arg) {
+    // The size hint comes with every spill of pages while the file grows; it reads
+    // nothing the writes change, so it does not wait for them.
+    if (op != SQLITE_FCNTL_SIZE_HINT)
+        if (int rc = settle(f)) return rc;
+    return real(f)->pMethods->xFileControl(real(f), op, arg);
+}
+
+int fileSectorSize(sqlite3_file* f) {
+    settle(f, false);  // these cannot report a failure
+    return real(f)->pMethods->xSectorSize(real(f));
+}
+
+int fileDeviceCharacteristics(sqlite3_file* f) {
+    settle(f, false);
+    return real(f)->pMethods->xDeviceCharacteristics(real(f));
+}
+
+// Version 1: no shared memory and no memory mapping, which large-page files never use.
+const sqlite3_io_methods kMethods = {
+    1,
+    fileClose,
+    fileRead,
+    fileWrite,
+    fileTruncate,
+    fileSync,
+    fileSize,
+    fileLock,
+    fileUnlock,
+    fileCheckReservedLock,
+    fileControl,
+    fileSectorSize,
+    fileDeviceCharacteristics,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+int vfsOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+    File* file = reinterpret_cast<File*>(f);
+    file->base.pMethods = nullptr;
+    file->real = reinterpret_cast<sqlite3_file*>(file + 1);
+    file->behind = nullptr;
+    std::memset(file->real, 0, static_cast<size_t>(usualVfs()->szOsFile));
+    const int rc = usualVfs()->xOpen(usualVfs(), name, file->real, flags, outFlags);
+    if (rc != SQLITE_OK) {
+        if (file->real->pMethods) file->real->pMethods->xClose(file->real);
+        return rc;
+    }
+    if (flags & SQLITE_OPEN_MAIN_DB) file->behind = new WriteBehind(file->real);
+    file->base.pMethods = &kMethods;
+    return SQLITE_OK;
+}
+
+}  // namespace
+
+const char* writeBehindVfs() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sqlite3_vfs* usual = gUsual = sqlite3_vfs_find(nullptr);
+        // Never freed: connections may close while the process ends.
+        auto* vfs = new sqlite3_vfs(*usual);
+        vfs->zName = kVfsName;
+        vfs->pAppData = usual;
+        vfs->szOsFile = static_cast<int>(sizeof(File)) + usual->szOsFile;
+        vfs->xOpen = vfsOpen;
+        sqlite3_vfs_register(vfs, 0);
+    });
+    return kVfsName;
+}
+
+}  // namespace corvix::storage::detail
