@@ -1,10 +1,13 @@
-// One background thread that runs one step at a time beside the caller: the next read of
-// a file while the caller seals the batch before it, or the last batch's write while the
-// caller decrypts the next. Steps run in the order they are started; a step is started
-// only after the one before it has finished, so the two never run at once.
+// One background thread that runs steps in the order they are handed over, beside the
+// caller: reading the next batches of a file while the caller seals the one before, or
+// writing the last batches while the caller decrypts the next. Up to `depth` steps wait
+// or run at once, so that a slow moment of either side (a busy disk, a thread that is not
+// scheduled at once on a loaded machine) does not stall the other.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -13,26 +16,31 @@ namespace corvix::runtime {
 
 class IoWorker {
   public:
-    IoWorker();
-    ~IoWorker();  // finishes the step in hand, then ends the thread
+    explicit IoWorker(size_t depth = 1);
+    ~IoWorker();  // finishes every step handed over, then ends the thread
     IoWorker(const IoWorker&) = delete;
     IoWorker& operator=(const IoWorker&) = delete;
 
-    // Waits for the step in hand, then hands this one to the thread. What the step writes
-    // is safe to read after the next wait().
-    void start(std::function<void()> step);
-    // Returns once no step is waiting or running.
+    // Hands a step over once fewer than depth wait or run; returns its number (from 1).
+    // What a step writes is safe to read after waitFor(its number).
+    uint64_t start(std::function<void()> step);
+    // Returns once step number `ticket` and every step before it have finished (at once
+    // for 0).
+    void waitFor(uint64_t ticket);
+    // Returns once every step handed over has finished.
     void wait();
 
   private:
     void run();
 
+    const size_t depth_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::function<void()> step_;
-    bool busy_ = false;
+    std::deque<std::function<void()>> steps_;
+    uint64_t started_ = 0;
+    uint64_t finished_ = 0;
     bool quit_ = false;
-    std::thread thread_;
+    std::thread thread_;  // last: starts once everything above is ready
 };
 
 }  // namespace corvix::runtime

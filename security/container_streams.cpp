@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -95,22 +96,26 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-// Two batch buffers: one is worked on here while the other is read or written by the
-// I/O thread. Wiped when done: they held the file's clear bytes.
-class BatchPair {
+// Batches handed between this thread and the I/O thread: one is worked on here while the
+// others are read or written there (kInFlight of them, so that a moment of a busy disk or
+// of a thread not scheduled at once does not stall the other side). Wiped when done:
+// they held the file's clear bytes.
+constexpr int kInFlight = 4;
+class BatchRing {
   public:
-    BatchPair()
-        : buffers_{std::vector<unsigned char>(kBlobBatch), std::vector<unsigned char>(kBlobBatch)} {
+    explicit BatchRing(int count) : buffers_(static_cast<size_t>(count)) {
+        for (auto& b : buffers_) b.resize(kBlobBatch);
     }
-    ~BatchPair() {
+    ~BatchRing() {
         for (auto& b : buffers_) sodium_memzero(b.data(), b.size());
     }
-    BatchPair(const BatchPair&) = delete;
-    BatchPair& operator=(const BatchPair&) = delete;
-    unsigned char* operator[](int i) { return buffers_[i].data(); }
+    BatchRing(const BatchRing&) = delete;
+    BatchRing& operator=(const BatchRing&) = delete;
+    unsigned char* operator[](int i) { return buffers_[static_cast<size_t>(i)].data(); }
+    int size() const { return static_cast<int>(buffers_.size()); }
 
   private:
-    std::vector<unsigned char> buffers_[2];
+    std::vector<std::vector<unsigned char>> buffers_;
 };
 
 }  // namespace
@@ -121,26 +126,34 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
     if (size < 0) return "the file cannot be read";
     Hasher hash;
     EarlyWriteback writeback(to.name());
-    BatchPair buffers;
-    // Filled by the reader thread; read here only after reader.wait().
+    BatchRing buffers(kInFlight);
+    // Filled by the reader thread, in order; each read here only after waitFor(its step).
     struct Batch {
         size_t filled = 0;
         std::string why;
-    } batches[2];
+        uint64_t step = 0;
+    } batches[kInFlight];
     uint64_t readAt = 0;
+    bool ended = false;  // once a batch met the end, later ones read nothing (not even
+                         // what was appended to the file since)
     // Reads the next batch in raw records of at most kCopyChunk bytes (they fill the batch
-    // exactly) and hashes it, while the batch before it is being sealed.
+    // exactly) and hashes it, while the batches before it are being sealed.
     auto fill = [&](int i) {
         Batch& b = batches[i];
-        b = Batch{};
-        while (b.filled < kBlobBatch) {
+        b.filled = 0;
+        b.why.clear();
+        while (!ended && b.filled < kBlobBatch) {
             const auto want =
                 static_cast<uint32_t>(std::min<size_t>(kCopyChunk, kBlobBatch - b.filled));
             uint32_t got = 0;
             const int rc = from.read(readAt, buffers[i] + b.filled, want, &got);
-            if (rc == storage::kRecordNotAvailable) break;
+            if (rc == storage::kRecordNotAvailable) {
+                ended = true;
+                break;
+            }
             if (rc != storage::kNoError) {
                 b.why = storageWhy(storage::lastError());
+                ended = true;
                 return;
             }
             b.filled += got;
@@ -149,21 +162,20 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
         if (digest) hash.update(buffers[i], b.filled);
         writeback.wrote(b.filled);  // about what is being sealed meanwhile
     };
-    runtime::IoWorker reader;  // ends before the buffers and batches it fills
-    reader.start([&] { fill(0); });
+    runtime::IoWorker reader(kInFlight);  // ends before the buffers and batches it fills
+    for (int i = 0; i < kInFlight; ++i) batches[i].step = reader.start([&fill, i] { fill(i); });
     uint64_t offset = 0;
-    for (int i = 0;; i = 1 - i) {
-        reader.wait();
-        const Batch& b = batches[i];
+    for (int i = 0;; i = (i + 1) % kInFlight) {
+        Batch& b = batches[i];
+        reader.waitFor(b.step);
         if (!b.why.empty()) return b.why;
         if (b.filled == 0) break;
-        const bool last = b.filled < kBlobBatch;  // a batch is short only at the end
-        if (!last) reader.start([&fill, next = 1 - i] { fill(next); });
         if (to.appendBlob(blob, buffers[i], b.filled) != storage::kNoError)
             return storageWhy(to.error());
         offset += b.filled;
         if (progress) progress(offset, static_cast<uint64_t>(size));
-        if (last) break;
+        if (b.filled < kBlobBatch) break;  // a batch is short only at the end
+        b.step = reader.start([&fill, i] { fill(i); });
     }
     reader.wait();
     if (digest) *digest = hash.final();
@@ -175,7 +187,7 @@ std::string digestBlob(storage::Table& table, int blob, Digest* digest, uint64_t
     const int64_t total = table.blobSize(blob);
     if (total < 0) return storageWhy(table.error());
     Hasher hash;
-    BatchPair buffers;
+    BatchRing buffers(2);
     runtime::IoWorker hasher;  // hashes one batch while the next is read
     uint64_t offset = 0;
     for (int i = 0; offset < static_cast<uint64_t>(total); i = 1 - i) {
@@ -212,25 +224,31 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
             // fetch and decrypt both); the writer thread writes the batch before as raw
             // records meanwhile.
             EarlyWriteback writeback(temp);
-            BatchPair buffers;
-            std::string writeWhy;  // set by the writer; read after writer.wait()
-            runtime::IoWorker writer;
+            BatchRing buffers(kInFlight);
+            uint64_t steps[kInFlight] = {};  // the write step of each batch
+            // Set by the writer (steps run one after another); writeWhy before failed,
+            // and no step writes once one has failed.
+            std::string writeWhy;
+            std::atomic<bool> failed{false};
+            runtime::IoWorker writer(kInFlight);
             uint64_t offset = 0;
-            for (int i = 0; offset < static_cast<uint64_t>(total); i = 1 - i) {
+            for (int i = 0; offset < static_cast<uint64_t>(total); i = (i + 1) % kInFlight) {
+                writer.waitFor(steps[i]);  // this batch's last write is done
+                if (failed.load()) break;
                 size_t got = 0;
                 if (from.readBlob(blob, offset, buffers[i], kBlobBatch, &got) !=
                     storage::kNoError) {
                     why = storageWhy(from.error());
                     break;
                 }
-                writer.wait();
-                if (!writeWhy.empty()) break;
-                writer.start([&out, &buffers, &writeback, &writeWhy, i, got] {
+                steps[i] = writer.start([&out, &buffers, &writeback, &writeWhy, &failed, i, got] {
+                    if (failed.load()) return;
                     for (size_t at = 0; at < got; at += kCopyChunk) {
                         const auto n =
                             static_cast<uint32_t>(std::min<size_t>(kCopyChunk, got - at));
                         if (out.append(buffers[i] + at, n) != storage::kNoError) {
                             writeWhy = storageWhy(storage::lastError());
+                            failed.store(true);
                             return;
                         }
                     }
@@ -240,7 +258,7 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
                 if (progress) progress(offset, static_cast<uint64_t>(total));
             }
             writer.wait();
-            if (why.empty()) why = writeWhy;
+            if (why.empty() && failed.load()) why = writeWhy;
             if (why.empty()) why = syncToDisk(temp);
         }
     }

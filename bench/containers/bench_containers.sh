@@ -7,6 +7,9 @@
 #   build/bin/bench_containers [SIZE_MB ...]      (default: 10 100 1024; memory settles
 # by about 50 MB, so 100 and 1024 show whether it stays flat)
 # BENCH_DIR chooses the scratch folder (default: a new one under the build folder, on disk).
+# BENCH_RUNS=N runs every tool N times, one tool after another in turn, and keeps each
+# tool's fastest run (default 1): on a shared machine a single run mostly measures the
+# neighbours.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cli="$here/corvix-cli"
@@ -40,36 +43,51 @@ run() {
 rate() { awk -v mb="$1" -v s="$2" 'BEGIN { if (s <= 0) s = 0.01; printf "%.1f", mb / s }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b <= 0) print "-"; else printf "%.2f", a / b }'; }
 
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) (runs per tool: ${BENCH_RUNS:-1})"
 printf '%-8s %-22s %10s %10s %12s\n' "size" "tool" "seconds" "MB/s" "peak KB"
 for mb in "${sizes[@]}"; do
   head -c "${mb}M" /dev/urandom >plain.bin
   sync
   declare -A speed=() peak=()
-  measure() {  # label mb command...
+  declare -A best=()
+  measure() {  # label mb command...: keeps the fastest run and the largest peak
     local label=$1 size=$2; shift 2
     run "$label" "$@"
-    speed[$label]=$(rate "$size" "$secs")
-    peak[$label]=$kb
-    printf '%-8s %-22s %10s %10s %12s\n' "${mb}MB" "$label" "$secs" "${speed[$label]}" "$kb"
+    if [ -z "${best[$label]:-}" ] || awk -v a="$secs" -v b="${best[$label]}" 'BEGIN { exit !(a < b) }'; then
+      best[$label]=$secs
+      speed[$label]=$(rate "$size" "$secs")
+    fi
+    [ "${peak[$label]:-0}" -ge "$kb" ] || peak[$label]=$kb
   }
-  measure "corvix seal" "$mb" "$cli" encrypt plain.bin
-  cp --reflink=never plain.bin original.bin
-  rm plain.bin
-  measure "corvix restore" "$mb" "$cli" decrypt plain.bin.ENC --delete-container
-  cmp -s plain.bin original.bin || { echo "restored file differs" >&2; exit 1; }
-  rm original.bin
-  measure "openssl enc" "$mb" openssl enc -aes-256-cbc -pbkdf2 -pass pass:x -in plain.bin -out plain.ossl
-  measure "openssl dec" "$mb" openssl enc -d -aes-256-cbc -pbkdf2 -pass pass:x -in plain.ossl -out plain.back
-  rm -f plain.back plain.ossl
-  measure "gpg --symmetric" "$mb" gpg --symmetric --batch --pinentry-mode loopback --passphrase x -o plain.gpg plain.bin
-  measure "gpg --decrypt" "$mb" gpg --decrypt --batch --pinentry-mode loopback --passphrase x -o plain.back plain.gpg
-  rm -f plain.back plain.gpg
-  measure "cp + sync" "$mb" sh -c 'cp plain.bin plain.copy && sync'
-  rm -f plain.copy plain.bin
+  for ((r = 1; r <= ${BENCH_RUNS:-1}; r++)); do
+    measure "corvix seal" "$mb" "$cli" encrypt plain.bin
+    cp --reflink=never plain.bin original.bin
+    rm plain.bin
+    measure "corvix restore" "$mb" "$cli" decrypt plain.bin.ENC --delete-container
+    cmp -s plain.bin original.bin || { echo "restored file differs" >&2; exit 1; }
+    rm original.bin
+    measure "openssl enc" "$mb" openssl enc -aes-256-cbc -pbkdf2 -pass pass:x -in plain.bin -out plain.ossl
+    measure "openssl dec" "$mb" openssl enc -d -aes-256-cbc -pbkdf2 -pass pass:x -in plain.ossl -out plain.back
+    rm -f plain.back plain.ossl
+    # For information: openssl made as durable as corvix makes its container.
+    measure "openssl enc + sync" "$mb" sh -c 'openssl enc -aes-256-cbc -pbkdf2 -pass pass:x -in plain.bin -out plain.ossl && sync'
+    rm -f plain.ossl
+    measure "gpg --symmetric" "$mb" gpg --symmetric --batch --pinentry-mode loopback --passphrase x -o plain.gpg plain.bin
+    measure "gpg --decrypt" "$mb" gpg --decrypt --batch --pinentry-mode loopback --passphrase x -o plain.back plain.gpg
+    rm -f plain.back plain.gpg
+    measure "cp + sync" "$mb" sh -c 'cp plain.bin plain.copy && sync'
+    rm -f plain.copy
+  done
+  rm -f plain.bin
+  for label in "corvix seal" "corvix restore" "openssl enc" "openssl dec" "openssl enc + sync" \
+               "gpg --symmetric" "gpg --decrypt" "cp + sync"; do
+    printf '%-8s %-22s %10s %10s %12s\n' "${mb}MB" "$label" "${best[$label]}" "${speed[$label]}" "${peak[$label]}"
+  done
   echo "ratios at ${mb}MB (corvix / peer, MB/s):"
   echo "  seal:    openssl $(ratio "${speed[corvix seal]}" "${speed[openssl enc]}")x" \
        " gpg $(ratio "${speed[corvix seal]}" "${speed[gpg --symmetric]}")x" \
-       " cp+sync $(ratio "${speed[corvix seal]}" "${speed[cp + sync]}")x  (target: openssl >= 0.80x)"
+       " cp+sync $(ratio "${speed[corvix seal]}" "${speed[cp + sync]}")x  (target: openssl >= 0.80x;" \
+       "openssl + sync $(ratio "${speed[corvix seal]}" "${speed[openssl enc + sync]}")x)"
   echo "  restore: openssl $(ratio "${speed[corvix restore]}" "${speed[openssl dec]}")x" \
        " gpg $(ratio "${speed[corvix restore]}" "${speed[gpg --decrypt]}")x" \
        " cp+sync $(ratio "${speed[corvix restore]}" "${speed[cp + sync]}")x"
@@ -77,3 +95,4 @@ for mb in "${sizes[@]}"; do
 done
 echo "corvix seal and restore sync the file to disk (SQLite commit, fsync before rename);"
 echo "openssl and gpg do not, which is why cp + sync is printed beside them."
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

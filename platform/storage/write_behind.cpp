@@ -10,6 +10,7 @@
 // next operation (at the latest the sync of the commit), so a transaction never commits
 // over it: it fails and is rolled back as after any failed write.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -23,13 +24,14 @@ namespace {
 
 constexpr size_t kBatchBytes = 1u << 20;
 constexpr size_t kPieceBytes = 64u << 10;
+constexpr size_t kBatchesInFlight = 4;  // 4 MiB: rides out a moment of a busy disk
 constexpr const char* kVfsName = "corvix-write-behind";
 
 class WriteBehind {
   public:
-    explicit WriteBehind(sqlite3_file* file) : file_(file) {
+    explicit WriteBehind(sqlite3_file* file) : file_(file), worker_(kBatchesInFlight) {
         filling_.reserve(kBatchBytes);
-        writing_.reserve(kBatchBytes);
+        for (auto& b : ring_) b.reserve(kBatchBytes);
     }
 
     int write(const void* data, int amount, sqlite3_int64 offset) {
@@ -40,11 +42,12 @@ class WriteBehind {
         }
         const bool follows = offset == fillingAt_ + static_cast<sqlite3_int64>(filling_.size());
         if (!filling_.empty() && (!follows || filling_.size() + n > kBatchBytes))
-            if (handOver() != SQLITE_OK) return takeFailure();
+            if (handOver() != SQLITE_OK) return failure_.exchange(SQLITE_OK);
         if (filling_.empty()) fillingAt_ = offset;
         const auto* bytes = static_cast<const unsigned char*>(data);
         filling_.insert(filling_.end(), bytes, bytes + n);
-        if (filling_.size() == kBatchBytes && handOver() != SQLITE_OK) return takeFailure();
+        if (filling_.size() == kBatchBytes && handOver() != SQLITE_OK)
+            return failure_.exchange(SQLITE_OK);
         return SQLITE_OK;
     }
 
@@ -53,30 +56,34 @@ class WriteBehind {
     int drain(bool report = true) {
         if (!filling_.empty()) handOver();
         worker_.wait();
-        return report ? takeFailure() : SQLITE_OK;
+        return report ? failure_.exchange(SQLITE_OK) : SQLITE_OK;
     }
 
   private:
-    // Gives the batch being filled to the thread once the batch before is written. After
-    // a failure this batch is dropped (the transaction fails either way), and the failure
-    // stays until it is reported.
+    // Gives the batch being filled to the thread, in the place of the oldest batch once
+    // that one is written. After a failure the batch is dropped (the transaction fails
+    // either way), and the failure stays until it is reported.
     int handOver() {
-        worker_.wait();
-        if (failure_ != SQLITE_OK) {
+        const size_t slot = next_;
+        worker_.waitFor(tickets_[slot]);
+        if (const int rc = failure_.load()) {
             filling_.clear();
-            return failure_;
+            return rc;
         }
-        std::swap(filling_, writing_);
+        std::swap(filling_, ring_[slot]);
         filling_.clear();
+        next_ = (next_ + 1) % kBatchesInFlight;
         const sqlite3_int64 at = fillingAt_;
-        worker_.start([this, at] {
+        tickets_[slot] = worker_.start([this, slot, at] {
+            if (failure_.load() != SQLITE_OK) return;  // the transaction fails anyway
+            const std::vector<unsigned char>& batch = ring_[slot];
             // The usual layer writes less than 128 KiB per call.
-            for (size_t done = 0; done < writing_.size(); done += kPieceBytes) {
-                const size_t n = std::min(kPieceBytes, writing_.size() - done);
-                const int rc = file_->pMethods->xWrite(file_, writing_.data() + done,
+            for (size_t done = 0; done < batch.size(); done += kPieceBytes) {
+                const size_t n = std::min(kPieceBytes, batch.size() - done);
+                const int rc = file_->pMethods->xWrite(file_, batch.data() + done,
                                                        static_cast<int>(n), at + done);
                 if (rc != SQLITE_OK) {
-                    failure_ = rc;
+                    failure_.store(rc);
                     return;
                 }
             }
@@ -84,18 +91,15 @@ class WriteBehind {
         return SQLITE_OK;
     }
 
-    // Only after worker_.wait(): the thread sets it.
-    int takeFailure() {
-        const int rc = failure_;
-        failure_ = SQLITE_OK;
-        return rc;
-    }
-
     sqlite3_file* file_;
-    std::vector<unsigned char> filling_, writing_;
+    std::vector<unsigned char> filling_;
     sqlite3_int64 fillingAt_ = 0;
-    int failure_ = SQLITE_OK;
-    runtime::IoWorker worker_;  // declared last: ends before the buffers go
+    // Batches handed over, each with the number of its write step.
+    std::vector<unsigned char> ring_[kBatchesInFlight];
+    uint64_t tickets_[kBatchesInFlight] = {};
+    size_t next_ = 0;
+    std::atomic<int> failure_{SQLITE_OK};  // the first write that failed, until reported
+    runtime::IoWorker worker_;             // declared last: ends before the buffers go
 };
 
 struct File {
