@@ -1,11 +1,11 @@
 #include "framework/browse_view.h"
 
-#include <QString>
 #include <algorithm>
 #include <charconv>
 
 #include "platform/storage/table_filter.h"
 #include "runtime/collate.h"
+#include "runtime/qt_services.h"
 
 namespace corvix::framework {
 
@@ -370,8 +370,7 @@ int BrowseView::thumb() const {
     if (atBottom_ && selected_ == static_cast<int>(rows_.size()) - 1) return 100;
     if (!stringKey()) return 50;
     const int field = decl_.keys[key_].components.front();
-    const std::string text =
-        QString::fromStdString(row->record.getString(field)).toUpper().toStdString();
+    const std::string text = runtime::qtServices().upper(row->record.getString(field));
     const auto& steps = letterSteps();
     int step = 0;
     while (step + 1 < 100 && steps[step + 1] <= text) ++step;

@@ -1,7 +1,8 @@
 #include "runtime/collate.h"
 
-#include <QString>
 #include <algorithm>
+
+#include "runtime/qt_services.h"
 
 namespace corvix::runtime {
 
@@ -15,10 +16,7 @@ int compareNoCase(std::string_view a, std::string_view b) {
         auto ca = static_cast<unsigned char>(a[i]);
         auto cb = static_cast<unsigned char>(b[i]);
         if ((ca | cb) & 0x80) {
-            QString qa = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
-            QString qb = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
-            int r = qa.compare(qb, Qt::CaseInsensitive);
-            return r < 0 ? -1 : (r > 0 ? 1 : 0);
+            return qtServices().compareNoCase(a, b);
         }
         if (ca >= 'A' && ca <= 'Z') ca += 32;
         if (cb >= 'A' && cb <= 'Z') cb += 32;

@@ -1,10 +1,10 @@
 // Parsing filter expressions into trees, and the shared text helpers.
 #include "runtime/expression.h"
 
-#include <QChar>
 #include <cmath>
 #include <cstdio>
 
+#include "runtime/qt_services.h"
 #include "runtime/utf8.h"
 
 namespace corvix::runtime::expr {
@@ -400,7 +400,7 @@ std::string upperText(std::string_view utf8) {
         size_t end = i + 1;
         while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80) ++end;
         std::u32string chars = decodeUtf8(utf8.substr(i, end - i));
-        for (char32_t& ch : chars) ch = QChar::toUpper(ch);
+        for (char32_t& ch : chars) ch = qtServices().upperChar(ch);
         out += encodeUtf8(chars);
         i = end;
     }

@@ -1,14 +1,12 @@
 #include "runtime/picture.h"
 
-#include <QDate>
-#include <QLocale>
-#include <QTime>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 
 #include "runtime/date.h"
+#include "runtime/qt_services.h"
 
 namespace corvix::runtime {
 
@@ -149,99 +147,45 @@ std::pair<int, bool> parseCode(std::string_view p) {
     return {code, blank};
 }
 
-QDate qdate(int32_t date) {
-    int y, m, d;
-    if (!calendarDate(date, &y, &m, &d)) return {};
-    return QDate(y, m, d);
+// Blank text and no date need no locale: Qt (runtime/qt_services.h) is loaded only for the
+// others.
+bool blankText(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
 std::string formatDate(double value, std::string_view picture) {
-    auto [code, blank] = parseCode(picture);
-    QDate d = qdate(wholeNumber(value));
-    if (!d.isValid()) return "";  // no date shows blank, with or without b
-    (void)blank;
-    switch (code) {
-        case 6:
-            return d.toString("dd/MM/yyyy").toStdString();
-        case 17:
-            return QLocale::system().toString(d, QLocale::ShortFormat).toStdString();
-        default:
-            return d.toString("dd/MM/yyyy").toStdString();
-    }
+    const int32_t date = wholeNumber(value);
+    CalendarDay day;
+    if (!calendarDate(date, &day.year, &day.month, &day.day))
+        return "";  // no date shows blank, with or without b
+    return qtServices().formatDate(day, parseCode(picture).first);
 }
 
 std::optional<double> deformatDate(std::string_view text, std::string_view picture) {
-    auto [code, blank] = parseCode(picture);
-    QString t = QString::fromUtf8(text.data(), static_cast<int>(text.size())).trimmed();
-    if (t.isEmpty()) return 0.0;
-    QDate d;
-    if (code == 17) {
-        QLocale loc = QLocale::system();
-        d = loc.toDate(t, QLocale::ShortFormat);
-        if (!d.isValid())
-            d = loc.toDate(t, loc.dateFormat(QLocale::ShortFormat).replace("yy", "yyyy"));
-        // A two-digit year under a four-digit format is read in the century the locale's
-        // short format implies (1900s); bring it into the present century.
-        if (d.isValid() && d.year() < 1950 && !t.contains(QString::number(d.year())))
-            d = d.addYears(100);
-    }
-    if (!d.isValid()) d = QDate::fromString(t, "dd/MM/yyyy");
-    if (!d.isValid()) d = QDate::fromString(t, "d/M/yyyy");
-    if (!d.isValid()) d = QDate::fromString(t, Qt::ISODate);
-    if (!d.isValid()) return std::nullopt;
-    int32_t date = standardDate(d.year(), d.month(), d.day());
+    if (blankText(text)) return 0.0;
+    const std::optional<CalendarDay> day =
+        qtServices().deformatDate(text, parseCode(picture).first);
+    if (!day) return std::nullopt;
+    if (day->year == 0) return 0.0;  // blank
+    const int32_t date = standardDate(day->year, day->month, day->day);
     if (date == 0) return std::nullopt;
     return static_cast<double>(date);
 }
 
-QTime qtime(int32_t clock) {
-    if (clock < 0 || clock >= kClockPerDay) return {};
-    return QTime(0, 0).addMSecs(clock * 10);
-}
-
 std::string formatTime(double value, std::string_view picture) {
     auto [code, blank] = parseCode(picture);
-    int32_t clock = wholeNumber(value);
+    const int32_t clock = wholeNumber(value);
     if (blank && clock == 0) return "";
-    QTime t = qtime(clock);
-    if (!t.isValid()) return "";
-    switch (code) {
-        case 3: {
-            int h = t.hour() % 12;
-            if (h == 0) h = 12;
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "%d:%02d%s", h, t.minute(), t.hour() < 12 ? "AM" : "PM");
-            return buf;
-        }
-        case 4:
-            return t.toString("HH:mm:ss").toStdString();
-        case 7:
-            return QLocale::system().toString(t, QLocale::ShortFormat).toStdString();
-        default:
-            return t.toString("HH:mm").toStdString();
-    }
+    if (clock < 0 || clock >= kClockPerDay) return "";
+    return qtServices().formatTime(clock, code);
 }
 
 std::optional<double> deformatTime(std::string_view text, std::string_view picture) {
-    auto [code, blank] = parseCode(picture);
-    QString s = QString::fromUtf8(text.data(), static_cast<int>(text.size())).trimmed();
-    if (s.isEmpty()) return 0.0;
-    QTime t;
-    if (code == 3) {
-        QString u = s.toUpper().remove(' ');
-        bool pm = u.endsWith("PM"), am = u.endsWith("AM");
-        if (pm || am) {
-            u.chop(2);
-            t = QTime::fromString(u, "h:mm");
-            if (t.isValid()) t = QTime(t.hour() % 12 + (pm ? 12 : 0), t.minute());
-        }
-    } else if (code == 7) {
-        t = QLocale::system().toTime(s, QLocale::ShortFormat);
-    }
-    if (!t.isValid()) t = QTime::fromString(s, "H:mm:ss");
-    if (!t.isValid()) t = QTime::fromString(s, "H:mm");
-    if (!t.isValid()) return std::nullopt;
-    return static_cast<double>(t.msecsSinceStartOfDay() / 10);
+    if (blankText(text)) return 0.0;
+    const std::optional<int32_t> clock = qtServices().deformatTime(text, parseCode(picture).first);
+    if (!clock) return std::nullopt;
+    return static_cast<double>(*clock);
 }
 
 // "@p<<# daysp" -> "<<# days"

@@ -1,7 +1,8 @@
 #include "runtime/utf8.h"
 
-#include <QString>
-#include <QTextBoundaryFinder>
+#include <algorithm>
+
+#include "runtime/qt_services.h"
 
 namespace corvix::runtime {
 
@@ -112,17 +113,12 @@ size_t graphemePrefixBytes(std::string_view text, size_t chars) {
         }
         return i;
     }
-    const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, q);
-    qsizetype fits = 0, at = 0;
-    size_t seen = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
-        for (; at < next; ++at)
-            if (!q.at(at).isLowSurrogate()) ++seen;
-        if (seen > chars) break;
-        fits = next;
-    }
-    return static_cast<size_t>(QStringView(q).left(fits).toUtf8().size());
+    // Plain ASCII without a carriage return (which a line feed joins) is one character per
+    // byte; the rest takes Unicode's grapheme rules.
+    if (std::none_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(chars) + 1,
+                     [](char c) { return c == '\r' || (static_cast<unsigned char>(c) & 0x80); }))
+        return chars;
+    return qtServices().graphemePrefixBytes(text, chars);
 }
 
 }  // namespace corvix::runtime

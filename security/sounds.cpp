@@ -1,7 +1,7 @@
 #include "security/sounds.h"
 
-#include <QFileInfo>
-#include <QString>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "security/password_text.h"
 #include "security/session.h"
@@ -39,8 +39,9 @@ std::string soundFileFor(const vault::MasRecord& settings, SoundEvent event) {
 void playSound(SoundEvent event) {
     const std::string path = soundFileFor(MasterCopy(), event);
     if (path.empty()) return;
-    const QFileInfo file(QString::fromStdString(path));
-    if (!file.isFile() || !file.isReadable()) return;  // silent, never an error box
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(path.c_str(), R_OK) != 0)
+        return;  // silent, never an error box
     if (player())
         player()(path);
     else if (defaultPlayer())

@@ -5,7 +5,7 @@
 # Prints wall-clock and CPU seconds (means of a few runs), the peer's figures, the ratios,
 # whether each target is met (start under 10 ms, show under 20 ms, add under 30 ms, the
 # rename under 2 s; at 100,000 and more, list at most 0.1x the peer's time), and the
-# vault's size.
+# vault's size; then how each figure grows with the count (flat, linear or worse).
 #   bench/scale/run_scale.sh [COUNT ...]        (default: 1000 10000 100000)
 # Environment: BUILD_DIR (default build), SCALE_DIR (work folder, default a new temporary
 # one, removed afterwards), RUNS (default 5; 3 at 100,000 and above), SCALE_PEER=none to
@@ -34,6 +34,7 @@ if [ -z "$work" ]; then
   trap 'rm -rf "$work"' EXIT
 fi
 mkdir -p "$work"
+: >"$work/figures"
 
 # "wall cpu": mean wall-clock and CPU (user + system) seconds of RUNS runs of a command,
 # timed together so that short commands are measured finer than the timer's 10 ms; its
@@ -72,6 +73,28 @@ row() {
   esac
   printf '%-26s %8s %8s %8s %9s %9s %8s %8s  %s\n' "$what" "$count" "$ow" "$oc" "$pw" "$pc" "$rw" \
       "$rc" "$verdict"
+  printf '%s|%s|%s\n' "$what" "$count" "$oc" >>"$work/figures"
+}
+
+# How each Corvix figure grows from the smallest count to the largest, in CPU time (what
+# a loaded machine disturbs least): "flat" under 2x, else "linear" while it grows at most
+# 1.5 times as fast as the count, else "WORSE THAN LINEAR".
+growth() {
+  [ ${#SIZES[@]} -gt 1 ] || return 0
+  echo
+  echo "growth of corvix-cli CPU time from ${SIZES[0]} to ${SIZES[-1]} accounts ($(awk -v a="${SIZES[-1]}" -v b="${SIZES[0]}" 'BEGIN { printf "%g", a / b }')x the accounts)"
+  awk -F'|' -v first="${SIZES[0]}" -v last="${SIZES[-1]}" '
+    !($1 in order) { order[$1] = ++n; name[n] = $1 }
+    $2 == first { lo[$1] = $3 } $2 == last { hi[$1] = $3 }
+    END {
+      for (i = 1; i <= n; i++) {
+        w = name[i]
+        if (!(w in lo) || !(w in hi) || lo[w] == "FAILED" || hi[w] == "FAILED" || lo[w] <= 0) continue
+        g = hi[w] / lo[w]
+        v = g < 2 ? "flat" : (g <= 1.5 * last / first ? "linear" : "WORSE THAN LINEAR")
+        printf "%-26s %9.4f -> %9.4f s  %8.2fx  %s\n", w, lo[w], hi[w], g, v
+      }
+    }' "$work/figures"
 }
 
 TIMER=/usr/bin/time
@@ -129,3 +152,4 @@ for n in "${SIZES[@]}"; do
   [ -x "$BUILD_DIR/tools/vault_size" ] && "$BUILD_DIR/tools/vault_size" Corvix.TPS | sed 's/^/    /'
   cd - >/dev/null
 done
+growth

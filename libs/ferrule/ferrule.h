@@ -99,9 +99,10 @@ class ProgressSink {
 // when a QApplication runs, else messages on standard error and no progress).
 FERRULE_EXPORT void setMessageSink(MessageSink* sink);
 FERRULE_EXPORT void setProgressSink(ProgressSink* sink);
-// The sinks used by default while a QApplication runs (ferrule_widgets installs its Qt
-// windows through useQtWindows()); nullptr: standard error and no progress there too.
-FERRULE_EXPORT void setWindowSinks(MessageSink* messages, ProgressSink* progress);
+// The sinks used by default while `usable` says windows can be shown (ferrule_widgets
+// installs its Qt windows through useQtWindows(), usable while a QApplication runs); this
+// library itself needs no Qt. nullptr: standard error and no progress there too.
+FERRULE_EXPORT void setWindowSinks(MessageSink* messages, ProgressSink* progress, bool (*usable)());
 // What ending the application means; by default std::exit(code). Tests record it.
 FERRULE_EXPORT void setTerminator(std::function<void(int code)> terminator);
 // The INI file that stands in for the system's default one (the BadFile entry). Default:

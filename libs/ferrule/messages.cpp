@@ -1,6 +1,5 @@
 #include "libs/ferrule/messages.h"
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 
@@ -73,10 +72,10 @@ std::function<void(int)>& terminator() {
     return t;
 }
 
-// Asked by class name: this library links Qt Core only.
+bool (*g_windowsUsable)() = nullptr;  // with the window sinks: whether widgets run now
+
 bool haveWidgets() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && app->inherits("QApplication");
+    return g_windowsUsable && g_windowsUsable();
 }
 
 }  // namespace
@@ -151,9 +150,10 @@ void setMessageSink(MessageSink* sink) {
 void setProgressSink(ProgressSink* sink) {
     g_progress = sink;
 }
-void setWindowSinks(MessageSink* messages, ProgressSink* progress) {
+void setWindowSinks(MessageSink* messages, ProgressSink* progress, bool (*usable)()) {
     g_windowMessages = messages;
     g_windowProgress = progress;
+    g_windowsUsable = usable;
 }
 void setTerminator(std::function<void(int)> t) {
     terminator() = std::move(t);

@@ -98,7 +98,10 @@ ProgressSink& qtProgressSink() {
 }
 
 void useQtWindows() {
-    setWindowSinks(&qtMessageSink(), &qtProgressSink());
+    setWindowSinks(&qtMessageSink(), &qtProgressSink(), [] {
+        const QCoreApplication* app = QCoreApplication::instance();
+        return app && app->inherits("QApplication");
+    });
 }
 
 }  // namespace corvix::ferrule

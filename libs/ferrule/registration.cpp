@@ -2,8 +2,6 @@
 // location and the example files for the repair tool.
 #include <unistd.h>
 
-#include <QString>
-
 #include <chrono>
 #include <climits>
 
@@ -14,6 +12,7 @@
 #include "libs/ferrule/settings.h"
 #include "libs/ferrule/state.h"
 #include "libs/ferrule/upgrade_file.h"
+#include "runtime/qt_services.h"
 
 namespace corvix::ferrule {
 namespace {
@@ -120,7 +119,7 @@ std::string exampleName(std::string name) {
     auto slash = name.rfind('/');
     size_t from = slash == std::string::npos ? 0 : slash + 1;
     std::string lower =
-        name.substr(0, from) + QString::fromStdString(name.substr(from)).toLower().toStdString();
+        name.substr(0, from) + runtime::qtServices().lower(std::string_view(name).substr(from));
     if (auto tps = lower.find(".tps", from); tps != std::string::npos)
         return lower.replace(tps, 4, ".tpe");
     if (auto bang = lower.find("\\!", from); bang != std::string::npos)

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <QString>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -10,6 +10,7 @@
 #include "libs/ferrule/ferrule.h"
 #include "libs/ferrule/state.h"
 #include "runtime/ini_file.h"
+#include "runtime/qt_services.h"
 
 namespace corvix::ferrule {
 namespace {
@@ -95,7 +96,13 @@ void refreshSilent() {
 }
 
 std::string upper(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size())).toUpper().toStdString();
+    // Names and switches are nearly always plain ASCII: Unicode's rules only beyond it.
+    if (std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }))
+        return corvix::runtime::qtServices().upper(text);
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
 }
 
 std::string clip(std::string_view text) {

@@ -96,6 +96,14 @@ TEST(CliLink, NeitherTheCliNorItsOwnLibrariesNeedAWindowSystem) {
         for (const char* x11 : {"libX11", "libXtst", "libxkbcommon"})
             EXPECT_NE(name.rfind(x11, 0), 0u) << "every command loads " << name;
     }
+    // Nor Qt Core: the runtime loads it (libcorvix_runtime_qt.so) only when asked for
+    // Unicode case, grapheme or locale rules.
+    EXPECT_FALSE(needed.count("libQt6Core.so.6")) << "every command loads Qt Core";
+    bool qtOk = false;
+    const std::vector<std::string> qt =
+        neededLibraries((cli.parent_path() / "libcorvix_runtime_qt.so").string(), &qtOk);
+    EXPECT_TRUE(qtOk);
+    EXPECT_NE(std::find(qt.begin(), qt.end(), "libQt6Core.so.6"), qt.end());
     bool pluginOk = false;
     const std::vector<std::string> plugin =
         neededLibraries((cli.parent_path() / "libcorvix_cli_x11.so").string(), &pluginOk);
@@ -104,3 +112,20 @@ TEST(CliLink, NeitherTheCliNorItsOwnLibrariesNeedAWindowSystem) {
 }
 
 }  // namespace
+
+// What the dynamic sections promise holds while a command runs: reading an account loads
+// SQLCipher but neither Qt Core nor the X11 libraries (the loader's own record of it).
+TEST(CliLink, ShowingAnAccountLoadsNeitherQtNorX11) {
+    corvix::testing::CliRunner cli;
+    ASSERT_EQ(cli.run({"init", "--master-password-stdin"}, "\n").exitCode, 0);
+    const corvix::testing::CliResult add = cli.run({"add", "--description", "plain bank"});
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    setenv("LD_DEBUG", "libs", 1);
+    const corvix::testing::CliResult show = cli.run({"show", "1"});
+    unsetenv("LD_DEBUG");
+    EXPECT_EQ(show.exitCode, 0) << show.err;
+    EXPECT_NE(show.out.find("plain bank"), std::string::npos) << show.out;
+    EXPECT_NE(show.err.find("libsqlcipher"), std::string::npos) << "no loader record read";
+    EXPECT_EQ(show.err.find("libQt6Core"), std::string::npos) << "show loads Qt Core";
+    EXPECT_EQ(show.err.find("libX11"), std::string::npos) << "show loads X11";
+}

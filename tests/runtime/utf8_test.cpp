@@ -45,6 +45,10 @@ TEST(Utf8, CutsNeverSplitAUserPerceivedCharacter) {
     EXPECT_EQ(graphemePrefixBytes("caf" + eAcute + "s", 4), 3u);
     EXPECT_EQ(graphemePrefixBytes("caf" + eAcute + "s", 5), 3u + eAcute.size());
     EXPECT_EQ(graphemePrefixBytes("plain text", 5), 5u);
+    EXPECT_EQ(graphemePrefixBytes("plain text", 0), 0u);
+    EXPECT_EQ(graphemePrefixBytes("ab\r\ncd", 3), 2u);  // a line break is never cut in two
+    EXPECT_EQ(graphemePrefixBytes("ab\r\ncd", 4), 4u);
+    EXPECT_EQ(graphemePrefixBytes("cafe" + eAcute.substr(1), 4), 3u);  // accent after the cut
     EXPECT_EQ(graphemePrefixBytes("a\xff"
                                   "bc",
                                   2),
