@@ -79,6 +79,11 @@ int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why, ui
     // Every page read from disk is decrypted and checked, so a page cache that holds
     // the indexes of a large table saves most of the work. Pages are taken as needed.
     exec(db, "PRAGMA cache_size = -32768;");
+    // Large-page files hold one long BLOB, streamed through: a smaller cache keeps each
+    // page in the processor's caches between being filled and being encrypted, and takes
+    // fewer fresh memory pages (about a tenth less work per byte sealed). Below about
+    // 4 MB the pages a chunk's insert needs no longer stay, and sealing costs double.
+    if (pageSize == kLargePageSize) exec(db, "PRAGMA cache_size = -8192;");
     // Sorts and temporary tables stay in memory: on disk they would be plain text.
     exec(db, "PRAGMA temp_store = MEMORY;");
     // The first read proves the key (a wrong one makes the file "not a database").

@@ -117,8 +117,8 @@ TEST_F(Blobs, HundredMegabytesStreamInAndOutWithoutBeingHeldWhole) {
         }
         return at - from;
     };
-    // The pages most recently pushed out of the page cache (its 32 MB end about there)
-    // are the ones still on their way to the disk.
+    // The pages most recently pushed out of the page cache (8 MB for large pages, so
+    // about 8 MB before the end) are the ones still on their way to the disk.
     const uint64_t recent = total - 40ull * 1024 * 1024;
     EXPECT_EQ(readBackFrom(recent), total - recent);
     ASSERT_EQ(t.flush(), 0);
