@@ -113,7 +113,12 @@ std::vector<Tree> conjuncts(const Tree& tree);
 
 // The text helpers both roads share.
 std::string upperText(std::string_view utf8);  // one character to one upper-case character
-std::string clipText(std::string_view text);   // without trailing blanks
+char32_t upperChar(char32_t c);                // the mapping upperText applies to each
+// INSTRING(needle, UPPER(text), 1, 1) without building the upper-cased text: the
+// 1-based character position (as decodeUtf8 counts) where the needle's characters
+// equal those of UPPER(text), 0 when nowhere; 1 for an empty needle.
+int64_t findInUpper(std::u32string_view needle, std::string_view text);
+std::string clipText(std::string_view text);  // without trailing blanks
 double textNumber(std::string_view text);  // leading number ([blanks][sign]digits[.digits]), else 0
 std::string numberText(double n, Type type);  // integers without a decimal point
 

@@ -99,10 +99,17 @@ class Translator {
                 if (!integralConstant(*n.args[2], &step) || !integralConstant(*n.args[3], &start) ||
                     step != 1 || start != 1)
                     return std::nullopt;
-                Maybe hay = text(*n.args[1]);
+                // Both texts without their trailing blanks, as the evaluator has them.
+                // Looking in an upper-cased text ("contains, whatever the case") is
+                // one function that never builds the upper-cased copy.
+                const bool inUpper = n.args[1]->kind == K::Upper;
+                Maybe hay = text(inUpper ? *n.args[1]->args[0] : *n.args[1]);
                 Maybe needle = text(*n.args[0]);
                 if (!hay || !needle) return std::nullopt;
-                Piece p = join("instr(", std::move(*hay), ", ", std::move(*needle), ")");
+                Piece p = inUpper ? join("cv_upper_instr(", clip(std::move(*hay)), ", ",
+                                         clip(std::move(*needle)), ")")
+                                  : join("instr(", clip(std::move(*hay)), ", ",
+                                         clip(std::move(*needle)), ")");
                 p.type = Type::Integer;
                 return p;
             }

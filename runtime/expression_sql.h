@@ -26,9 +26,10 @@ struct SqlFilter {
 using ColumnName = std::function<std::string(int field)>;
 
 // The top-level AND conditions that SQL can express go into where; the others (and
-// a whole tree that is no AND) into residual. The storage must offer the function
-// cv_upper(text) (upperText); SUB and INSTRING are translated only where SQLite's
-// substr and instr agree with them (constant start 1.., length 0.., step and start 1).
+// a whole tree that is no AND) into residual. The storage must offer the functions
+// cv_upper(text) (upperText) and cv_upper_instr(text, needle) (findInUpper); SUB and
+// INSTRING are translated only where SQLite's substr and instr agree with them
+// (constant start 1.., length 0.., step and start 1).
 SqlFilter toSql(const Tree& tree, const ColumnName& columns);
 
 }  // namespace corvix::runtime::expr

@@ -6,53 +6,47 @@
 
 namespace corvix::runtime {
 
+char32_t decodeUtf8At(std::string_view s, size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    char32_t c;
+    size_t len;
+    if (b < 0x80) {
+        ++i;
+        return b;
+    } else if ((b & 0xE0) == 0xC0) {
+        c = b & 0x1F;
+        len = 2;
+    } else if ((b & 0xF0) == 0xE0) {
+        c = b & 0x0F;
+        len = 3;
+    } else if ((b & 0xF8) == 0xF0) {
+        c = b & 0x07;
+        len = 4;
+    } else {
+        ++i;
+        return 0xFFFD;
+    }
+    if (i + len > s.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    for (size_t k = 1; k < len; ++k) {
+        const auto cb = static_cast<unsigned char>(s[i + k]);
+        if ((cb & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        c = (c << 6) | (cb & 0x3F);
+    }
+    i += len;
+    return c;
+}
+
 std::u32string decodeUtf8(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());
     size_t i = 0;
-    while (i < s.size()) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        char32_t c;
-        size_t len;
-        if (b < 0x80) {
-            c = b;
-            len = 1;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F;
-            len = 2;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F;
-            len = 3;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07;
-            len = 4;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        if (i + len > s.size()) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        bool ok = true;
-        for (size_t k = 1; k < len; ++k) {
-            unsigned char cb = static_cast<unsigned char>(s[i + k]);
-            if ((cb & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (cb & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        out.push_back(c);
-        i += len;
-    }
+    while (i < s.size()) out.push_back(decodeUtf8At(s, i));
     return out;
 }
 

@@ -8,6 +8,8 @@
 namespace corvix::runtime {
 
 std::u32string decodeUtf8(std::string_view utf8);
+// One character of decodeUtf8, the one starting at byte i (i < size); i moves past it.
+char32_t decodeUtf8At(std::string_view utf8, size_t& i);
 std::string encodeUtf8(std::u32string_view chars);
 
 // Whether the bytes are well-formed UTF-8 (no stray, overlong, surrogate or cut

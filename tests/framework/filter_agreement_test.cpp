@@ -1,6 +1,8 @@
 // Filters run inside the storage and per record must pick the same accounts: a few
 // hundred generated expressions over a few thousand generated accounts (letters beyond
-// ASCII, blanks, quotes, dates), each run both ways.
+// ASCII and letters whose upper case is ASCII, blanks, quotes, dates), each run both
+// ways. (Text reaches the vault as well-formed UTF-8: damaged bytes are refused where
+// text comes in, and SQLite's substr counts them differently.)
 #include <random>
 #include <set>
 
@@ -29,7 +31,9 @@ const char* const kWords[] = {"",        " ",
                               "Ab",      "10",
                               "9",       "3.5",
                               "-2",      "日本語",
-                              "🙂ok",  "abc'); DROP TABLE x; --"};
+                              "🙂ok",  "abc'); DROP TABLE x; --",
+                              "ſtraße",  "\u212Aelvin",
+                              "kelvin",  "zebra crossing"};
 
 class FilterAgreement : public testing::ScratchFixture {
   protected:
@@ -70,10 +74,19 @@ class FilterAgreement : public testing::ScratchFixture {
                 return "ABS(" + numberField() + ")";
             case 2:
                 return "-" + numberField();
-            case 3:
-                return "INSTRING(" + ex::quoteText(word()) + "," + textValue(depth + 1) + "," +
+            case 3: {
+                // Mostly "contains, whatever the case": an upper-case word in UPPER(field);
+                // else any text in any text (a SUB keeps trailing blanks until clipped).
+                const bool contains = pick(2);
+                const std::string needle = contains  ? ex::quoteText(ex::upperText(word()))
+                                           : pick(2) ? ex::quoteText(word())
+                                                     : textValue(depth + 1);
+                const std::string hay =
+                    contains ? "UPPER(" + textField() + ")" : textValue(depth + 1);
+                return "INSTRING(" + needle + "," + hay + "," +
                        std::to_string(pick(4) == 0 ? 2 : 1) + "," +
                        std::to_string(pick(4) == 0 ? 2 : 1) + ")";
+            }
             case 4:
                 return std::to_string(80000 + pick(40) - 20);
             default:
@@ -153,8 +166,17 @@ TEST_F(FilterAgreement, StorageAndPerRecordPickTheSameAccounts) {
     ASSERT_EQ(records.size(), 3000u);
     int pushed = 0, nonEmpty = 0, notAll = 0;
     const int kExpressions = 300;
+    // Chosen cases first: "contains" where upper case reaches ASCII from beyond it (the
+    // long s) or does not (the Kelvin sign), and a needle cut by SUB with a blank at its
+    // end ("a  b" gives "a ", which is "a" once clipped, found in "Xa" at 2).
+    const std::vector<std::string> chosen = {"INSTRING('ZEBRA',UPPER(PAS:Notes),1,1)",
+                                             "INSTRING('S',UPPER(PAS:Name),1,1) = 2",
+                                             "INSTRING('\u212A',UPPER(PAS:Description),1,1)",
+                                             "INSTRING('KELVIN',UPPER(PAS:Notes),1,1) > 1",
+                                             "INSTRING(SUB(PAS:Name,1,2),'Xa',1,1) = 2",
+                                             "INSTRING(SUB(PAS:Name,1,2),UPPER(PAS:Notes),1,1)"};
     for (int i = 0; i < kExpressions; ++i) {
-        const std::string text = condition(0);
+        const std::string text = i < static_cast<int>(chosen.size()) ? chosen[i] : condition(0);
         ex::ParseResult parsed = b.parse(text);
         ASSERT_TRUE(parsed.ok()) << text << ": " << parsed.message();
         ex::SqlFilter f = b.toSql(parsed.tree);

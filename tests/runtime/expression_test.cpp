@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 #include "runtime/expression.h"
 #include "runtime/expression_sql.h"
+#include "runtime/utf8.h"
 
 namespace ex = corvix::runtime::expr;
 
@@ -91,8 +93,10 @@ TEST(Expression, TextNumbersAndFunctionsAtTheirEdges) {
     EXPECT_EQ(ex::quoteText("O'Brien"), "'O''Brien'");
     // Upper case keeps one character for one, also around damaged bytes: a cut sequence
     // becomes U+FFFD (one per byte) and the ASCII after it stays itself.
-    EXPECT_EQ(ex::upperText("straße σς ſ ı \xC3" "a \xE2\x82 b\xFF"),
-              "STRAßE ΣΣ S I \xEF\xBF\xBD" "A \xEF\xBF\xBD\xEF\xBF\xBD B\xEF\xBF\xBD");
+    EXPECT_EQ(ex::upperText("straße σς ſ ı \xC3"
+                            "a \xE2\x82 b\xFF"),
+              "STRAßE ΣΣ S I \xEF\xBF\xBD"
+              "A \xEF\xBF\xBD\xEF\xBF\xBD B\xEF\xBF\xBD");
 }
 
 TEST(Expression, RefusedTextSaysWhereAndWhy) {
@@ -150,6 +154,47 @@ TEST(Expression, SqlCarriesOnlyColumnsAndPlaceholders) {
     EXPECT_TRUE(g.params.empty());
     ASSERT_TRUE(g.residual);
     EXPECT_EQ(g.residual->kind, ex::Node::Kind::Or);
+}
+
+// The storage's "contains, whatever the case" skips the upper-cased copy: it must find
+// what INSTRING(needle, UPPER(text), 1, 1) finds, at the same character position,
+// among letters whose upper case is ASCII (dotless i, long s), the Kelvin sign (its
+// own upper case), damaged bytes and needles longer than eight bytes.
+TEST(Expression, ContainsWithoutCaseAgreesWithInstringOfUpper) {
+    Row row;
+    const char* const pieces[] = {"a", "z", "Z", "i",    "I",    "ı",        "s",    "S",
+                                  "ſ", "K", "k", "K",    "ä",    "Ä",        "ß",    "σ",
+                                  " ", "Ã", "ÿ", "â", "🙂", "abcdefgh", "ZEBRA"};
+    std::mt19937 rng(18);
+    auto text = [&](int most) {
+        std::string t;
+        for (int n = static_cast<int>(rng() % (most + 1)); n > 0; --n)
+            t += pieces[rng() % std::size(pieces)];
+        return ex::clipText(t);
+    };
+    int found = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string hay = text(12);
+        // Upper-case needles mostly, as users type them; a small letter never matches.
+        std::string needle = rng() % 4 ? ex::upperText(text(3)) : text(2);
+        if (rng() % 3 == 0 && !hay.empty()) {
+            const size_t at = rng() % hay.size();  // a piece of the text itself
+            needle = ex::clipText(ex::upperText(hay.substr(at, 1 + rng() % 9)));
+        }
+        const ex::Value expected = row.value("INSTRING(" + ex::quoteText(needle) + ",UPPER(" +
+                                             ex::quoteText(hay) + "),1,1)");
+        const int64_t got = ex::findInUpper(corvix::runtime::decodeUtf8(needle), hay);
+        ASSERT_EQ(got, static_cast<int64_t>(expected.number))
+            << "needle [" << needle << "] text [" << hay << "]";
+        found += got > 1;
+    }
+    EXPECT_GT(found, 2000);  // most cases found something past the start
+    // The characters that reach ASCII from beyond it, and positions counted in characters.
+    EXPECT_EQ(ex::findInUpper(U"SS", "ſs"), 1);
+    EXPECT_EQ(ex::findInUpper(U"I", "äı"), 2);
+    EXPECT_EQ(ex::findInUpper(U"K", "K"), 0);
+    EXPECT_EQ(ex::findInUpper(U"ZEBRA", "äöüÿ zebra"), 6);
+    EXPECT_EQ(ex::findInUpper(U"", ""), 1);
 }
 
 }  // namespace
