@@ -116,8 +116,21 @@ std::string upperText(std::string_view utf8);  // one character to one upper-cas
 char32_t upperChar(char32_t c);                // the mapping upperText applies to each
 // INSTRING(needle, UPPER(text), 1, 1) without building the upper-cased text: the
 // 1-based character position (as decodeUtf8 counts) where the needle's characters
-// equal those of UPPER(text), 0 when nowhere; 1 for an empty needle.
-int64_t findInUpper(std::u32string_view needle, std::string_view text);
+// equal those of UPPER(text), 0 when nowhere; 1 for an empty needle. Made once for a
+// needle, used for many texts (both without trailing blanks).
+class UpperFinder {
+  public:
+    explicit UpperFinder(std::string_view needle);
+    int64_t find(std::string_view text) const;
+
+  private:
+    int64_t findAsciiStart(std::string_view text) const;
+    int64_t findAnywhere(std::string_view text) const;
+
+    std::u32string needle_;
+    bool asciiStart_ = false;
+    char big_ = 0, small_ = 0;  // for asciiStart_: the first character and its small letter
+};
 std::string clipText(std::string_view text);  // without trailing blanks
 double textNumber(std::string_view text);  // leading number ([blanks][sign]digits[.digits]), else 0
 std::string numberText(double n, Type type);  // integers without a decimal point

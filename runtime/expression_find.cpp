@@ -4,6 +4,9 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "runtime/expression.h"
 #include "runtime/utf8.h"
@@ -50,48 +53,6 @@ int64_t charactersIn(std::string_view text, size_t bytes) {
     return n;
 }
 
-constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7FULL;
-
-// The high bit of each byte of word that equals the byte of pattern, and no other.
-uint64_t equalBytes(uint64_t word, uint64_t pattern) {
-    const uint64_t x = word ^ pattern;
-    return ~(((x & kLows) + kLows) | x | kLows);
-}
-
-// Only an ASCII byte can start a match of a needle whose first character is ASCII
-// and reached from no character beyond ASCII; an ASCII byte always starts a character,
-// well-formed text or not. So the bytes equal to that character or its small letter
-// are looked for, eight at a time, and characters are counted only for a match.
-int64_t findAsciiStart(std::u32string_view needle, std::string_view text) {
-    const char32_t first = needle.front();
-    const auto big = static_cast<unsigned char>(first);
-    const auto small =
-        static_cast<unsigned char>(first >= 'A' && first <= 'Z' ? first + 32 : first);
-    const uint64_t bigs = 0x0101010101010101ULL * big, smalls = 0x0101010101010101ULL * small;
-    const std::u32string_view rest = needle.substr(1);
-    const char* data = text.data();
-    const size_t size = text.size();
-    size_t i = 0;
-    while (size - i >= needle.size()) {
-        if (std::endian::native == std::endian::little && size - i >= 8) {
-            uint64_t w;
-            std::memcpy(&w, data + i, 8);
-            const uint64_t hits = equalBytes(w, bigs) | equalBytes(w, smalls);
-            if (!hits) {
-                i += 8;
-                continue;
-            }
-            i += static_cast<size_t>(std::countr_zero(hits)) / 8;  // the first hit
-            if (size - i < needle.size()) break;
-        }
-        const auto b = static_cast<unsigned char>(data[i]);
-        ++i;
-        if ((b == big || b == small) && restMatches(rest, text, i))
-            return charactersIn(text, i - 1) + 1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 char32_t upperChar(char32_t c) {
@@ -99,19 +60,74 @@ char32_t upperChar(char32_t c) {
     return QChar::toUpper(c);
 }
 
-int64_t findInUpper(std::u32string_view needle, std::string_view text) {
-    if (needle.empty()) return 1;
-    const char32_t first = needle.front();
-    if (first < 0x80 && !(first >= 'a' && first <= 'z') && !reachedFromBeyondAscii(first))
-        return findAsciiStart(needle, text);
-    const std::u32string_view rest = needle.substr(1);
+// Only an ASCII byte can start a match of a needle whose first character is ASCII and
+// reached from no character beyond ASCII (nor a small letter, which no upper case
+// gives): an ASCII byte always starts a character, well-formed text or not. Such
+// needles look for the bytes equal to that character or its small letter, sixteen at
+// a time where the processor compares so many at once, and count characters only for
+// a match.
+UpperFinder::UpperFinder(std::string_view needle) : needle_(decodeUtf8(needle)) {
+    if (needle_.empty()) return;
+    const char32_t first = needle_.front();
+    asciiStart_ = first < 0x80 && !(first >= 'a' && first <= 'z') && !reachedFromBeyondAscii(first);
+    big_ = static_cast<char>(first);
+    small_ = static_cast<char>(first >= 'A' && first <= 'Z' ? first + 32 : first);
+}
+
+int64_t UpperFinder::find(std::string_view text) const {
+    if (needle_.empty()) return 1;
+    return asciiStart_ ? findAsciiStart(text) : findAnywhere(text);
+}
+
+int64_t UpperFinder::findAnywhere(std::string_view text) const {
+    const char32_t first = needle_.front();
+    const std::u32string_view rest = std::u32string_view(needle_).substr(1);
     int64_t position = 0;
     size_t i = 0;
     // Every character takes a byte at least: fewer bytes left than characters wanted
     // end the search.
-    while (text.size() - i >= needle.size()) {
+    while (text.size() - i >= needle_.size()) {
         ++position;
         if (upperAt(text, i) == first && restMatches(rest, text, i)) return position;
+    }
+    return 0;
+}
+
+int64_t UpperFinder::findAsciiStart(std::string_view text) const {
+    const std::u32string_view rest = std::u32string_view(needle_).substr(1);
+    const char* data = text.data();
+    const size_t size = text.size(), wanted = needle_.size();
+    if (size < wanted) return 0;
+    // The needle starts at byte `at`: 0 when it does not go on there, else its position.
+    auto matchAt = [&](size_t at) -> int64_t {
+        if (size - at < wanted || !restMatches(rest, text, at + 1)) return 0;
+        return charactersIn(text, at) + 1;
+    };
+#if defined(__SSE2__)
+    if (size >= 16) {
+        const __m128i bigs = _mm_set1_epi8(big_), smalls = _mm_set1_epi8(small_);
+        auto hitsAt = [&](size_t at) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            return static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_or_si128(_mm_cmpeq_epi8(w, bigs), _mm_cmpeq_epi8(w, smalls))));
+        };
+        // The last sixteen bytes are read once more, overlapping: the bytes already
+        // looked at are masked out.
+        for (size_t i = 0; i < size; i += 16) {
+            const size_t at = std::min(i, size - 16);
+            for (unsigned hits = hitsAt(at) & (~0u << (i - at)); hits; hits &= hits - 1) {
+                const size_t hit = at + static_cast<size_t>(std::countr_zero(hits));
+                if (size - hit < wanted) return 0;
+                if (const int64_t p = matchAt(hit)) return p;
+            }
+        }
+        return 0;
+    }
+#endif
+    for (size_t i = 0; size - i >= wanted; ++i) {
+        if (data[i] == big_ || data[i] == small_) {
+            if (const int64_t p = matchAt(i)) return p;
+        }
     }
     return 0;
 }

@@ -5,7 +5,6 @@
 
 #include "platform/storage/internal.h"
 #include "runtime/expression.h"
-#include "runtime/utf8.h"
 
 namespace corvix::storage::detail {
 
@@ -43,23 +42,24 @@ void upperFunction(sqlite3_context* context, int, sqlite3_value** args) {
 }
 
 // cv_upper_instr(text, needle): INSTRING(needle, UPPER(text), 1, 1), without building
-// the upper-cased text. The needle is nearly always a bound constant: its characters
-// are decoded once per statement and kept beside it.
+// the upper-cased text. The needle is nearly always a bound constant: what it takes
+// to look for it is made once per statement and kept beside it.
 void upperInstrFunction(sqlite3_context* context, int, sqlite3_value** args) {
     if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
         sqlite3_result_null(context);
         return;
     }
     const std::string_view text = textOf(args[0]);
-    if (const auto* kept = static_cast<const std::u32string*>(sqlite3_get_auxdata(context, 1))) {
-        sqlite3_result_int64(context, runtime::expr::findInUpper(*kept, text));
+    if (const auto* kept =
+            static_cast<const runtime::expr::UpperFinder*>(sqlite3_get_auxdata(context, 1))) {
+        sqlite3_result_int64(context, kept->find(text));
         return;
     }
-    auto needle = std::make_unique<std::u32string>(runtime::decodeUtf8(textOf(args[1])));
-    sqlite3_result_int64(context, runtime::expr::findInUpper(*needle, text));
+    auto finder = std::make_unique<runtime::expr::UpperFinder>(textOf(args[1]));
+    sqlite3_result_int64(context, finder->find(text));
     // SQLite may drop the kept value at once; it is not used after this.
-    sqlite3_set_auxdata(context, 1, needle.release(),
-                        [](void* p) { delete static_cast<std::u32string*>(p); });
+    sqlite3_set_auxdata(context, 1, finder.release(),
+                        [](void* p) { delete static_cast<runtime::expr::UpperFinder*>(p); });
 }
 
 }  // namespace
