@@ -1,7 +1,7 @@
 // Timed driver: a query over 100,000 accounts in the accounts' browse view, each filter
-// run twice in the same process: pushed into the storage as SQL with bound values, and
-// tested per record in C++ over the same table. Prints first-page and page-down times
-// and the ratio.
+// run both ways in the same process: pushed into the storage as SQL with bound values,
+// and tested per record in C++ over the same table. Prints first-page and page-down
+// times (the best of five runs of each) and the ratio.
 //   bench_quillet [records] [folder]
 #include <sys/resource.h>
 
@@ -88,8 +88,8 @@ struct Timing {
     size_t rows = 0;
 };
 
-Timing run(framework::BrowseView& v, const framework::FilterBinding& b, const Case& c,
-           bool inStorage) {
+Timing runOnce(framework::BrowseView& v, const framework::FilterBinding& b, const Case& c,
+               bool inStorage) {
     Timing t;
     v.setOrder(c.key);
     runtime::expr::ParseResult parsed = b.parse(c.expression);
@@ -109,6 +109,26 @@ Timing run(framework::BrowseView& v, const framework::FilterBinding& b, const Ca
     t.downCpu = cpuMillis() - cpu;
     t.rows = v.rows().size();
     return t;
+}
+
+// Each road from the start (filter set anew, nothing listed yet) a few times; the least
+// CPU time of each step counts, so that other programs on a shared machine weigh less.
+Timing run(framework::BrowseView& v, const framework::FilterBinding& b, const Case& c,
+           bool inStorage) {
+    constexpr int kRepeats = 5;
+    Timing best = runOnce(v, b, c, inStorage);
+    for (int i = 1; i < kRepeats; ++i) {
+        const Timing t = runOnce(v, b, c, inStorage);
+        if (t.firstCpu < best.firstCpu) {
+            best.firstCpu = t.firstCpu;
+            best.first = t.first;
+        }
+        if (t.downCpu < best.downCpu) {
+            best.downCpu = t.downCpu;
+            best.down = t.down;
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -149,10 +169,18 @@ int main(int argc, char** argv) {
         {"Contains on Notes", "INSTRING('ZEBRA',UPPER(PAS:Notes),1,1)", pas::K_Category, true},
         {"Begins With on Name", "UPPER(SUB(PAS:Name,1,2)) = 'AB'", pas::K_Name, false},
         {"Equal on Category", "UPPER(PAS:Category) = 'WEB'", pas::K_Category, false},
+        // One account in eight or so passes: both roads fill a page within some 160
+        // accounts, so neither scans.
         {"OR of the three",
          "INSTRING('ZEBRA',UPPER(PAS:Notes),1,1) OR UPPER(SUB(PAS:Name,1,2)) = 'AB' OR "
          "UPPER(PAS:Category) = 'WEB'",
          pas::K_Description, false},
+        // The same three kinds of condition where only the rare word is found: the OR
+        // cannot use a key, and a page needs a fifth of the table walked per record.
+        {"OR, few pass",
+         "INSTRING('ZEBRA',UPPER(PAS:Notes),1,1) OR UPPER(SUB(PAS:Name,1,2)) = 'QQ' OR "
+         "UPPER(PAS:Category) = 'BOATS'",
+         pas::K_Description, true},
     };
     std::printf("%-22s %-8s %22s %22s %5s\n", "filter", "road", "first page (cpu/wall)",
                 "page down (cpu/wall)", "rows");
