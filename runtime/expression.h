@@ -131,6 +131,10 @@ class UpperFinder {
     bool asciiStart_ = false;
     char big_ = 0, small_ = 0;  // for asciiStart_: the first character and its small letter
 };
+// UPPER(SUB(text, start, length)) compared with other as two texts compare (-1, 0 or
+// 1; trailing blanks never count; other has none), without building either: start
+// from 1, length from 0, or below 0 for UPPER(text) whole.
+int compareUpper(std::string_view text, int64_t start, int64_t length, std::string_view other);
 std::string clipText(std::string_view text);  // without trailing blanks
 double textNumber(std::string_view text);  // leading number ([blanks][sign]digits[.digits]), else 0
 std::string numberText(double n, Type type);  // integers without a decimal point

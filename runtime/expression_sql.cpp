@@ -191,12 +191,41 @@ class Translator {
         return node(n);
     }
 
+    // UPPER(x) or UPPER(SUB(x, start, length)) beside a text constant, as one function
+    // that copies nothing: "begins with" and "equals, whatever the case".
+    Maybe upperCompare(const Node& n, const char* op) {
+        using K = Node::Kind;
+        const bool constantFirst = n.args[0]->kind == K::Text;
+        const Node& upper = *n.args[constantFirst ? 1 : 0];
+        const Node& constant = *n.args[constantFirst ? 0 : 1];
+        if (upper.kind != K::Upper || constant.kind != K::Text) return std::nullopt;
+        const Node* source = upper.args[0].get();
+        int64_t start = 1, length = -1;
+        if (source->kind == K::Sub) {
+            if (!integralConstant(*source->args[1], &start) ||
+                !integralConstant(*source->args[2], &length) || start < 1 || length < 0)
+                return std::nullopt;
+            source = source->args[0].get();
+        }
+        Maybe t = text(*source);
+        Maybe c = node(constant);
+        if (!t || !c) return std::nullopt;
+        Piece p = wrap("cv_upper_cmp(", std::move(*t), ", ?, ?, ");
+        p.params.emplace_back(std::in_place_type<int64_t>, start);
+        p.params.emplace_back(std::in_place_type<int64_t>, length);
+        p = join(constantFirst ? "(0" + std::string(op) : "(", std::move(p), "", std::move(*c),
+                 constantFirst ? "))" : ")" + std::string(op) + "0)");
+        p.boolean = true;
+        return p;
+    }
+
     Maybe compare(const Node& n) {
         static const char* const ops[] = {" = ", " <> ", " < ", " > ", " <= ", " >= "};
         const char* op = ops[static_cast<int>(n.op)];
         Maybe a, b;
         std::string collate;
         if (n.args[0]->type == Type::Text && n.args[1]->type == Type::Text) {
+            if (Maybe fused = upperCompare(n, op)) return fused;
             a = text(*n.args[0]);
             b = text(*n.args[1]);
             if (!a || !b) return std::nullopt;

@@ -27,7 +27,8 @@ using ColumnName = std::function<std::string(int field)>;
 
 // The top-level AND conditions that SQL can express go into where; the others (and
 // a whole tree that is no AND) into residual. The storage must offer the functions
-// cv_upper(text) (upperText) and cv_upper_instr(text, needle) (UpperFinder); SUB and
+// cv_upper(text) (upperText), cv_upper_instr(text, needle) (UpperFinder) and
+// cv_upper_cmp(text, start, length, other) (compareUpper); SUB and
 // INSTRING are translated only where SQLite's substr and instr agree with them
 // (constant start 1.., length 0.., step and start 1).
 SqlFilter toSql(const Tree& tree, const ColumnName& columns);

@@ -62,6 +62,21 @@ void upperInstrFunction(sqlite3_context* context, int, sqlite3_value** args) {
                         [](void* p) { delete static_cast<runtime::expr::UpperFinder*>(p); });
 }
 
+// cv_upper_cmp(text, start, length, other): UPPER(SUB(text, start, length)) compared
+// with other (-1, 0, 1), without the copies substr, upper-casing and cutting blanks
+// would make; length below 0 for the whole text.
+void upperCompareFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    for (int i = 0; i < 4; ++i) {
+        if (sqlite3_value_type(args[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    sqlite3_result_int(context,
+                       runtime::expr::compareUpper(textOf(args[0]), sqlite3_value_int64(args[1]),
+                                                   sqlite3_value_int64(args[2]), textOf(args[3])));
+}
+
 }  // namespace
 
 void registerFilterFunctions(sqlite3* db) {
@@ -74,6 +89,8 @@ void registerFilterFunctions(sqlite3* db) {
 #endif
     sqlite3_create_function(db, "cv_upper", 1, kFlags, nullptr, upperFunction, nullptr, nullptr);
     sqlite3_create_function(db, "cv_upper_instr", 2, kFlags, nullptr, upperInstrFunction, nullptr,
+                            nullptr);
+    sqlite3_create_function(db, "cv_upper_cmp", 4, kFlags, nullptr, upperCompareFunction, nullptr,
                             nullptr);
 }
 

@@ -17,6 +17,12 @@ using namespace detail;
 namespace {
 
 constexpr size_t kMostMatches = 1024;
+// A filter that one record in kDense or more passes fills a page within some
+// kDense * page records of the walk: once kDenseSample matches show it (they lie within
+// so few row ids), the pass stops and the walk stays, rather than reading on until
+// kMostMatches.
+constexpr size_t kDenseSample = 64;
+constexpr int64_t kDense = 32;
 
 // As the key's index orders two values of one component.
 int compareCell(const Scalar& a, const Scalar& b, bool noCase) {
@@ -76,7 +82,11 @@ int Table::Impl::listMatches() {
         for (size_t c = 0; c < k.cells.size(); ++c)
             values.push_back(st.column(static_cast<int>(c + 1), shape->types[k.cells[c]]));
         matches.rows.emplace_back(std::move(values), st.columnInt(0));
-        if (matches.rows.size() > kMostMatches) {
+        const size_t found = matches.rows.size();
+        const bool dense =
+            found == kDenseSample && matches.rows.back().second - matches.rows.front().second <
+                                         static_cast<int64_t>(found) * kDense;
+        if (dense || found > kMostMatches) {
             clearMatches();
             matches.state = Matches::State::Walk;
             return kNoError;

@@ -167,14 +167,21 @@ TEST_F(FilterAgreement, StorageAndPerRecordPickTheSameAccounts) {
     int pushed = 0, nonEmpty = 0, notAll = 0;
     const int kExpressions = 300;
     // Chosen cases first: "contains" where upper case reaches ASCII from beyond it (the
-    // long s) or does not (the Kelvin sign), and a needle cut by SUB with a blank at its
-    // end ("a  b" gives "a ", which is "a" once clipped, found in "Xa" at 2).
-    const std::vector<std::string> chosen = {"INSTRING('ZEBRA',UPPER(PAS:Notes),1,1)",
-                                             "INSTRING('S',UPPER(PAS:Name),1,1) = 2",
-                                             "INSTRING('\u212A',UPPER(PAS:Description),1,1)",
-                                             "INSTRING('KELVIN',UPPER(PAS:Notes),1,1) > 1",
-                                             "INSTRING(SUB(PAS:Name,1,2),'Xa',1,1) = 2",
-                                             "INSTRING(SUB(PAS:Name,1,2),UPPER(PAS:Notes),1,1)"};
+    // long s) or does not (the Kelvin sign), a needle cut by SUB with a blank at its end
+    // ("a  b" gives "a ", which is "a" once clipped, found in "Xa" at 2), and "begins
+    // with" or "equals, whatever the case" on either side of the comparison.
+    const std::vector<std::string> chosen = {
+        "INSTRING('ZEBRA',UPPER(PAS:Notes),1,1)",
+        "INSTRING('S',UPPER(PAS:Name),1,1) = 2",
+        "INSTRING('\u212A',UPPER(PAS:Description),1,1)",
+        "INSTRING('KELVIN',UPPER(PAS:Notes),1,1) > 1",
+        "INSTRING(SUB(PAS:Name,1,2),'Xa',1,1) = 2",
+        "INSTRING(SUB(PAS:Name,1,2),UPPER(PAS:Notes),1,1)",
+        "UPPER(SUB(PAS:Name,1,2)) = 'AB'",
+        "UPPER(PAS:Category) = 'WEB' OR UPPER(PAS:Category) = 'ÄRGER'",
+        "'STRASSE' <= UPPER(PAS:Description)",
+        "UPPER(SUB(PAS:Notes,3,4)) > 'B'",
+        "UPPER(SUB(PAS:Name,2,0)) = ''"};
     for (int i = 0; i < kExpressions; ++i) {
         const std::string text = i < static_cast<int>(chosen.size()) ? chosen[i] : condition(0);
         ex::ParseResult parsed = b.parse(text);

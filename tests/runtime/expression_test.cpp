@@ -140,10 +140,13 @@ TEST(Expression, SqlCarriesOnlyColumnsAndPlaceholders) {
         "PAS:Wait < 5");
     ASSERT_TRUE(r.ok()) << r.message();
     ex::SqlFilter f = ex::toSql(r.tree, column);
-    EXPECT_EQ(f.where, "(cv_upper(\"c0\") COLLATE BINARY = ?) AND (\"c5\" < ?)");
-    ASSERT_EQ(f.params.size(), 2u);
-    EXPECT_EQ(std::get<std::string>(f.params[0]), "WEB' OR 1=1 --");
-    EXPECT_EQ(std::get<int64_t>(f.params[1]), 5);
+    // UPPER beside a constant is one function over the whole text (start 1, length -1).
+    EXPECT_EQ(f.where, "(cv_upper_cmp(\"c0\", ?, ?, ?) = 0) AND (\"c5\" < ?)");
+    ASSERT_EQ(f.params.size(), 4u);
+    EXPECT_EQ(std::get<int64_t>(f.params[0]), 1);
+    EXPECT_EQ(std::get<int64_t>(f.params[1]), -1);
+    EXPECT_EQ(std::get<std::string>(f.params[2]), "WEB' OR 1=1 --");
+    EXPECT_EQ(std::get<int64_t>(f.params[3]), 5);
     ASSERT_TRUE(f.residual);  // INSTRING stepping by 2 stays per record
     EXPECT_EQ(f.residual->kind, ex::Node::Kind::Instring);
     // An OR with one inexpressible side stays whole on the per-record road.
@@ -155,11 +158,13 @@ TEST(Expression, SqlCarriesOnlyColumnsAndPlaceholders) {
     EXPECT_EQ(g.residual->kind, ex::Node::Kind::Or);
 }
 
-// The storage's "contains, whatever the case" skips the upper-cased copy: it must find
-// what INSTRING(needle, UPPER(text), 1, 1) finds, at the same character position,
-// among letters whose upper case is ASCII (dotless i, long s), the Kelvin sign (its
-// own upper case), damaged bytes and needles longer than eight bytes.
-TEST(Expression, ContainsWithoutCaseAgreesWithInstringOfUpper) {
+// The storage's "contains" and "begins with, whatever the case" skip the upper-cased
+// copy: they must find what INSTRING(needle, UPPER(text), 1, 1) finds, at the same
+// character position, and order UPPER(SUB(text, start, length)) against a constant as
+// the evaluator does, among letters whose upper case is ASCII (dotless i, long s) or
+// longer (sharp s), the Kelvin sign (its own upper case), damaged bytes and texts
+// longer than sixteen bytes.
+TEST(Expression, UpperWithoutCopiesAgreesWithTheEvaluator) {
     Row row;
     const char* const pieces[] = {
         "a", "z", "Z", "i", "I", "ı",    "s",    "S",    "ſ",        "K",        "k",    "\u212A",
@@ -171,7 +176,7 @@ TEST(Expression, ContainsWithoutCaseAgreesWithInstringOfUpper) {
             t += pieces[rng() % std::size(pieces)];
         return ex::clipText(t);
     };
-    int found = 0;
+    int found = 0, equal = 0;
     for (int i = 0; i < 20000; ++i) {
         const std::string hay = text(20);
         // Upper-case needles mostly: UPPER leaves few small letters to be found.
@@ -186,7 +191,21 @@ TEST(Expression, ContainsWithoutCaseAgreesWithInstringOfUpper) {
         ASSERT_EQ(got, static_cast<int64_t>(expected.number))
             << "needle [" << needle << "] text [" << hay << "]";
         found += got > 1;
+        // Comparing a piece of UPPER(text) with a constant, also without the copies.
+        const int start = 1 + static_cast<int>(rng() % 4), length = static_cast<int>(rng() % 8) - 1;
+        const std::string upper = length < 0 ? "UPPER(" + ex::quoteText(hay) + ")"
+                                             : "UPPER(SUB(" + ex::quoteText(hay) + "," +
+                                                   std::to_string(start) + "," +
+                                                   std::to_string(length) + "))";
+        const std::string other = ex::quoteText(needle);
+        const int sign = row.holds(upper + " = " + other)   ? 0
+                         : row.holds(upper + " < " + other) ? -1
+                                                            : 1;
+        ASSERT_EQ(ex::compareUpper(hay, length < 0 ? 1 : start, length, needle), sign)
+            << upper << " against " << other;
+        equal += sign == 0;
     }
+    EXPECT_GT(equal, 500);
     EXPECT_GT(found, 2000);  // most cases found something past the start
     // The characters that reach ASCII from beyond it, and positions counted in characters.
     EXPECT_EQ(ex::UpperFinder("SS").find("ſs"), 1);

@@ -1,5 +1,6 @@
-// Looking for a text in the upper-cased form of another without building that form:
-// what a filter "contains, whatever the case" costs for every record of a full pass.
+// UPPER without the upper-cased copy: looking for a text in it ("contains, whatever the
+// case") and comparing a piece of it with a constant ("begins with", "equals"), which a
+// filter does for every record of a full pass.
 #include <QChar>
 #include <array>
 #include <bit>
@@ -130,6 +131,41 @@ int64_t UpperFinder::findAsciiStart(std::string_view text) const {
         }
     }
     return 0;
+}
+
+int compareUpper(std::string_view text, int64_t start, int64_t length, std::string_view other) {
+    // The bytes of the characters wanted, without trailing blanks (one byte each).
+    size_t begin = 0;
+    for (int64_t n = 1; n < start && begin < text.size(); ++n) decodeUtf8At(text, begin);
+    size_t end = begin;
+    if (length < 0) {
+        end = text.size();
+    } else {
+        for (int64_t n = 0; n < length && end < text.size(); ++n) decodeUtf8At(text, end);
+    }
+    while (end > begin && text[end - 1] == ' ') --end;
+    // Byte by byte, as two UTF-8 texts compare; a character beyond ASCII is upper-cased
+    // and written out again (a damaged byte as U+FFFD) as upperText has it.
+    const std::string_view piece = text.substr(0, end);
+    size_t j = 0;
+    auto step = [&](unsigned char b) {
+        if (j == other.size()) return 1;
+        const auto o = static_cast<unsigned char>(other[j++]);
+        return b == o ? 0 : (b < o ? -1 : 1);
+    };
+    for (size_t i = begin; i < end;) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            ++i;
+            if (const int c = step(b >= 'a' && b <= 'z' ? b - 32 : b)) return c;
+            continue;
+        }
+        const char32_t upper = upperChar(decodeUtf8At(piece, i));
+        for (char u : encodeUtf8(std::u32string_view(&upper, 1))) {
+            if (const int c = step(static_cast<unsigned char>(u))) return c;
+        }
+    }
+    return j == other.size() ? 0 : -1;
 }
 
 }  // namespace corvix::runtime::expr
