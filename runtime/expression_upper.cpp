@@ -1,8 +1,7 @@
 // UPPER without the upper-cased copy: looking for a text in it ("contains, whatever the
 // case") and comparing a piece of it with a constant ("begins with", "equals"), which a
 // filter does for every record of a full pass.
-#include <QChar>
-#include <array>
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #if defined(__SSE2__)
@@ -10,6 +9,7 @@
 #endif
 
 #include "runtime/expression.h"
+#include "runtime/qt_services.h"
 #include "runtime/utf8.h"
 
 namespace corvix::runtime::expr {
@@ -33,18 +33,11 @@ bool restMatches(std::u32string_view rest, std::string_view text, size_t i) {
     return true;
 }
 
-// Whether a character beyond ASCII upper-cases to the ASCII character c (the dotless
-// i does to I, the long s to S): worked out once over every code point.
+// Whether a character beyond ASCII upper-cases to the ASCII character c: the dotless i
+// does to I and the long s to S, and no other (a test checks every code point), so an
+// ASCII needle is looked for without loading the Unicode tables.
 bool reachedFromBeyondAscii(char32_t c) {
-    static const std::array<bool, 128> reached = [] {
-        std::array<bool, 128> r{};
-        for (char32_t x = 0x80; x <= 0x10FFFF; ++x) {
-            const char32_t u = QChar::toUpper(x);
-            if (u < 0x80) r[u] = true;
-        }
-        return r;
-    }();
-    return c < 0x80 && reached[c];
+    return c == 'I' || c == 'S';
 }
 
 // The number of characters (as decodeUtf8 counts them) in the first `bytes` bytes.
@@ -58,7 +51,7 @@ int64_t charactersIn(std::string_view text, size_t bytes) {
 
 char32_t upperChar(char32_t c) {
     if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
-    return QChar::toUpper(c);
+    return qtServices().upperChar(c);
 }
 
 // Only an ASCII byte can start a match of a needle whose first character is ASCII and

@@ -208,6 +208,9 @@ TEST(Expression, UpperWithoutCopiesAgreesWithTheEvaluator) {
     EXPECT_GT(equal, 500);
     EXPECT_GT(found, 2000);  // most cases found something past the start
     // The characters that reach ASCII from beyond it, and positions counted in characters.
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        if (ex::upperChar(c) < 0x80) EXPECT_TRUE(c == U'ı' || c == U'ſ') << int(c);
+    }
     EXPECT_EQ(ex::UpperFinder("SS").find("ſs"), 1);
     EXPECT_EQ(ex::UpperFinder("I").find("äı"), 2);
     EXPECT_EQ(ex::UpperFinder("K").find("\u212A"), 0);
