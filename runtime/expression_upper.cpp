@@ -128,13 +128,19 @@ int64_t UpperFinder::findAsciiStart(std::string_view text) const {
 
 int compareUpper(std::string_view text, int64_t start, int64_t length, std::string_view other) {
     // The bytes of the characters wanted, without trailing blanks (one byte each).
+    auto skip = [&text](size_t& i) {
+        if (static_cast<unsigned char>(text[i]) < 0x80)
+            ++i;
+        else
+            decodeUtf8At(text, i);
+    };
     size_t begin = 0;
-    for (int64_t n = 1; n < start && begin < text.size(); ++n) decodeUtf8At(text, begin);
+    for (int64_t n = 1; n < start && begin < text.size(); ++n) skip(begin);
     size_t end = begin;
     if (length < 0) {
         end = text.size();
     } else {
-        for (int64_t n = 0; n < length && end < text.size(); ++n) decodeUtf8At(text, end);
+        for (int64_t n = 0; n < length && end < text.size(); ++n) skip(end);
     }
     while (end > begin && text[end - 1] == ' ') --end;
     // Byte by byte, as two UTF-8 texts compare; a character beyond ASCII is upper-cased

@@ -66,11 +66,10 @@ void upperInstrFunction(sqlite3_context* context, int, sqlite3_value** args) {
 // with other (-1, 0, 1), without the copies substr, upper-casing and cutting blanks
 // would make; length below 0 for the whole text.
 void upperCompareFunction(sqlite3_context* context, int, sqlite3_value** args) {
-    for (int i = 0; i < 4; ++i) {
-        if (sqlite3_value_type(args[i]) == SQLITE_NULL) {
-            sqlite3_result_null(context);
-            return;
-        }
+    // Start and length are the translator's bound numbers, never null.
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[3]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
     }
     sqlite3_result_int(context,
                        runtime::expr::compareUpper(textOf(args[0]), sqlite3_value_int64(args[1]),
