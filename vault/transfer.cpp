@@ -20,6 +20,10 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kWriteChunk = 256 * 1024;
 constexpr size_t kReadChunk = 1024 * 1024;
 constexpr int kTransactionWaitSeconds = 10;  // as long as the file managers wait
+// Keys are deferred for an import file of at least this size holding at least a quarter of
+// the records the table has (an export line is a few hundred bytes).
+constexpr off_t kDeferKeysBytes = 512 * 1024;
+constexpr off_t kBytesPerRecord = 200;
 
 storage::Error fileError(const std::string& fileName, int sysError) {
     storage::Error e;
@@ -283,6 +287,13 @@ TransferResult importRecords(const std::string& fileName, storage::Table& target
         ::close(fd);
         return result;
     }
+    // A large load into a table that holds few records yet leaves the keys that are not
+    // unique to be built at the end (the storage builds them after a crash too).
+    const int64_t had = target.records();
+    const bool deferred = st.st_size >= kDeferKeysBytes && had >= 0 &&
+                          st.st_size / kBytesPerRecord >= had / 4 &&
+                          target.deferKeys() == storage::kNoError && target.keysDeferred();
+    bool done = false, finished = false;
     {
         LineReader in(fd);
         BatchedWriter writer(target, limits);
@@ -324,7 +335,8 @@ TransferResult importRecords(const std::string& fileName, storage::Table& target
                 }
             }
             if (writer.due() && !commit()) break;
-            int now = percentOf(in.consumed(), st.st_size);
+            // Building deferred keys at the end is part of the work.
+            int now = std::min(percentOf(in.consumed(), st.st_size), deferred ? 99 : 100);
             if (now != percent) observer.progress(percent = now);
             if (observer.cancelled()) {
                 result.cancelled = true;
@@ -332,10 +344,15 @@ TransferResult importRecords(const std::string& fileName, storage::Table& target
             }
         }
         if (readError != 0) result.failure = fileError(fileName, readError);
-        if (result.failure.code == storage::kNoError && commit() && !result.cancelled &&
-            percent != 100)
-            observer.progress(100);
+        done = result.failure.code == storage::kNoError && commit();
+        finished = percent == 100;
+    }  // the last batch is committed (or undone) here
+    // Whatever stopped the load, the records it kept are in: the keys are built now.
+    if (deferred && target.restoreKeys() != storage::kNoError && done) {
+        result.failure = target.error();
+        done = false;
     }
+    if (done && !result.cancelled && !finished) observer.progress(100);
     ::close(fd);
     return result;
 }

@@ -57,7 +57,7 @@ struct TransferResult {
 };
 
 struct BatchLimits {
-    int64_t records = 1000;
+    int64_t records = 10000;
     int millis = 250;
 };
 

@@ -78,7 +78,7 @@ int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why, ui
     sqlite3_busy_timeout(db, 10000);
     // Every page read from disk is decrypted and checked, so a page cache that holds
     // the indexes of a large table saves most of the work. Pages are taken as needed.
-    exec(db, "PRAGMA cache_size = -32768;");
+    exec(db, "PRAGMA cache_size = -" + std::to_string(kCacheKib) + ";");
     // Large-page files hold one long BLOB, streamed through: a smaller cache keeps each
     // page in the processor's caches between being filled and being encrypted, and takes
     // fewer fresh memory pages (about a tenth less work per byte sealed). Below about

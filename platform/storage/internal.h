@@ -71,6 +71,9 @@ std::string quoteLiteral(std::string_view text);
 // ---- connections -------------------------------------------------------------------------
 
 constexpr const char* kCollation = "CVNOCASE";
+// The page cache of a connection (KiB), and while keys are built (see deferred_keys.cpp).
+constexpr int kCacheKib = 32 * 1024;
+constexpr int kBuildCacheKib = 128 * 1024;
 
 struct Connection {
     std::string path;  // absolute path of the physical file
@@ -227,6 +230,19 @@ class ShareLock {
 
 // Whether any open of any table of the file exists (in any process).
 bool fileInUse(const std::string& dataPath);
+// A byte of the lock file per table, held exclusively by the handle that has deferred the
+// table's keys for as long as they are deferred: an open tells a live load from a dead
+// one by it. The descriptor holding it, or -1 where there is no lock file to hold.
+int lockDeferredKeys(const std::string& dataPath, int64_t tableId);
+bool deferredKeysHeld(const std::string& dataPath, int64_t tableId);
+
+// ---- deferred keys (deferred_keys.cpp) ----
+
+// At an open that finds key indexes missing: true when the open may go on, because a
+// live load has deferred them, or a load that died had, and they are now built again.
+bool settleDeferredKeys(Connection* c, int64_t tableId, const Shape& shape);
+// Inside a write section that built every key of the table: it is whole again.
+int clearDeferredMarker(sqlite3* db, int64_t tableId);
 std::string lockPath(const std::string& dataPath);
 
 // ---- blobs -------------------------------------------------------------------------------
@@ -262,6 +278,7 @@ struct Table::Impl {
     bool streaming = false;
     bool skipKeyCheck = false;  // buildKeys opens a table whose keys are missing
     bool keysSetAside = false;  // append() dropped the key indexes; buildKeys remakes them
+    int deferredLock = -1;      // deferKeys(): the lock that says this load is alive
     // The SQL of the writes, made once per open: every add/put/erase reuses the
     // statements prepared for it on the connection.
     struct WriteSql {

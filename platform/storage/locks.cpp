@@ -19,6 +19,7 @@ namespace {
 constexpr off_t kGuardByte = 0;  // held exclusively while an open checks and takes its bytes
 constexpr off_t kInUseByte = 1;  // held shared by every open: the file is in use
 constexpr off_t kTableBase = 1024;
+constexpr off_t kDeferredBase = 8 * 1024 * 1024;  // past every table's bytes
 enum : off_t { kReads = 0, kWrites = 1, kDeniesRead = 2, kDeniesWrite = 3 };
 
 off_t tableBase(std::string_view table) {
@@ -131,6 +132,24 @@ bool fileInUse(const std::string& dataPath) {
     bool used = heldByOther(fd, kInUseByte);
     ::close(fd);
     return used;
+}
+
+int lockDeferredKeys(const std::string& dataPath, int64_t tableId) {
+    int fd = ::open(lockPath(dataPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    if (!lockByte(fd, F_WRLCK, kDeferredBase + tableId, false)) {
+        ::close(fd);  // another handle is loading: it keeps its own deferral
+        return -1;
+    }
+    return fd;
+}
+
+bool deferredKeysHeld(const std::string& dataPath, int64_t tableId) {
+    int fd = openLockFile(lockPath(dataPath), false);
+    if (fd < 0) return false;
+    bool held = heldByOther(fd, kDeferredBase + tableId);
+    ::close(fd);
+    return held;
 }
 
 }  // namespace corvix::storage::detail

@@ -246,7 +246,8 @@ int Table::open(int mode) {
         releaseConnection(c);
         return fail(d.err, mismatchCode(entry.decl, *d.decl), shown);
     }
-    if (!d.skipKeyCheck && missingIndex(c->db, Shape(*d.decl), entry.id) >= 0) {
+    if (!d.skipKeyCheck && missingIndex(c->db, Shape(*d.decl), entry.id) >= 0 &&
+        !settleDeferredKeys(c, entry.id, Shape(*d.decl))) {
         releaseConnection(c);
         return fail(d.err, kBadKey, shown);
     }
@@ -276,6 +277,7 @@ void Table::close() {
     Impl& d = *impl_;
     if (!d.isOpen()) return;
     flush();
+    restoreKeys();
     d.lock.release();
     releaseConnection(d.conn);
     d.conn = nullptr;
@@ -384,9 +386,14 @@ int Table::buildKeys() {
             }
         }
         if (result == kNoError) {
+            if (rc == SQLITE_OK) rc = clearDeferredMarker(d.conn->db, d.id);
             if (rc == SQLITE_OK) rc = w.commit();
             result = rc == SQLITE_OK ? succeed(d.err) : failSql(d.err, d.conn->db, name());
             if (result == kNoError) d.keysSetAside = false;
+            if (result == kNoError && d.deferredLock >= 0) {
+                ::close(d.deferredLock);  // the keys are whole: no load to restore them
+                d.deferredLock = -1;
+            }
         }
     }
     if (opened) {

@@ -112,6 +112,18 @@ class Table {
     // Shared opens keep their keys up to date and refuse duplicates at once, as add().
     int append(const RecordBuffer& record);
 
+    // For loading many records into a shared table: the keys that are not unique stop
+    // being kept until restoreKeys() builds each in one sort, far cheaper than a key entry
+    // per record. Unique keys stay, so a duplicate is still refused as it is added. Other
+    // handles meanwhile read the same records, only more slowly. The file remembers it in
+    // the transaction that drops the keys, so if this process dies, the next open (in any
+    // process) builds them before anything is read. Where a live load cannot be told
+    // from a dead one (no lock file), or the table is in a transaction, the keys are
+    // simply kept (0 all the same). close() restores them too.
+    int deferKeys();
+    int restoreKeys();
+    bool keysDeferred() const;
+
     int64_t records();  // count; -1 on error
     // The row ids (positions) of the records the filter lets through, in the order of one
     // field (case-insensitive for text), ties by row id: a sort no key gives, without

@@ -1,5 +1,9 @@
-// Bulk appends (keys set aside and rebuilt), writes inside streams and transactions
-// without savepoints, and the owner a handle opens with.
+// Bulk appends (keys set aside and rebuilt), keys deferred by a load (and built after it
+// dies), writes inside streams and transactions without savepoints, and the owner a
+// handle opens with.
+#include <signal.h>
+#include <sqlite3.h>
+
 #include "storage_fixture.h"
 
 namespace corvix::storage {
@@ -121,6 +125,138 @@ TEST_F(Appends, RefusedWhenClosedOrReadOnly) {
     ASSERT_EQ(t.open(kReadOnly | kDenyNone), 0);
     EXPECT_EQ(t.append(r), kAccessDenied);
     EXPECT_EQ(t.records(), 0);
+}
+
+// The key indexes a plain file holds, and how many loads left their marker in it.
+struct FileKeys {
+    std::vector<std::string> indexes;
+    int markers = 0;
+};
+
+FileKeys fileKeys(const std::string& file) {
+    FileKeys out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT name FROM sqlite_master WHERE type = 'index' AND name GLOB "
+                           "'d*_k*' ORDER BY name;",
+                           -1, &st, nullptr);
+        while (st && sqlite3_step(st) == SQLITE_ROW)
+            out.indexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM corvix_deferred_keys;", -1, &st,
+                               nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            out.markers = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+const std::vector<std::string> kAllKeys{"d1_k0", "d1_k1", "d1_k2", "d1_k3"};
+
+class DeferredKeys : public Appends {
+  protected:
+    // Adds accounts from..to in one transaction (descriptions counting down).
+    static int addRange(Table& t, const TableDecl& d, int from, int to) {
+        Transaction tx;
+        if (int rc = tx.begin({&t}, 5)) return rc;
+        Record r(d);
+        for (int i = from; i <= to; ++i) {
+            fillAccount(r, i, i % 2 ? "Bank" : "Mail", "d" + std::to_string(1000 - i), i % 3 == 0);
+            if (int rc = t.add(r)) return rc;
+        }
+        return tx.commit();
+    }
+    // Description order is the reverse of the ids; the optional key holds every third.
+    void expectOrders(Table& t, int records) {
+        std::vector<int64_t> byDescription = idsInKeyOrder(t, 2), watched = idsInKeyOrder(t, 3);
+        ASSERT_EQ(byDescription.size(), static_cast<size_t>(records));
+        for (int i = 0; i < records; ++i) EXPECT_EQ(byDescription[i], records - i);
+        ASSERT_EQ(watched.size(), static_cast<size_t>(records / 3));
+        for (size_t i = 0; i < watched.size(); ++i) EXPECT_EQ(watched[i], 3 * (i + 1));
+    }
+};
+
+// A load in another process defers the keys; a reader meanwhile gets the same answers,
+// and after a kill -9 the next open builds the keys before anything is read.
+TEST_F(DeferredKeys, KeysOfALoadKilledMidwayAreBuiltByTheNextOpen) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        abandonConnectionsAfterFork();
+        Table t(d_);
+        int status = t.open() != 0 ? 1 : (t.deferKeys() != 0 || !t.keysDeferred()) ? 2 : 0;
+        if (status == 0 && addRange(t, d_, 1, 60) != 0) status = 3;
+        Record r(d_);
+        fillAccount(r, 7, "Bank", "again");
+        if (status == 0 && (t.add(r) != kDuplicateKey || t.error().key != "PAS:K_PAS_ID"))
+            status = 4;  // the unique key still refuses a duplicate as it comes
+        if (::write(ready[1], &status, sizeof status) != sizeof status) ::_exit(5);
+        ::pause();  // killed here, with the keys still deferred
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    int status = -1;
+    ASSERT_EQ(::read(ready[0], &status, sizeof status), static_cast<ssize_t>(sizeof status));
+    ::close(ready[0]);
+    EXPECT_EQ(status, 0);
+    const std::string file = path("Bulk.TPS");
+    FileKeys during = fileKeys(file);
+    EXPECT_EQ(during.indexes, std::vector<std::string>{"d1_k0"});  // only the unique key
+    EXPECT_EQ(during.markers, 1);
+    {
+        Table reader(d_);
+        ASSERT_EQ(reader.open(kReadOnly | kDenyNone), 0);
+        EXPECT_EQ(fileKeys(file).indexes.size(), 1u) << "a live load keeps its keys deferred";
+        expectOrders(reader, 60);
+    }
+    ::kill(child, SIGKILL);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    Table after(d_);
+    ASSERT_EQ(after.open(kReadOnly | kDenyNone), 0);
+    FileKeys built = fileKeys(file);
+    EXPECT_EQ(built.indexes, kAllKeys);
+    EXPECT_EQ(built.markers, 0);
+    EXPECT_EQ(after.records(), 60);
+    expectOrders(after, 60);
+}
+
+TEST_F(DeferredKeys, RestoreOrCloseBuildsThemAndATransactionKeepsThem) {
+    const std::string file = path("Bulk.TPS");
+    Table t(d_);
+    ASSERT_EQ(t.open(), 0);
+    {
+        Transaction tx;
+        ASSERT_EQ(tx.begin({&t}, 5), 0);
+        ASSERT_EQ(t.deferKeys(), 0);
+        EXPECT_FALSE(t.keysDeferred()) << "a rollback could not undo what the lock says";
+    }
+    EXPECT_EQ(fileKeys(file).indexes, kAllKeys);
+    ASSERT_EQ(t.deferKeys(), 0);
+    ASSERT_TRUE(t.keysDeferred());
+    ASSERT_EQ(addRange(t, d_, 1, 30), 0);
+    ASSERT_EQ(t.restoreKeys(), 0);
+    EXPECT_FALSE(t.keysDeferred());
+    EXPECT_EQ(fileKeys(file).indexes, kAllKeys);
+    EXPECT_EQ(fileKeys(file).markers, 0);
+    expectOrders(t, 30);
+    // Closed while deferred: the close builds them.
+    ASSERT_EQ(t.deferKeys(), 0);
+    ASSERT_EQ(addRange(t, d_, 31, 45), 0);
+    t.close();
+    FileKeys closed = fileKeys(file);
+    EXPECT_EQ(closed.indexes, kAllKeys);
+    EXPECT_EQ(closed.markers, 0);
+    ASSERT_EQ(t.open(kReadOnly | kDenyNone), 0);
+    expectOrders(t, 45);
 }
 
 class WritesInStreams : public StorageTest {

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "../vault/temp_dir.h"
+#include "runtime/collate.h"
 #include "tools_fixture.h"
 #include "vault/access.h"
 #include "vault/export_lines.h"
@@ -221,6 +222,7 @@ TEST_F(Transfer, KillDuringImportKeepsAPrefixOfWholeRecords) {
     ::close(pipeFds[0]);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
 
+    // The import had set the other keys aside: opening builds them before any read.
     ASSERT_EQ(tables.openAll(), 0);
     const int64_t kept = tables.pas.records();
     EXPECT_GE(kept, reported);
@@ -234,6 +236,22 @@ TEST_F(Transfer, KillDuringImportKeepsAPrefixOfWholeRecords) {
         ASSERT_EQ(r->Notes, want.Notes);
         ASSERT_EQ(r->Password, want.Password);
     }
+    std::vector<std::pair<std::string, int64_t>> byDescription;
+    for (int64_t i = 1; i <= kept; ++i)
+        byDescription.emplace_back(awkwardAccount(static_cast<int>(i)).Description, i);
+    std::stable_sort(byDescription.begin(), byDescription.end(), [](const auto& a, const auto& b) {
+        return runtime::compareNoCase(a.first, b.first) < 0;
+    });
+    ASSERT_EQ(tables.pas.set(pas::K_Description), 0);
+    for (const auto& [description, id] : byDescription) {
+        ASSERT_EQ(tables.pas.next(r), 0);
+        ASSERT_EQ(r->PAS_ID, id);
+    }
+    EXPECT_EQ(tables.pas.next(r), storage::kRecordNotAvailable);
+    int64_t watched = 0;
+    ASSERT_EQ(tables.pas.set(pas::K_Watch), 0);
+    while (tables.pas.next(r) == 0) ++watched;
+    EXPECT_EQ(watched, (kept + 1) / 2);
 }
 
 // A disk that fills up during an export leaves whole lines behind and says so.
