@@ -1,23 +1,52 @@
 #include "runtime/collate.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "runtime/qt_services.h"
 
 namespace corvix::runtime {
 
+namespace {
+
+bool startsWithByteOrderMark(std::string_view text) {
+    return text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
+// Unicode case folding of a and b from byte `from` on, where both hold the same plain
+// ASCII before it (so `from` is a character boundary in both and the folded beginnings
+// are equal): the rest alone decides, as it would comparing the whole texts. Only a byte
+// order mark right at `from` would read differently at the start of a text (decoding drops
+// it there), so then the whole texts go.
+int foldedFrom(std::string_view a, std::string_view b, size_t from) {
+    std::string_view restA = a.substr(from), restB = b.substr(from);
+    if (from > 0 && (startsWithByteOrderMark(restA) || startsWithByteOrderMark(restB)))
+        return qtServices().compareNoCase(a, b);
+    return qtServices().compareNoCase(restA, restB);
+}
+
+}  // namespace
+
 int compareNoCase(std::string_view a, std::string_view b) {
     while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
     while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    // Eight bytes at a time while both texts hold the same plain ASCII (keys sorted
+    // together share long beginnings).
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t wa, wb;
+        std::memcpy(&wa, a.data() + i, 8);
+        std::memcpy(&wb, b.data() + i, 8);
+        if (wa != wb || (wa & kHighBits)) break;
+    }
     // Plain ASCII compares byte by byte; the first non-ASCII byte hands the rest to
     // Unicode case folding.
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
+    for (; i < n; ++i) {
         auto ca = static_cast<unsigned char>(a[i]);
         auto cb = static_cast<unsigned char>(b[i]);
-        if ((ca | cb) & 0x80) {
-            return qtServices().compareNoCase(a, b);
-        }
+        if ((ca | cb) & 0x80) return foldedFrom(a, b, i);
         if (ca >= 'A' && ca <= 'Z') ca += 32;
         if (cb >= 'A' && cb <= 'Z') cb += 32;
         if (ca != cb) return ca < cb ? -1 : 1;

@@ -78,6 +78,11 @@ bool splitFields(std::string_view line, std::vector<Token>& tokens, std::string*
             ++i;
             bool closed = false;
             while (i < line.size()) {
+                // Plain bytes up to the next quote or backslash go in at once.
+                const size_t plain = i;
+                while (i < line.size() && line[i] != '"' && line[i] != '\\') ++i;
+                token.text.append(line.data() + plain, i - plain);
+                if (i == line.size()) break;
                 char ch = line[i++];
                 if (ch == '"') {
                     if (i < line.size() && line[i] == '"') {

@@ -2,8 +2,10 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QStringView>
 #include <QTextBoundaryFinder>
 #include <QTime>
+#include <QVarLengthArray>
 #include <cstdio>
 
 #include "runtime/date.h"  // kClockPerDay only: the plugin links no library of ours
@@ -16,8 +18,55 @@ QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The UTF-16 of valid UTF-8 text that does not begin with a byte order mark, as
+// QString::fromUtf8 makes it; false for anything else, which Qt decodes itself.
+bool toUtf16(std::string_view text, QVarLengthArray<char16_t, 128>& out) {
+    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            out.append(c);
+            ++i;
+            continue;
+        }
+        size_t length;
+        char32_t cp;
+        if ((c & 0xE0) == 0xC0)
+            length = 2, cp = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0)
+            length = 3, cp = c & 0x0F;
+        else if ((c & 0xF8) == 0xF0)
+            length = 4, cp = c & 0x07;
+        else
+            return false;
+        if (i + length > n) return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (p[i + k] & 0x3F);
+        }
+        static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (cp >= 0x10000) {
+            out.append(QChar::highSurrogate(cp));
+            out.append(QChar::lowSurrogate(cp));
+        } else {
+            out.append(static_cast<char16_t>(cp));
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Key comparisons run by the million while keys are built: valid texts are decoded on
+// the stack instead of into two new strings each time.
 int compareNoCase(std::string_view a, std::string_view b) {
-    const int r = fromUtf8(a).compare(fromUtf8(b), Qt::CaseInsensitive);
+    QVarLengthArray<char16_t, 128> ua, ub;
+    const int r = toUtf16(a, ua) && toUtf16(b, ub)
+                      ? QStringView(ua.constData(), ua.size())
+                            .compare(QStringView(ub.constData(), ub.size()), Qt::CaseInsensitive)
+                      : fromUtf8(a).compare(fromUtf8(b), Qt::CaseInsensitive);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 

@@ -1,6 +1,9 @@
-// The short sort keys agree with compareNoCase wherever they decide, and decide most
+// compareNoCase gives the answer of folding both whole texts as QStrings, whatever its
+// shortcuts; the short sort keys agree with it wherever they decide, and decide most
 // pairs of plain texts.
 #include <gtest/gtest.h>
+
+#include <QString>
 
 #include <algorithm>
 #include <random>
@@ -41,6 +44,81 @@ std::vector<std::string> texts(size_t count) {
         out.push_back(std::move(s));
     }
     return out;
+}
+
+// The plain definition: trailing blanks dropped, both whole texts decoded and compared
+// with Qt's case folding.
+int folded(std::string_view a, std::string_view b) {
+    while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
+    while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
+    const QString qa = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
+    const QString qb = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
+    return sign(qa.compare(qb, Qt::CaseInsensitive));
+}
+
+TEST(CompareNoCaseTest, AgreesWithFoldingTheWholeTexts) {
+    // Characters whose folding is special (Kelvin sign, long s, sharp s and its capital,
+    // dotless and dotted i, final sigma), combining marks, emoji, a byte-order mark,
+    // private-use and last BMP characters (UTF-16 orders them after the emoji's
+    // surrogates), broken sequences, NUL; after long common beginnings of either case.
+    const std::vector<std::string> pieces = {"k",
+                                             "K",
+                                             "\xe2\x84\xaa",
+                                             "s",
+                                             "S",
+                                             "\xc5\xbf",
+                                             "ss",
+                                             "\xc3\x9f",
+                                             "\xe1\xba\x9e",
+                                             "i",
+                                             "I",
+                                             "\xc4\xb1",
+                                             "\xc4\xb0",
+                                             "\xcf\x82",
+                                             "\xcf\x83",
+                                             "\xce\xa3",
+                                             "e\xcc\x81",
+                                             "\xc3\xa9",
+                                             "\xc3\x89",
+                                             "\xf0\x9f\x94\x91",
+                                             "\xf0\x9f\x98\x80",
+                                             "\xef\xbb\xbf",
+                                             "\xee\x80\x80",
+                                             "\xef\xbf\xbd",
+                                             "\xff",
+                                             "\xc3",
+                                             "\xe2\x84",
+                                             " ",
+                                             "_",
+                                             "z",
+                                             "Z",
+                                             "0"};
+    std::vector<std::string> all = {"", " ", "  ", "\xef\xbb\xbf", "\xef\xbb\xbfk"};
+    all.push_back(std::string(1, '\0'));
+    std::mt19937 rng(17);
+    const std::string stem = "Account number 1234567890 of the Family ";
+    while (all.size() < 420) {
+        std::string s = stem.substr(0, rng() % (stem.size() + 1));
+        if (rng() % 2)
+            std::transform(s.begin(), s.end(), s.begin(), [](char c) {
+                return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+            });
+        const int extra = static_cast<int>(rng() % 4);
+        for (int i = 0; i < extra; ++i) s += pieces[rng() % pieces.size()];
+        all.push_back(std::move(s));
+    }
+    size_t foldedAlike = 0;
+    for (const std::string& a : all)
+        for (const std::string& b : all) {
+            const int want = folded(a, b);
+            ASSERT_EQ(sign(compareNoCase(a, b)), want) << '"' << a << "\" vs \"" << b << '"';
+            if (want == 0 && a != b) ++foldedAlike;
+        }
+    // Different texts that fold alike (cases, Kelvin sign and k, long s and s) were met.
+    EXPECT_GT(foldedAlike, all.size());
+    EXPECT_EQ(compareNoCase("\xe2\x84\xaa", "k"), 0);
+    EXPECT_EQ(compareNoCase(stem + "\xc5\xbf", stem + "S  "), 0);
+    EXPECT_LT(compareNoCase(stem + "\xc3\xa9a", stem + "\xc3\x89b"), 0);
 }
 
 TEST(NoCaseKeyTest, AgreesWithTheComparisonWhereverItDecides) {
