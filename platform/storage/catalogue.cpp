@@ -348,7 +348,9 @@ int dropTableIn(sqlite3* db, const CatalogueEntry& e) {
     if (!del.ok()) return del.prepareCode();
     del.bindInt(1, e.id);
     rc = del.step();
-    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (rc != SQLITE_DONE) return rc;
+    // A new table may be given the same id: a load's marker must not speak for it.
+    return clearDeferredMarker(db, e.id);
 }
 
 }  // namespace corvix::storage::detail
