@@ -18,7 +18,7 @@ namespace {
 security::LogonResult typedEntry(const security::LogonRequest& request) {
     security::LogonResult r;
     if (request.window != security::LogonWindow::Normal) return r;
-    runtime::Secret line;
+    ::runtime::Secret line;
     if (!readSecret(request.prompt, line)) return r;
     r.ok = true;
     r.entry = std::move(line);
@@ -45,8 +45,8 @@ int runPasswd(const std::vector<std::string>& args) {
     if (!changed) return kExitError;  // reported by the steps
     const bool removed = m.Password.empty();
     rc = saveMasterRecord(session);
-    runtime::wipe(m.Password);
-    runtime::wipe(security::MasterCopy().Password);
+    ::runtime::wipe(m.Password);
+    ::runtime::wipe(security::MasterCopy().Password);
     if (rc == kExitOk)
         std::printf("%s\n", removed ? "master password removed" : "master password changed");
     return rc;

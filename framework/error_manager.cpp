@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/storage/errors.h"
+#include "runtime/picture.h"
 
 namespace corvix::framework {
 
@@ -33,16 +34,6 @@ constexpr size_t kStoredChars = 255;  // %File, %Field and %Message texts
 constexpr size_t kWorkChars = 2000;   // a filled-in message
 
 // Cuts s to at most n characters (UTF-8 code points).
-std::string cutChars(std::string_view s, size_t n) {
-    size_t chars = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;
-        if (chars == n) return std::string(s.substr(0, i));
-        ++chars;
-    }
-    return std::string(s);
-}
-
 std::string rightTrimmed(std::string_view s) {
     size_t n = s.size();
     while (n > 0 && s[n - 1] == ' ') --n;
@@ -107,11 +98,11 @@ void ErrorManager::AddMessages(const std::vector<MessageEntry>& entries) {
 }
 
 void ErrorManager::SetFileName(std::string_view name) {
-    FileName = cutChars(rightTrimmed(name), kStoredChars);
+    FileName = runtime::cutToCodePoints(rightTrimmed(name), kStoredChars);
 }
 
 void ErrorManager::SetFieldName(std::string_view name) {
-    FieldName = cutChars(rightTrimmed(name), kStoredChars);
+    FieldName = runtime::cutToCodePoints(rightTrimmed(name), kStoredChars);
 }
 
 int ErrorManager::Find(int id) const {
@@ -203,7 +194,7 @@ std::string ErrorManager::Fill(int index) const {
         }
         at += kNames[best].size();
     }
-    return cutChars(out, kWorkChars);
+    return runtime::cutToCodePoints(out, kWorkChars);
 }
 
 std::string ErrorManager::FillMessage(int id) const {
@@ -225,7 +216,7 @@ int ErrorManager::Raise(int id) {
 }
 
 int ErrorManager::RaiseWithText(int id, std::string_view text) {
-    MessageText = cutChars(rightTrimmed(text), kStoredChars);
+    MessageText = runtime::cutToCodePoints(rightTrimmed(text), kStoredChars);
     return Raise(id);
 }
 

@@ -1,4 +1,5 @@
 #include "framework/settings_store.h"
+#include "runtime/picture.h"
 
 #include <strings.h>
 #include <charconv>
@@ -10,16 +11,6 @@ namespace {
 
 constexpr size_t kFileNameChars = 260;
 constexpr size_t kPartChars = 100;
-
-std::string cutChars(std::string_view s, size_t n) {
-    size_t chars = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;
-        if (chars == n) return std::string(s.substr(0, i));
-        ++chars;
-    }
-    return std::string(s);
-}
 
 bool sameWord(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -41,7 +32,7 @@ std::string sectorKey(size_t n) {
 }  // namespace
 
 void SettingsStore::Init(std::string_view fileName) {
-    fileName_ = cutChars(fileName, kFileNameChars);
+    fileName_ = runtime::cutToCodePoints(fileName, kFileNameChars);
     ini_.setPath(fileName_);
     ReadSectors();
 }
@@ -107,11 +98,12 @@ void SettingsStore::ReadSectors() {
         Sector s;
         size_t c1 = entry.find(',');
         size_t c2 = c1 == std::string::npos ? std::string::npos : entry.find(',', c1 + 1);
-        s.first = cutChars(entry.substr(0, c1), kPartChars);
+        s.first = runtime::cutToCodePoints(entry.substr(0, c1), kPartChars);
         if (c1 != std::string::npos)
-            s.second = cutChars(entry.substr(c1 + 1, c2 == std::string::npos ? c2 : c2 - c1 - 1),
-                                kPartChars);
-        if (c2 != std::string::npos) s.third = cutChars(entry.substr(c2 + 1), kPartChars);
+            s.second = runtime::cutToCodePoints(
+                entry.substr(c1 + 1, c2 == std::string::npos ? c2 : c2 - c1 - 1), kPartChars);
+        if (c2 != std::string::npos)
+            s.third = runtime::cutToCodePoints(entry.substr(c2 + 1), kPartChars);
         sectors_.push_back(std::move(s));
     }
 }
@@ -123,8 +115,9 @@ bool SettingsStore::WriteSectors() {
     for (size_t n = 1; n <= sectors_.size(); ++n) {
         const Sector& s = sectors_[n - 1];
         ok = ini_.write(kReservedSection, sectorKey(n),
-                        cutChars(s.first, kPartChars) + "," + cutChars(s.second, kPartChars) + "," +
-                            cutChars(s.third, kPartChars)) &&
+                        runtime::cutToCodePoints(s.first, kPartChars) + "," +
+                            runtime::cutToCodePoints(s.second, kPartChars) + "," +
+                            runtime::cutToCodePoints(s.third, kPartChars)) &&
              ok;
     }
     // Entries of a longer earlier list would otherwise linger behind the count.

@@ -15,7 +15,7 @@ namespace {
 char lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
-bool isDigit(char c) {
+bool isDecimalDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
@@ -53,15 +53,15 @@ NumberPicture parseNumber(std::string_view p) {
         n.fill = p[i++];
         n.grouping = 0;
     }
-    while (i < p.size() && isDigit(p[i])) addDigit(n.size, p[i++]);
+    while (i < p.size() && isDecimalDigit(p[i])) addDigit(n.size, p[i++]);
     if (i < p.size() && (p[i] == '.' || p[i] == '-' || p[i] == '_') &&
-        !(p[i] == '.' && i + 1 < p.size() && isDigit(p[i + 1]))) {
+        !(p[i] == '.' && i + 1 < p.size() && isDecimalDigit(p[i + 1]))) {
         n.grouping = p[i] == '_' ? ' ' : p[i];
         ++i;
     }
     if (i < p.size() && (p[i] == '.' || p[i] == '`')) {
         ++i;
-        while (i < p.size() && isDigit(p[i])) addDigit(n.places, p[i++]);
+        while (i < p.size() && isDecimalDigit(p[i])) addDigit(n.places, p[i++]);
         n.places = std::min(n.places, kMostPlaces);
     }
     while (i < p.size()) {
@@ -118,7 +118,7 @@ std::optional<double> deformatNumber(std::string_view text) {
     std::string digits;
     bool negative = false, seenDigit = false, seenPoint = false;
     for (char c : text) {
-        if (isDigit(c)) {
+        if (isDecimalDigit(c)) {
             digits += c;
             seenDigit = true;
         } else if (c == '.' && !seenPoint) {
@@ -141,7 +141,7 @@ std::optional<double> deformatNumber(std::string_view text) {
 std::pair<int, bool> parseCode(std::string_view p) {
     int code = 0;
     size_t i = 2;
-    while (i < p.size() && isDigit(p[i])) addDigit(code, p[i++]);
+    while (i < p.size() && isDecimalDigit(p[i])) addDigit(code, p[i++]);
     bool blank = false;
     for (; i < p.size(); ++i) blank |= lower(p[i]) == 'b';
     return {code, blank};
@@ -227,7 +227,7 @@ std::string formatPattern(double value, std::string_view picture) {
 std::optional<double> deformatPattern(std::string_view text, std::string_view picture) {
     std::string digits;
     for (char c : text)
-        if (isDigit(c)) digits += c;
+        if (isDecimalDigit(c)) digits += c;
     if (digits.empty()) return 0.0;
     return std::strtod(digits.c_str(), nullptr);
 }
@@ -279,7 +279,8 @@ std::optional<double> deformatPicture(std::string_view text, std::string_view pi
 int pictureTextWidth(std::string_view picture) {
     if (kind(picture) != 's') return 0;
     int n = 0;
-    for (size_t i = 2; i < picture.size() && isDigit(picture[i]); ++i) addDigit(n, picture[i]);
+    for (size_t i = 2; i < picture.size() && isDecimalDigit(picture[i]); ++i)
+        addDigit(n, picture[i]);
     return n;
 }
 

@@ -37,6 +37,8 @@ int pictureTextWidth(std::string_view picture);
 // Cuts UTF-8 text to at most n code points, never inside a character.
 std::string cutToChars(std::string_view text, size_t n);
 size_t charCount(std::string_view text);  // code points
+// Cuts UTF-8 text to at most n code points, never inside one (a combining mark may go).
+std::string cutToCodePoints(std::string_view text, size_t n);
 std::string rightTrim(std::string_view text);
 
 }  // namespace corvix::runtime

@@ -19,6 +19,16 @@ std::string cutToChars(std::string_view text, size_t n) {
     return std::string(text.substr(0, graphemePrefixBytes(text, n)));
 }
 
+std::string cutToCodePoints(std::string_view text, size_t n) {
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (isContinuation(static_cast<unsigned char>(text[i]))) continue;
+        if (chars == n) return std::string(text.substr(0, i));
+        ++chars;
+    }
+    return std::string(text);
+}
+
 std::string rightTrim(std::string_view text) {
     size_t end = text.size();
     while (end > 0 && text[end - 1] == ' ') --end;

@@ -202,7 +202,7 @@ Outcome decryptFile(std::string_view chosen, bool deleteContainer, const CopyPro
     // A blank stamp is accepted by every installation.
     if (!found || target.empty() || (!stamp.empty() && !stamp.equals(InstallationId()))) {
         container.close();
-        return fail(kAccessDeniedTitle, kNotOurs);
+        return fail(kNotOursTitle, kNotOurs);
     }
     const std::string why = restoreBlobToFile(container, vault::ef::Binary, target, progress);
     container.close();

@@ -23,7 +23,7 @@ inline constexpr const char* kEncryptTitle = "Encryption Wizard";
 inline constexpr const char* kDecryptTitle = "Decryption Wizard";
 inline constexpr const char* kEncryptedTitle = "Encryption Complete";
 inline constexpr const char* kDecryptedTitle = "Decryption Complete";
-inline constexpr const char* kAccessDeniedTitle = "Access Denied";
+inline constexpr const char* kNotOursTitle = "Access Denied";
 inline constexpr const char* kNotOurs =
     "This file was not encrypted using this copy of Halden Corvix.";
 inline constexpr const char* kEncryptFailedTitle = "Encryption Failed";

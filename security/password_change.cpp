@@ -11,9 +11,9 @@ namespace corvix::security {
 namespace {
 
 // One entry; a cancel is reported here, as every step reports it the same way.
-std::optional<runtime::Secret> ask(const vault::MasRecord& record, const std::string& basis,
+std::optional<::runtime::Secret> ask(const vault::MasRecord& record, const std::string& basis,
                                    const char* prompt, std::string_view expected) {
-    std::optional<runtime::Secret> entry = askEntry(record, basis, prompt, expected);
+    std::optional<::runtime::Secret> entry = askEntry(record, basis, prompt, expected);
     if (!entry) tell("Information", kChangeCancelledText, framework::Icon::Information);
     return entry;
 }
@@ -27,7 +27,7 @@ bool currentPasswordAsked(const vault::MasRecord& record, bool loggedOn) {
 bool changeMasterPassword(vault::MasRecord& record, bool loggedOn) {
     const std::string basis = basisFor(record);
     if (currentPasswordAsked(record, loggedOn)) {
-        std::optional<runtime::Secret> current =
+        std::optional<::runtime::Secret> current =
             ask(record, basis, kCurrentPasswordPrompt, record.Password);
         if (!current) return false;
         if (!passwordMatches(current->view(), record.Password)) {
@@ -35,9 +35,9 @@ bool changeMasterPassword(vault::MasRecord& record, bool loggedOn) {
             return false;
         }
     }
-    std::optional<runtime::Secret> first = ask(record, basis, kNewPasswordPrompt, "");
+    std::optional<::runtime::Secret> first = ask(record, basis, kNewPasswordPrompt, "");
     if (!first) return false;
-    std::optional<runtime::Secret> second =
+    std::optional<::runtime::Secret> second =
         ask(record, basis, kConfirmPasswordPrompt, first->view());
     if (!second) return false;
     if (!passwordMatches(first->view(), trimTrailingBlanks(second->view()))) {

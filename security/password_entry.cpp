@@ -15,7 +15,7 @@ std::string basisFor(const vault::MasRecord& record) {
     return theme ? theme->Basis : std::string();
 }
 
-std::optional<runtime::Secret> askEntry(const vault::MasRecord& record, const std::string& basis,
+std::optional<::runtime::Secret> askEntry(const vault::MasRecord& record, const std::string& basis,
                                         const char* prompt, std::string_view expected) {
     LogonResult r =
         askPasswordResult(record.UseMasterPasswordImage != 0, prompt, basis, std::string(expected));

@@ -17,6 +17,6 @@ void tell(const char* title, const char* text, framework::Icon icon);
 // GSD:Basis of the theme the record names when its password is given on an image; "" else.
 std::string basisFor(const vault::MasRecord& record);
 // One AskPassword; nothing when it was cancelled.
-std::optional<runtime::Secret> askEntry(const vault::MasRecord& record, const std::string& basis,
+std::optional<::runtime::Secret> askEntry(const vault::MasRecord& record, const std::string& basis,
                                         const char* prompt, std::string_view expected);
 }  // namespace corvix::security

@@ -10,10 +10,10 @@ namespace {
 
 // Asks the new password twice on the record's medium and theme. False (reported) when
 // either entry was cancelled or the two differ.
-bool askNewPassword(const vault::MasRecord& record, runtime::Secret& entered) {
+bool askNewPassword(const vault::MasRecord& record, ::runtime::Secret& entered) {
     const std::string basis = basisFor(record);
-    std::optional<runtime::Secret> first = askEntry(record, basis, kNewPasswordPrompt, "");
-    std::optional<runtime::Secret> second;
+    std::optional<::runtime::Secret> first = askEntry(record, basis, kNewPasswordPrompt, "");
+    std::optional<::runtime::Secret> second;
     if (first) second = askEntry(record, basis, kConfirmPasswordPrompt, first->view());
     if (!first || !second) {
         tell("Information", kChangeCancelledText, framework::Icon::Information);
@@ -48,15 +48,15 @@ SetupVerdict completeSetup(vault::MasRecord& record, const SetupOpening& opening
     if (newPasswordRequired(opening, record)) {
         // The old password stays at hand: a cancelled entry must leave the settings in
         // force as they were, not a blank password waiting in the buffer.
-        runtime::Secret previous = runtime::Secret::adopt(record.Password);
+        ::runtime::Secret previous = ::runtime::Secret::adopt(record.Password);
         tell("Tip", opening.isNew ? kNewVaultPasswordTip : kNewImagePasswordTip,
              framework::Icon::Information);
         // The image windows show the theme MasterCopy names: the one just chosen.
         vault::MasRecord keptCopy = MasterCopy();
         MasterCopy() = record;
-        runtime::Secret entered;
+        ::runtime::Secret entered;
         const bool set = askNewPassword(record, entered);
-        runtime::wipe(MasterCopy().Password);
+        ::runtime::wipe(MasterCopy().Password);
         MasterCopy() = std::move(keptCopy);
         if (!set) {
             record.Password.assign(previous.view());

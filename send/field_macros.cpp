@@ -18,7 +18,7 @@ bool sameAt(const std::u32string& buffer, size_t p, std::u32string_view token, b
 }
 
 // Encodes into the secret's own buffer, so that no other copy of the text is made.
-void appendUtf8(runtime::Secret& out, char32_t c) {
+void appendUtf8(::runtime::Secret& out, char32_t c) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
     char bytes[4];
     size_t n = 0;
@@ -60,7 +60,7 @@ void ReplaceToken(std::u32string& buffer, std::u32string_view token, std::u32str
     }
 }
 
-runtime::Secret ExpandFieldMacros(const vault::PasRecord& account, std::string_view action,
+::runtime::Secret ExpandFieldMacros(const vault::PasRecord& account, std::string_view action,
                                   std::string_view today) {
     std::u32string buffer;
     buffer.reserve(kExpansionChars);
@@ -82,7 +82,7 @@ runtime::Secret ExpandFieldMacros(const vault::PasRecord& account, std::string_v
         wipe(value);
     }
     const std::u32string_view text = trimRight(buffer);
-    runtime::Secret out;
+    ::runtime::Secret out;
     out.reserve(text.size() * 4);
     for (char32_t c : text) appendUtf8(out, c);
     wipe(buffer);

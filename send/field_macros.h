@@ -22,7 +22,7 @@ void ReplaceToken(std::u32string& buffer, std::u32string_view token, std::u32str
 // The action with the account's fields put in, cut at 1,024 characters (trailing blanks
 // removed). today is the current date in the user's short-date format. The text holds the
 // password: every working copy on the way is wiped.
-runtime::Secret ExpandFieldMacros(const vault::PasRecord& account, std::string_view action,
+::runtime::Secret ExpandFieldMacros(const vault::PasRecord& account, std::string_view action,
                                   std::string_view today);
 
 }  // namespace corvix::send

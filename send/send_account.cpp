@@ -73,7 +73,7 @@ SendResult SendAccount(vault::PasRecord account, desktop::Desktop* d) {
 
     KeySender& sender = keySender();
     if (!sender.initialised()) sender.Init("[]");
-    runtime::Secret expanded = ExpandFieldMacros(account, account.Action, hooks.today());
+    ::runtime::Secret expanded = ExpandFieldMacros(account, account.Action, hooks.today());
     wipe(account.Password);
     waitSeconds(account.Wait);
 

@@ -143,7 +143,7 @@ bool Watcher::ServeWatchedAccount(const WatchEntry& e) {
         if (focused) {
             KeySender& sender = keySender();
             if (!sender.initialised()) sender.Init("[]");
-            runtime::Secret expanded = ExpandFieldMacros(account, account.Action, hooks.today());
+            ::runtime::Secret expanded = ExpandFieldMacros(account, account.Action, hooks.today());
             wipe(account.Password);
             waitSeconds(account.Wait);
             if (generation != generation_ || !hooks.mayType()) return false;

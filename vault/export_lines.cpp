@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/date.h"
+#include "runtime/picture.h"
 
 namespace corvix::vault {
 
@@ -125,13 +126,6 @@ bool splitFields(std::string_view line, std::vector<Token>& tokens, std::string*
     }
 }
 
-size_t codePoints(std::string_view utf8) {
-    size_t n = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 bool parseInteger(std::string_view text, int64_t low, int64_t high, int64_t* out) {
     int64_t v = 0;
     const char* end = text.data() + text.size();
@@ -184,7 +178,7 @@ bool integerRange(FieldType type, int64_t* low, int64_t* high) {
 // The value of one field element from its text; false with a reason.
 bool fieldValue(const FieldDecl& field, Token& token, Scalar* value, std::string* reason) {
     if (field.type == FieldType::String) {
-        if (codePoints(token.text) > field.size) {
+        if (runtime::charCount(token.text) > field.size) {
             *reason = "longer than " + std::to_string(field.size) + " characters";
             return false;
         }

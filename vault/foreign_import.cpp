@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "runtime/date.h"
+#include "runtime/picture.h"
 #include "runtime/secret.h"
 #include "vault/access.h"
 #include "vault/export_lines.h"
@@ -77,13 +78,6 @@ std::string lower(std::string_view s) {
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
-}
-
-size_t codePoints(std::string_view utf8) {
-    size_t n = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
 }
 
 // Column numbers of one format, -1 when the file lacks the column.
@@ -190,7 +184,7 @@ std::string toAccount(const CsvRecord& record, const Columns& c, ForeignFormat f
         {&a->url, {"the address", 255}},      {&a->notes, {"the notes", 4096}}};
     for (const auto& [value, limit] : limits) {
         if (!isValidUtf8(*value)) return std::string(limit.first) + " is not UTF-8 text";
-        if (codePoints(*value) > limit.second)
+        if (runtime::charCount(*value) > limit.second)
             return std::string(limit.first) + " is longer than " + std::to_string(limit.second) +
                    " characters";
     }

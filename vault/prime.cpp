@@ -5,17 +5,11 @@
 
 #include <cstdlib>
 
+#include "runtime/picture.h"
 #include "vault/access.h"
 #include "vault/vault_key.h"
 
 namespace corvix::vault {
-
-namespace {
-std::string rightTrimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-}  // namespace
 
 std::string NetworkUserName() {
     // The account database first; a user the system does not list (a container's
@@ -102,7 +96,7 @@ FieldCheck rangeCheck(int value, int low, int high, const std::string& field) {
 }  // namespace
 
 FieldCheck validatePasCategory(const PasRecord& record, storage::Table& categories) {
-    if (categoryExists(categories, rightTrimmed(record.Category))) return {};
+    if (categoryExists(categories, runtime::rightTrim(record.Category))) return {};
     return lookupFailure("Category of account", "CVCAT");
 }
 
@@ -124,8 +118,8 @@ FieldCheck validateCVGSD(const GsdRecord& record) {
 }
 
 std::string installationIdentity(const MasRecord& record, int32_t today) {
-    std::string id = rightTrimmed(record.EncPassword);
-    if (id.empty()) id = rightTrimmed(record.Password);
+    std::string id = runtime::rightTrim(record.EncPassword);
+    if (id.empty()) id = runtime::rightTrim(record.Password);
     if (id.empty()) id = std::to_string(today);
     return id;
 }

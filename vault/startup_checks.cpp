@@ -1,5 +1,6 @@
 #include "vault/startup_checks.h"
 
+#include "runtime/picture.h"
 #include "vault/prime.h"
 #include "vault/tables.h"
 #include "vault/words.h"
@@ -7,11 +8,6 @@
 namespace corvix::vault {
 
 namespace {
-std::string rightTrimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 int note(StartupState& state, int rc, const storage::Error& error, int first) {
     if (rc == storage::kNoError) return first;
     state.failures.push_back(error);
@@ -59,7 +55,7 @@ int runStartupChecks(VaultTables& tables, const std::string& shippedWords, int32
             state.masterReadable = true;
             state.setUp = true;
             state.master = master.record();
-            state.loggedOn = rightTrimmed(state.master.Password).empty();
+            state.loggedOn = runtime::rightTrim(state.master.Password).empty();
         } else if (rc == storage::kRecordNotAvailable) {
             state.masterReadable = true;
         } else {

@@ -48,7 +48,7 @@ class LineWriter {
   public:
     explicit LineWriter(std::string fileName) : fileName_(std::move(fileName)) {}
     ~LineWriter() {
-        runtime::wipe(pending_);
+        ::runtime::wipe(pending_);
         if (fd_ >= 0) ::close(fd_);
     }
 
@@ -88,7 +88,7 @@ class LineWriter {
             }
             done += static_cast<size_t>(n);
         }
-        runtime::wipe(pending_);
+        ::runtime::wipe(pending_);
         pending_.clear();
         return true;
     }
@@ -115,8 +115,8 @@ class LineReader {
   public:
     explicit LineReader(int fd) : fd_(fd) {}
     ~LineReader() {
-        runtime::wipe(buffer_);
-        runtime::wipe(line_);
+        ::runtime::wipe(buffer_);
+        ::runtime::wipe(line_);
     }
 
     // The next line without its line end; false at the end of the file or on an error

@@ -20,15 +20,15 @@
 
 namespace corvix::quillet {
 
+QString text(long id) {
+    return QString::fromStdString(runtime::rightTrim(displayText(id)));
+}
+
 namespace {
 
 WindowHook& hook() {
     static WindowHook h;
     return h;
-}
-
-QString text(long id) {
-    return QString::fromStdString(runtime::rightTrim(displayText(id)));
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ class QPushButton;
 
 namespace corvix::quillet {
 
+// A display text the host set, trailing blanks dropped, as a window shows it.
+QString text(long id);
+
 // Called with each window and its name ("SavedQueries", "QueryWizard",
 // "QueryDescription", "CombineQueries", "QueryOption", "QueryNavigation") once it is shown.
 using WindowHook = std::function<void(QDialog* window, const std::string& name)>;

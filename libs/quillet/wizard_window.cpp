@@ -29,10 +29,6 @@ namespace corvix::quillet {
 
 namespace {
 
-QString text(long id) {
-    return QString::fromStdString(runtime::rightTrim(displayText(id)));
-}
-
 // The heading: one of two drawn headings ("1", "2"), or the text given.
 class Heading : public QWidget {
   public:

@@ -22,6 +22,11 @@ namespace corvix::storage::detail {
 int fail(Error& e, int code, std::string file, int driverCode = 0, std::string driverText = {});
 int failSql(Error& e, sqlite3* db, std::string file);  // 90 with SQLite's code and message
 int succeed(Error& e);
+// The flat-file drivers' failures: a system error number mapped to the runtime's code
+// (missing -> file not found, refused -> access denied, else a driver error), and a failure
+// carrying the system's number and text beside the code.
+int codeForSystemError(int sysError);
+int fileFailure(const std::string& file, int code, int sysError = 0);
 
 // ---- statements --------------------------------------------------------------------------
 

@@ -22,25 +22,6 @@ namespace {
 
 constexpr uint32_t kMaxRecord = 65535;
 
-int rawError(const std::string& name, int code, int sysError = 0) {
-    Error e;
-    return fail(e, code, name, sysError, sysError ? std::strerror(sysError) : std::string());
-}
-
-int codeFor(int sysError) {
-    switch (sysError) {
-        case ENOENT:
-        case ENOTDIR:
-            return kFileNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return kAccessDenied;
-        default:
-            return kDriverError;
-    }
-}
-
 }  // namespace
 
 RawFile::RawFile(std::string name) : name_(std::move(name)) {}
@@ -51,29 +32,30 @@ RawFile::~RawFile() {
 
 int RawFile::create() {
     int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return rawError(name_, codeFor(errno), errno);
+    if (fd < 0) return fileFailure(name_, codeForSystemError(errno), errno);
     ::close(fd);
-    return rawError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 int RawFile::open(int mode) {
-    if (fd_ >= 0) return rawError(name_, kAlreadyOpen);
+    if (fd_ >= 0) return fileFailure(name_, kAlreadyOpen);
     int access = mode & kAccessMask;
     int flags = access == kReadOnly ? O_RDONLY : access == kWriteOnly ? O_WRONLY : O_RDWR;
     struct stat st;
-    if (::stat(name_.c_str(), &st) != 0) return rawError(name_, codeFor(errno), errno);
-    if (S_ISDIR(st.st_mode)) return rawError(name_, kAccessDenied, EISDIR);
+    if (::stat(name_.c_str(), &st) != 0)
+        return fileFailure(name_, codeForSystemError(errno), errno);
+    if (S_ISDIR(st.st_mode)) return fileFailure(name_, kAccessDenied, EISDIR);
     int fd = ::open(name_.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return rawError(name_, codeFor(errno), errno);
+    if (fd < 0) return fileFailure(name_, codeForSystemError(errno), errno);
     auto lock = std::make_unique<Lock>();
     if (lock->share.acquireAt(name_, false, "", mode, 0) != kNoError) {
         ::close(fd);
-        return rawError(name_, kAccessDenied);
+        return fileFailure(name_, kAccessDenied);
     }
     fd_ = fd;
     mode_ = mode;
     lock_ = std::move(lock);
-    return rawError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 void RawFile::close() {
@@ -90,28 +72,28 @@ int64_t RawFile::size() const {
 
 int RawFile::read(uint64_t offset, void* buffer, uint32_t length, uint32_t* got) {
     if (got) *got = 0;
-    if (fd_ < 0) return rawError(name_, kFileNotOpen);
-    if ((mode_ & kAccessMask) == kWriteOnly) return rawError(name_, kAccessDenied);
+    if (fd_ < 0) return fileFailure(name_, kFileNotOpen);
+    if ((mode_ & kAccessMask) == kWriteOnly) return fileFailure(name_, kAccessDenied);
     length = std::min(length, kMaxRecord);
     uint32_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < length) {
         ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return rawError(name_, kDriverError, errno);
+        if (n < 0) return fileFailure(name_, kDriverError, errno);
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
     }
     if (got) *got = done;
-    if (done == 0 && length > 0) return rawError(name_, kRecordNotAvailable);
-    return rawError(name_, kNoError);
+    if (done == 0 && length > 0) return fileFailure(name_, kRecordNotAvailable);
+    return fileFailure(name_, kNoError);
 }
 
 int RawFile::append(const void* data, uint32_t length) {
-    if (fd_ < 0) return rawError(name_, kFileNotOpen);
-    if ((mode_ & kAccessMask) == kReadOnly) return rawError(name_, kAccessDenied);
+    if (fd_ < 0) return fileFailure(name_, kFileNotOpen);
+    if ((mode_ & kAccessMask) == kReadOnly) return fileFailure(name_, kAccessDenied);
     off_t end = ::lseek(fd_, 0, SEEK_END);
-    if (end < 0) return rawError(name_, kDriverError, errno);
+    if (end < 0) return fileFailure(name_, kDriverError, errno);
     auto* in = static_cast<const char*>(data);
     uint32_t done = 0;
     while (done < length) {
@@ -122,11 +104,11 @@ int RawFile::append(const void* data, uint32_t length) {
             // A partial record is not left behind.
             if (::ftruncate(fd_, end) != 0) {
             }
-            return rawError(name_, kDriverError, e);
+            return fileFailure(name_, kDriverError, e);
         }
         done += static_cast<uint32_t>(n);
     }
-    return rawError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 }  // namespace corvix::storage

@@ -1,9 +1,29 @@
 // Small SQLite helpers: statements, quoting and error reporting.
+#include <cerrno>
 #include <cstring>
 
 #include "platform/storage/internal.h"
 
 namespace corvix::storage::detail {
+
+int codeForSystemError(int sysError) {
+    switch (sysError) {
+        case ENOENT:
+        case ENOTDIR:
+            return kFileNotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return kAccessDenied;
+        default:
+            return kDriverError;
+    }
+}
+
+int fileFailure(const std::string& file, int code, int sysError) {
+    Error e;
+    return fail(e, code, file, sysError, sysError ? std::strerror(sysError) : std::string());
+}
 
 int fail(Error& e, int code, std::string file, int driverCode, std::string driverText) {
     // A file another process holds (busy or locked past the wait) is the runtime's "access

@@ -21,17 +21,6 @@ using namespace detail;
 
 namespace {
 
-int textError(const std::string& name, int code, int sysError = 0) {
-    Error e;
-    return fail(e, code, name, sysError, sysError ? std::strerror(sysError) : std::string());
-}
-
-int codeFor(int sysError) {
-    return sysError == ENOENT || sysError == ENOTDIR                      ? kFileNotFound
-           : sysError == EACCES || sysError == EPERM || sysError == EROFS ? kAccessDenied
-                                                                          : kDriverError;
-}
-
 void writeQuoted(std::string& line, const std::string& s) {
     line += '"';
     for (char ch : s) {
@@ -55,7 +44,7 @@ void writeQuoted(std::string& line, const std::string& s) {
     line += '"';
 }
 
-std::string numberText(const Scalar& v) {
+std::string exactNumberText(const Scalar& v) {
     if (auto i = std::get_if<int64_t>(&v)) return std::to_string(*i);
     if (auto d = std::get_if<double>(&v)) {
         std::ostringstream out;
@@ -121,21 +110,22 @@ void TextFile::setName(std::string name) {
 
 int TextFile::create() {
     int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return textError(name_, codeFor(errno), errno);
+    if (fd < 0) return fileFailure(name_, codeForSystemError(errno), errno);
     ::close(fd);
-    return textError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 int TextFile::open(int mode) {
-    if (file_) return textError(name_, kAlreadyOpen);
+    if (file_) return fileFailure(name_, kAlreadyOpen);
     struct stat st;
-    if (::stat(name_.c_str(), &st) != 0) return textError(name_, codeFor(errno), errno);
-    if (S_ISDIR(st.st_mode)) return textError(name_, kAccessDenied, EISDIR);
+    if (::stat(name_.c_str(), &st) != 0)
+        return fileFailure(name_, codeForSystemError(errno), errno);
+    if (S_ISDIR(st.st_mode)) return fileFailure(name_, kAccessDenied, EISDIR);
     bool writes = (mode & kAccessMask) != kReadOnly;
     file_ = std::fopen(name_.c_str(), writes ? "a+be" : "rbe");
-    if (!file_) return textError(name_, codeFor(errno), errno);
+    if (!file_) return fileFailure(name_, codeForSystemError(errno), errno);
     mode_ = mode;
-    return textError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 void TextFile::close() {
@@ -144,13 +134,13 @@ void TextFile::close() {
 }
 
 int TextFile::set() {
-    if (!file_) return textError(name_, kFileNotOpen);
+    if (!file_) return fileFailure(name_, kFileNotOpen);
     std::rewind(file_);
-    return textError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 int TextFile::next(RecordBuffer& into) {
-    if (!file_) return textError(name_, kFileNotOpen);
+    if (!file_) return fileFailure(name_, kFileNotOpen);
     std::string line;
     for (;;) {
         line.clear();
@@ -161,8 +151,8 @@ int TextFile::next(RecordBuffer& into) {
             if (ch == '\n') break;
             line += static_cast<char>(ch);
         }
-        if (std::ferror(file_)) return textError(name_, kDriverError, errno);
-        if (!any) return textError(name_, kRecordNotAvailable);
+        if (std::ferror(file_)) return fileFailure(name_, kDriverError, errno);
+        if (!any) return fileFailure(name_, kRecordNotAvailable);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!line.empty()) break;  // blank lines hold no record
     }
@@ -176,12 +166,12 @@ int TextFile::next(RecordBuffer& into) {
             into.set(static_cast<int>(f), values[v], e);
         }
     }
-    return textError(name_, kNoError);
+    return fileFailure(name_, kNoError);
 }
 
 int TextFile::add(const RecordBuffer& record) {
-    if (!file_) return textError(name_, kFileNotOpen);
-    if ((mode_ & kAccessMask) == kReadOnly) return textError(name_, kAccessDenied);
+    if (!file_) return fileFailure(name_, kFileNotOpen);
+    if ((mode_ & kAccessMask) == kReadOnly) return fileFailure(name_, kAccessDenied);
     std::string line;
     bool first = true;
     for (size_t f = 0; f < decl_->fields.size(); ++f) {
@@ -193,13 +183,13 @@ int TextFile::add(const RecordBuffer& record) {
             if (field.type == FieldType::String)
                 writeQuoted(line, std::get<std::string>(value));
             else
-                line += numberText(value);
+                line += exactNumberText(value);
         }
     }
     line += "\r\n";
     if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
-        return textError(name_, kDriverError, errno);
-    return textError(name_, kNoError);
+        return fileFailure(name_, kDriverError, errno);
+    return fileFailure(name_, kNoError);
 }
 
 }  // namespace corvix::storage

@@ -16,10 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kMaster = "road secret";
+constexpr const char* kRoadMaster = "road secret";
 constexpr const char* kTargetTitle = "corvix-road-xterm";
 // A tab and characters the US layout lacks; the password ends at the line end.
-constexpr const char* kPassword = "pä$s€ß#1";
+constexpr const char* kRoadPassword = "pä$s€ß#1";
 
 class AccountsProgramTest : public TrayProgramTest {
   protected:
@@ -28,7 +28,7 @@ class AccountsProgramTest : public TrayProgramTest {
     int addAccount() {
         ChildOptions o;
         o.workingDirectory = vault_;
-        o.stdinText = std::string(kMaster) + "\n" + kPassword + "\n";
+        o.stdinText = std::string(kRoadMaster) + "\n" + kRoadPassword + "\n";
         ToolResult r = runTool({CORVIX_CLI_PROGRAM, "add", "--description", "Road shell", "--name",
                                 "ann", "--password-stdin", "--target-window", kTargetTitle,
                                 "--action", "[name][tab][password][enter]", "--wait", "0"},
@@ -51,14 +51,14 @@ class AccountsProgramTest : public TrayProgramTest {
 };
 
 TEST_F(AccountsProgramTest, WinSLogonOpensTheListAndSendTypesTheAccountIntoAnXterm) {
-    ASSERT_TRUE(makeVault(kMaster));
+    ASSERT_TRUE(makeVault(kRoadMaster));
     ASSERT_GT(addAccount(), 0);
     std::unique_ptr<Child> xterm = startTarget();
     ASSERT_TRUE(xterm->started());
 
     Program corvix = start();
     // The logon opens the list.
-    ASSERT_TRUE(logOnWithHotKey(corvix, kMaster)) << describe(*x_, corvix);
+    ASSERT_TRUE(logOnWithHotKey(corvix, kRoadMaster)) << describe(*x_, corvix);
     const XWindowInfo frame = frameOf(*x_, corvix);
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(screenshot(std::to_string(frame.id), "accounts-list-program.png"));
@@ -68,7 +68,7 @@ TEST_F(AccountsProgramTest, WinSLogonOpensTheListAndSendTypesTheAccountIntoAnXte
     const std::string received = vault_ + "/received.txt";
     EXPECT_TRUE(waitUntil([&] { return readFile(received).find('\n') != std::string::npos; }, 20s))
         << describe(*x_, corvix) << log(corvix);
-    EXPECT_EQ(readFile(received), std::string("ann\t") + kPassword + "\n");
+    EXPECT_EQ(readFile(received), std::string("ann\t") + kRoadPassword + "\n");
     EXPECT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 5s))
         << "the frame hides into the tray while it sends";
     // The characters lent to spare keycodes leave the keymap soon after the text, while

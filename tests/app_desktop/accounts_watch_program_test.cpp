@@ -17,11 +17,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kMaster = "watch secret";
+constexpr const char* kWatchMaster = "watch secret";
 constexpr const char* kTitle = "corvix-watched-xterm";
 // Typed into the wizard by xdotool, which drops characters outside the keymap under load
 // (the road of one send covers those in the sender).
-constexpr const char* kPassword = "watch#42";
+constexpr const char* kWatchPassword = "watch#42";
 
 class AccountsWatchProgramTest : public TrayProgramTest {
   protected:
@@ -44,9 +44,9 @@ class AccountsWatchProgramTest : public TrayProgramTest {
 };
 
 TEST_F(AccountsWatchProgramTest, WizardMakesAWatchedAccountTypedOnceAndTheClipboardIsCleared) {
-    ASSERT_TRUE(makeVault(kMaster));
+    ASSERT_TRUE(makeVault(kWatchMaster));
     Program corvix = start("", {"CORVIX_CLIPBOARD_CLEAR_MS=1500"});
-    ASSERT_TRUE(logOnWithHotKey(corvix, kMaster)) << describe(*x_, corvix);
+    ASSERT_TRUE(logOnWithHotKey(corvix, kWatchMaster)) << describe(*x_, corvix);
     const XWindowId frame = frameOf(*x_, corvix).id;
     std::this_thread::sleep_for(500ms);
 
@@ -59,7 +59,7 @@ TEST_F(AccountsWatchProgramTest, WizardMakesAWatchedAccountTypedOnceAndTheClipbo
     ASSERT_EQ(keys({"Return", "alt+d"}), 0);  // Description
     ASSERT_EQ(type("Watched shell"), 0);
     ASSERT_EQ(keys({"Return", "alt+p"}), 0);  // Password
-    ASSERT_EQ(type(kPassword), 0);
+    ASSERT_EQ(type(kWatchPassword), 0);
     ASSERT_EQ(keys({"Return", "Return", "Return"}), 0);  // URL, Target, Interaction
     std::this_thread::sleep_for(300ms);
     // The title box has the focus (holding the last window's title, if any).
@@ -83,7 +83,7 @@ TEST_F(AccountsWatchProgramTest, WizardMakesAWatchedAccountTypedOnceAndTheClipbo
         << describe(*x_, corvix) << log(corvix);
     // Three watch passes later there is still one line.
     std::this_thread::sleep_for(3s);
-    EXPECT_EQ(readFile(received), std::string(kPassword) + "\n");
+    EXPECT_EQ(readFile(received), std::string(kWatchPassword) + "\n");
     xterm.stop();
 
     // Back to the list (the frame hid into the tray while it typed): the new account is
@@ -98,20 +98,20 @@ TEST_F(AccountsWatchProgramTest, WizardMakesAWatchedAccountTypedOnceAndTheClipbo
     for (int attempt = 0; attempt < 4 && !copied; ++attempt) {
         std::this_thread::sleep_for(500ms);
         ASSERT_EQ(keys({"alt+p"}), 0);
-        copied = waitUntil([&] { return clipboard() == std::string(kPassword); }, 2s);
+        copied = waitUntil([&] { return clipboard() == std::string(kWatchPassword); }, 2s);
     }
     EXPECT_TRUE(copied) << (clipboard() ? *clipboard() : "(nothing)") << log(corvix);
     EXPECT_EQ(clipboard("x-kde-passwordManagerHint"), std::string("secret"));
-    EXPECT_TRUE(waitUntil([&] { return clipboard().value_or("") != kPassword; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return clipboard().value_or("") != kWatchPassword; }, 5s));
     EXPECT_EQ(clipboard().value_or(""), "");
 }
 
 // A query built in the wizard from the accounts list, saved and used again, with a
 // picture of the saved-queries list and of each of the wizard's five pages.
 TEST_F(AccountsWatchProgramTest, AQueryIsBuiltSavedAndReusedFromTheList) {
-    ASSERT_TRUE(makeVault(kMaster));
+    ASSERT_TRUE(makeVault(kWatchMaster));
     Program corvix = start();
-    ASSERT_TRUE(logOnWithHotKey(corvix, kMaster)) << describe(*x_, corvix);
+    ASSERT_TRUE(logOnWithHotKey(corvix, kWatchMaster)) << describe(*x_, corvix);
     std::this_thread::sleep_for(500ms);
     auto waitFor = [&](const char* title) {
         XWindowInfo w;
@@ -174,8 +174,9 @@ TEST_F(AccountsWatchProgramTest, AQueryIsBuiltSavedAndReusedFromTheList) {
     ASSERT_TRUE(waitUntil([&] { return windowTitled(*x_, corvix, "Queries").id == 0; }, 5s));
     corvix.child.reset();  // ended by its process id
 
-    ToolResult saved = runTool({CORVIX_CLI_PROGRAM, "queries", "show", "1"},
-                               ChildOptions{vault_, {}, {}, {}, std::string(kMaster) + "\n"}, 30s);
+    ToolResult saved =
+        runTool({CORVIX_CLI_PROGRAM, "queries", "show", "1"},
+                ChildOptions{vault_, {}, {}, {}, std::string(kWatchMaster) + "\n"}, 30s);
     EXPECT_EQ(saved.exit.code, 0) << saved.output;
     EXPECT_NE(saved.output.find("Bank accounts"), std::string::npos) << saved.output;
     EXPECT_NE(saved.output.find("UPPER(CAT:Category) = 'BANK'"), std::string::npos) << saved.output;

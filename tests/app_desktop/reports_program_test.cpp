@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-constexpr const char* kMaster = "report secret";
+constexpr const char* kReportMaster = "report secret";
 constexpr const char* kReport = "Waits by category";
 
 class ReportsProgramTest : public TrayProgramTest {
@@ -31,7 +31,7 @@ class ReportsProgramTest : public TrayProgramTest {
         argv.insert(argv.end(), args.begin(), args.end());
         ChildOptions o;
         o.workingDirectory = vault_;
-        o.stdinText = std::string(kMaster) + "\n";
+        o.stdinText = std::string(kReportMaster) + "\n";
         return runTool(argv, o, 60s);
     }
     // Two categories of two accounts each; the Wait column is what the report totals.
@@ -80,10 +80,10 @@ class ReportsProgramTest : public TrayProgramTest {
 };
 
 TEST_F(ReportsProgramTest, ADesignOnTheAccountsListIsPreviewedAndSavedAsPdf) {
-    ASSERT_TRUE(makeVault(kMaster));
+    ASSERT_TRUE(makeVault(kReportMaster));
     addAccounts();
     Program corvix = start();
-    ASSERT_TRUE(logOnWithHotKey(corvix, kMaster)) << describe(*x_, corvix);
+    ASSERT_TRUE(logOnWithHotKey(corvix, kReportMaster)) << describe(*x_, corvix);
     std::this_thread::sleep_for(500ms);
 
     // File > Reports… on the accounts list, Insert, the new design's name.

@@ -12,8 +12,6 @@
 namespace corvix::ferrule::testing {
 namespace {
 
-constexpr int kOpenMode = storage::kReadWrite | storage::kDenyNone;
-
 class FileOpenTest : public FerruleTest {
   protected:
     void start(std::vector<std::string> args = {}) {

@@ -13,6 +13,9 @@
 
 namespace corvix::ferrule::testing {
 
+// How the tests open a table: read and write, sharing it with everyone.
+inline constexpr int kOpenMode = storage::kReadWrite | storage::kDenyNone;
+
 class RecordingSink : public MessageSink {
   public:
     bool stop(const std::string& text) override {

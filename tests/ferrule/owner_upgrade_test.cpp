@@ -9,8 +9,6 @@ namespace {
 using storage::kDenyNone;
 using storage::kReadWrite;
 
-constexpr int kOpenMode = kReadWrite | kDenyNone;
-
 class OwnerUpgradeTest : public FerruleTest {
   protected:
     void startProgram(const TableDecl& decl, int version, const std::string& owner) {

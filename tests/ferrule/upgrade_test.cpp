@@ -20,8 +20,6 @@ using storage::kDenyAll;
 using storage::kDenyNone;
 using storage::kReadWrite;
 
-constexpr int kOpenMode = kReadWrite | kDenyNone;
-
 class UpgradeTest : public FerruleTest {
   protected:
     // A run of the program with the given declaration registered under `version`.

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     account.Name = std::string(takePart(rest));
     account.Password = std::string(rest);
 
-    const runtime::Secret expanded = sd::ExpandFieldMacros(account, action, "07/12/2026");
+    const ::runtime::Secret expanded = sd::ExpandFieldMacros(account, action, "07/12/2026");
     FUZZ_CHECK(sd::toU32(expanded.view()).size() <= sd::kExpansionChars);
 
     corvix::desktop::SimulatedDesktop desktop;

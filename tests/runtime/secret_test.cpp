@@ -4,7 +4,7 @@
 
 #include <string>
 
-using runtime::Secret;
+using ::runtime::Secret;
 
 TEST(Secret, GrowsMovesAndClonesWithoutLosingBytes) {
     Secret s;
