@@ -41,14 +41,24 @@ if(CORVIX_UNITY_BUILD)
   add_compile_options($<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
 endif()
 
-# Xlib's macros (None, Bool, Status, Always...) would leak into the next file of a batch
-# and break Qt and GoogleTest there: a source that includes X11 headers compiles alone.
-function(corvix_compile_x11_sources_alone dir)
+# Some sources compile alone rather than in a batch:
+# - Xlib's macros (None, Bool, Status, Always...) would leak into the next file of a batch
+#   and break Qt and GoogleTest there: a source that includes X11 headers;
+# - in a static library without windows, a source that includes Qt headers: the linker
+#   takes a library's objects whole, and the command-line tool, which loads no Qt, must
+#   not take a Qt user along with the file beside it in a batch.
+function(corvix_compile_some_sources_alone dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target ${targets})
     get_target_property(sources ${target} SOURCES)
     if(NOT sources)
       continue()
+    endif()
+    get_target_property(type ${target} TYPE)
+    get_target_property(libraries ${target} LINK_LIBRARIES)
+    set(pattern "^#include <X11/")
+    if(type STREQUAL "STATIC_LIBRARY" AND NOT "Qt6::Widgets" IN_LIST libraries)
+      set(pattern "^#include <(X11/|Q)")
     endif()
     foreach(source ${sources})
       if(NOT source MATCHES "\\.(cpp|cc|c)$")
@@ -56,8 +66,8 @@ function(corvix_compile_x11_sources_alone dir)
       endif()
       cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${dir} OUTPUT_VARIABLE path)
       if(EXISTS ${path})
-        file(STRINGS ${path} x11 REGEX "^#include <X11/" LIMIT_COUNT 1)
-        if(x11)
+        file(STRINGS ${path} alone REGEX "${pattern}" LIMIT_COUNT 1)
+        if(alone)
           set_source_files_properties(${path} DIRECTORY ${dir} PROPERTIES
                                       SKIP_UNITY_BUILD_INCLUSION ON)
         endif()
@@ -66,6 +76,6 @@ function(corvix_compile_x11_sources_alone dir)
   endforeach()
   get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
   foreach(subdir ${subdirs})
-    corvix_compile_x11_sources_alone(${subdir})
+    corvix_compile_some_sources_alone(${subdir})
   endforeach()
 endfunction()
