@@ -5,6 +5,8 @@
 // load that died from one that is still running, and build the keys the first left out.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/storage/internal.h"
 #include "platform/storage/table.h"
 
@@ -59,10 +61,14 @@ class BuildCache {
     int64_t before_ = -kCacheKib;
 };
 
+// The keys a load leaves out: every key that may repeat a value (the unique ones stay, so
+// that duplicates are still refused record by record).
+bool deferrable(const Shape::Key& key) {
+    return !key.unique && !key.terms.empty();
+}
+
 bool hasKeysToDefer(const Shape& shape) {
-    for (const Shape::Key& key : shape.keys)
-        if (!key.unique && !key.terms.empty()) return true;
-    return false;
+    return std::any_of(shape.keys.begin(), shape.keys.end(), deferrable);
 }
 
 }  // namespace
@@ -107,7 +113,7 @@ int Table::deferKeys() {
         rc = exec(d.conn->db, std::string("INSERT OR IGNORE INTO ") + kMarkers + " (id) VALUES (" +
                                   std::to_string(d.id) + ");");
     for (size_t k = 0; rc == SQLITE_OK && k < d.shape->keys.size(); ++k)
-        if (!d.shape->keys[k].unique && !d.shape->keys[k].terms.empty())
+        if (deferrable(d.shape->keys[k]))
             rc = exec(d.conn->db, "DROP INDEX IF EXISTS " + indexName(d.id, k) + ";");
     if (rc == SQLITE_OK) rc = w.commit();
     if (rc != SQLITE_OK) {

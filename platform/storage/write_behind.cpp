@@ -110,10 +110,6 @@ struct File {
 
 sqlite3_vfs* gUsual = nullptr;  // the wrapped file system layer, set at registration
 
-sqlite3_vfs* usualVfs() {
-    return gUsual;
-}
-
 sqlite3_file* real(sqlite3_file* f) {
     return reinterpret_cast<File*>(f)->real;
 }
@@ -222,8 +218,8 @@ int vfsOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* out
     file->base.pMethods = nullptr;
     file->real = reinterpret_cast<sqlite3_file*>(file + 1);
     file->behind = nullptr;
-    std::memset(file->real, 0, static_cast<size_t>(usualVfs()->szOsFile));
-    const int rc = usualVfs()->xOpen(usualVfs(), name, file->real, flags, outFlags);
+    std::memset(file->real, 0, static_cast<size_t>(gUsual->szOsFile));
+    const int rc = gUsual->xOpen(gUsual, name, file->real, flags, outFlags);
     if (rc != SQLITE_OK) {
         if (file->real->pMethods) file->real->pMethods->xClose(file->real);
         return rc;
