@@ -1,5 +1,7 @@
 // One SQLCipher connection per physical file per process, shared by every table handle
 // of that file; owner passwords become raw keys so that opening costs no key stretching.
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
 #include <sodium.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -253,6 +255,21 @@ bool verifyCipherLibrary(std::string* reason) {
     static std::string why;
     static std::once_flag once;
     std::call_once(once, [] {
+        // SQLCipher looks its page cipher up by name. Left to itself, OpenSSL then fills
+        // its table of names with every algorithm it has, reads the system's openssl.cnf
+        // and loads its error texts: about a third of a short command's instructions. The
+        // file format fixes the algorithms (AES-256-CBC pages, HMAC-SHA1 and PBKDF2-SHA1
+        // for the page check), so only those two names are entered; the same providers do
+        // the same work. A system configuration could only swap the providers under a
+        // fixed format, so it is not read. Nothing is left to clean at exit: OpenSSL's
+        // tables end with the process, and the connections wipe their own keys on close.
+        // Ignored where OpenSSL was set up earlier in the process.
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_NO_ADD_ALL_CIPHERS |
+                                OPENSSL_INIT_NO_ADD_ALL_DIGESTS |
+                                OPENSSL_INIT_NO_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_NO_ATEXIT,
+                            nullptr);
+        EVP_add_cipher(EVP_aes_256_cbc());
+        EVP_add_digest(EVP_sha1());
         // No page-cache memory taken up front for each connection: a short command opens
         // a few files and reads a few pages of each, and touching a bulk block of pages it
         // never uses cost more than the reads. Pages are allocated as they are needed
