@@ -6,6 +6,7 @@
 
 #include "app/program.h"
 #include "corvix_version.h"
+#include "libs/ferrule/ferrule.h"
 #include "vault/locations.h"
 
 namespace {
@@ -38,5 +39,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvix: %s\n", error.c_str());
         return 1;
     }
+    if (const std::string mark = corvix::vault::crashMarkFile(); !mark.empty())
+        corvix::ferrule::setDefaultIniFile(mark);
     return corvix::app::runCorvix(argc, argv);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/crash_report.h"
 #include "cli/entry.h"
 #include "corvix_version.h"
 #include "runtime/utf8.h"
@@ -56,6 +57,7 @@ extern "C" __attribute__((visibility("default"))) int corvix_cli_run(int argc, c
         std::fprintf(stderr, "corvix-cli: %s\n", error.c_str());
         return corvix::cli::kExitError;
     }
+    corvix::cli::reportCrashesDuringOpens();
     size_t used = 0;
     const corvix::cli::Command* command = corvix::cli::findCommand(args, &used);
     if (!command) {

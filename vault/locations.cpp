@@ -60,6 +60,12 @@ bool enterDataFolder(std::string* folder, std::string* error) {
     return true;
 }
 
+std::string crashMarkFile() {
+    if (env("CORVIX_HOME").empty()) return {};
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/win.ini" : std::string();
+}
+
 std::string programDirectory() {
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);

@@ -20,6 +20,12 @@ std::string dataFolderPath();
 // *error says what went wrong with which folder.
 bool enterDataFolder(std::string* folder, std::string* error);
 
+// The INI file where the upgrade library marks a file while the program opens it (its
+// crash mark): win.ini in the data folder when $CORVIX_HOME names the folder, so that a
+// folder of its own (a test's, a second vault's) keeps its own mark; "" otherwise, for the
+// library's default in the user's configuration folder. Call after enterDataFolder.
+std::string crashMarkFile();
+
 // mkdir -p where every folder it creates is private to the user (mode 0700).
 bool makePrivateFolders(const std::string& path, std::string* error);
 

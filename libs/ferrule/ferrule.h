@@ -108,6 +108,13 @@ FERRULE_EXPORT void setTerminator(std::function<void(int code)> terminator);
 // The INI file that stands in for the system's default one (the BadFile entry). Default:
 // $XDG_CONFIG_HOME/corvix/win.ini (~/.config/corvix/win.ini).
 FERRULE_EXPORT void setDefaultIniFile(std::string path);
+// An open in progress is always known in memory (fileBeingOpened) and, by default, marked
+// in that INI file too. A program that reports its own crashes (corvix-cli, on standard
+// error) turns the INI file off: each of its commands would rewrite it twice.
+FERRULE_EXPORT void setBadFileInIniFile(bool on);
+// The name of the file whose open through fu_FileOpen is in progress, "" when none. A
+// fixed buffer, never reallocated: a handler of a fatal signal may read it.
+FERRULE_EXPORT const char* fileBeingOpened();
 // Forgets every registry, the upgrade file's location, the silent flag and the kept
 // program name, and closes the upgrade file: a fresh process, for tests.
 FERRULE_EXPORT void resetForTests();

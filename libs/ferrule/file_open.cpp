@@ -1,10 +1,12 @@
 // Opening a host file through the library: the open is marked in the default INI file
-// (so a crash during it leaves the file's name behind), and a file whose structure on disk
-// differs is upgraded and opened again.
+// and in memory (so a crash during it leaves the file's name behind), and a file whose structure on
+// disk differs is upgraded and opened again.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "libs/ferrule/engine.h"
 #include "libs/ferrule/ferrule.h"
@@ -40,6 +42,15 @@ void makeFoldersOf(const std::string& file) {
         ::mkdir(file.substr(0, slash).c_str(), 0700);
 }
 
+// The file being opened, for a crash report (fileBeingOpened); cut to the buffer's size.
+char gBeingOpened[1024];
+
+void noteBeingOpened(const std::string& name) {
+    const size_t n = std::min(name.size(), sizeof gBeingOpened - 1);
+    std::memcpy(gBeingOpened, name.data(), n);
+    gBeingOpened[n] = '\0';
+}
+
 void markBadFile(const std::string& name) {
     const std::string path = defaultIniFile();
     if (::access(path.c_str(), F_OK) != 0) makeFoldersOf(path);
@@ -56,19 +67,22 @@ std::string openedKey(const std::string& name) {
     return std::string(::getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + file;
 }
 
-// The mark costs a rewrite of the INI file before and after the open, and a command opens
-// several tables of one file one after the other. The first open of a physical file in
-// this process is marked; once it has opened fine, the file's key, header and schema have
-// been read through the connection its other tables share, so their opens here are not
-// marked again. An open that follows an upgrade is always marked (`always`).
+// The mark in the INI file costs a rewrite of it before and after the open, and a command
+// opens several tables of one file one after the other. The first open of a physical file
+// in this process is marked there; once it has opened fine, the file's key, header and
+// schema have been read through the connection its other tables share, so their opens
+// here are not marked there again. An open that follows an upgrade is always marked
+// (`always`). The mark in memory costs nothing and names every open.
 template <typename Open>
 int markedOpen(const std::string& name, Open open, bool always = false) {
     const std::string key = openedKey(name);
     auto& opened = state().openedFiles;
-    if (!always && opened.count(key) != 0) return open();
-    markBadFile(name);
+    const bool inIni = state().badFileInIni && (always || opened.count(key) == 0);
+    noteBeingOpened(name);
+    if (inIni) markBadFile(name);
     int err = open();
-    markBadFile("");
+    if (inIni) markBadFile("");
+    noteBeingOpened("");
     if (err == 0) opened.insert(key);
     return err;
 }
@@ -97,6 +111,14 @@ void afterOpen(int err, const std::string& name) {
 
 void setDefaultIniFile(std::string path) {
     defaultIniOverride() = std::move(path);
+}
+
+void setBadFileInIniFile(bool on) {
+    state().badFileInIni = on;
+}
+
+const char* fileBeingOpened() {
+    return gBeingOpened;
 }
 
 }  // namespace corvix::ferrule

@@ -82,6 +82,8 @@ struct State {
     // Files (by working directory and name) this process has already opened through
     // fu_FileOpen with success: their later opens are not marked again.
     std::set<std::string> openedFiles;
+    // Whether an open is also marked in the default INI file (setBadFileInIniFile).
+    bool badFileInIni = true;
 
     std::string appName;                            // fu_AppName, kept once computed
     std::array<int64_t, kProfileStages> profile{};  // hundredths of a second

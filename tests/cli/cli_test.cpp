@@ -1,11 +1,17 @@
 // corvix-cli run as a program in a fresh directory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <thread>
 
 #include "cli_runner.h"
 #include "vault/access.h"
@@ -288,6 +294,68 @@ TEST_F(CliWithPassword, AnImagePasswordCannotBeTyped) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("image theme"), std::string::npos);
     EXPECT_TRUE(r.out.empty());
+}
+
+// The single-letter state of a process ('S': asleep) from /proc.
+char processState(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t paren = all.rfind(')');
+    return paren != std::string::npos && paren + 2 < all.size() ? all[paren + 2] : '?';
+}
+
+// The CLI leaves the program's crash mark (the upgrade library's INI file under the user's
+// configuration folder) alone; a crash while it opens a file names the file on standard
+// error instead, and the process still ends by the signal.
+TEST_F(CliWithPassword, ACrashDuringAnOpenNamesTheFileAndTheCrashMarkIsLeftAlone) {
+    const std::string config = cli.dir() + "/config";
+    const char* previous = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept = previous ? previous : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ASSERT_EQ(cli.run({"list"}, "Secret\n").exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(config + "/corvix/win.ini"));
+
+    // Holding the database's pending-lock byte keeps the CLI waiting inside its first open.
+    const int vault = open((cli.dir() + "/Corvix.TPS").c_str(), O_RDWR);
+    ASSERT_GE(vault, 0);
+    struct flock pending {};
+    pending.l_type = F_WRLCK;
+    pending.l_whence = SEEK_SET;
+    pending.l_start = 0x40000000;
+    pending.l_len = 1;
+    ASSERT_EQ(fcntl(vault, F_SETLK, &pending), 0);
+    const std::string err = cli.dir() + "/crash.err";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int in = open("/dev/null", O_RDONLY);
+        if (e < 0 || in < 0 || chdir(cli.dir().c_str()) != 0) _exit(126);
+        dup2(in, 0);
+        dup2(e, 2);
+        execl(CliRunner::program().c_str(), "corvix-cli", "list", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // Waiting for the lock, it sleeps between tries: asleep at three looks in a row.
+    int asleep = 0;
+    for (int i = 0; i < 500 && asleep < 3; ++i) {
+        asleep = processState(pid) == 'S' ? asleep + 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(asleep, 3);
+    kill(pid, SIGSEGV);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    close(vault);
+    if (previous)
+        setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+    std::ifstream in(err);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(said.rfind("corvix-cli: stopped while opening Corvix\\!", 0), 0u) << said;
+    EXPECT_FALSE(std::filesystem::exists(config + "/corvix/win.ini"));
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
 // fu_FileOpen's handling of what the open left, raw files, encrypted tables with BLOBs,
 // and the old-format exclusions.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <thread>
 
 #include "fixture.h"
 #include "libs/ferrule/upgrade_file.h"
@@ -85,6 +92,35 @@ TEST_F(FileOpenTest, OnlyTheFirstOpenOfAFileInAProcessIsMarked) {
     std::ofstream(ini) << "[untouched]\n";
     ASSERT_EQ(fu_FileOpen(a, kOpenMode), 0);
     EXPECT_NE(iniText().find("BadFile="), std::string::npos);
+}
+
+// Every open is named in memory while it runs (for a crash report), a second open of the
+// same file too; with the INI file turned off (as corvix-cli does) that file is untouched.
+TEST_F(FileOpenTest, AnOpenInProgressIsNamedInMemoryAndTheIniFileCanBeLeftAlone) {
+    start();
+    const std::string ini = path("win.ini");
+    std::ofstream(ini) << "[untouched]\n";
+    setBadFileInIniFile(false);
+    // Opening a pipe for reading waits for a writer: the open is caught while it runs.
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    storage::RawFile pipe(path("pipe"));
+    for (int round = 0; round < 2; ++round) {
+        std::future<int> opened =
+            std::async(std::launch::async, [&] { return fu_FileOpen(pipe, 0); });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::string(fileBeingOpened()) != path("pipe") &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(std::string(fileBeingOpened()), path("pipe")) << "round " << round;
+        const int writer = ::open(path("pipe").c_str(), O_WRONLY);
+        EXPECT_EQ(opened.get(), 0);
+        ::close(writer);
+        EXPECT_STREQ(fileBeingOpened(), "");
+        pipe.close();
+    }
+    std::ifstream in(ini);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+              "[untouched]\n");
 }
 
 TEST_F(FileOpenTest, DebugShowsTheOpenAndItsError) {
