@@ -31,6 +31,13 @@ corvix_collect_shared_libraries(${PROJECT_SOURCE_DIR} CORVIX_SHARED_LIBRARIES)
 install(TARGETS corvix corvix-cli RUNTIME DESTINATION bin)
 set_target_properties(corvix corvix-cli PROPERTIES INSTALL_RPATH "$ORIGIN/../lib/corvix")
 install(TARGETS ${CORVIX_SHARED_LIBRARIES} LIBRARY DESTINATION lib/corvix NAMELINK_SKIP)
+# Every library lies beside the ones it needs in the build tree too: the installed search
+# path ($ORIGIN) serves there as well. A build search path that differs is padded with
+# empty entries (room for the installed one), and the loader takes an empty entry for the
+# working directory: each system library was first looked for there, wherever a command
+# ran. corvix-cli loads its commands by their full path and needs nothing but the C
+# library, which it finds at once in the loader's cache.
+set_target_properties(${CORVIX_SHARED_LIBRARIES} corvix-cli PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 set_target_properties(${CORVIX_SHARED_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS corvix-atspi-texts RUNTIME DESTINATION libexec/corvix)
 install(FILES ${CMAKE_BINARY_DIR}/bin/CVWRD.TPS DESTINATION share/corvix)

@@ -1,5 +1,6 @@
 // The catalogue every file keeps: each table's name, SQL id and declaration, and the
 // SQL shape (columns, key indexes) a declaration turns into.
+#include <algorithm>
 #include <sstream>
 
 #include "platform/storage/internal.h"
@@ -182,19 +183,36 @@ int listTables(sqlite3* db, std::vector<CatalogueEntry>& out) {
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
+// Every open looks its table up: only the declaration of the table found is parsed.
 int findTable(sqlite3* db, std::string_view name, CatalogueEntry& out) {
-    std::vector<CatalogueEntry> all;
-    int rc = listTables(db, all);
-    if (rc != SQLITE_OK) return rc;
-    for (CatalogueEntry& e : all) {
-        if (runtime::sameNoCase(e.name, name)) {
-            out = std::move(e);
-            return SQLITE_OK;
+    Stmt st(db, std::string("SELECT name, id, declaration FROM ") + kCatalogue + " ORDER BY id;");
+    if (!st.ok()) return st.prepareCode();
+    int rc, rows = 0;
+    bool found = false;
+    std::string onlyDecl;
+    CatalogueEntry only;
+    while ((rc = st.step()) == SQLITE_ROW) {
+        ++rows;
+        const std::string rowName = st.columnText(0);
+        if (runtime::sameNoCase(rowName, name)) {
+            out.name = rowName;
+            out.id = st.columnInt(1);
+            if (!parseDecl(st.columnText(2), out.decl)) return SQLITE_CORRUPT;
+            found = true;
+            break;
+        }
+        // A plain file name means the file's only table, whatever it is called.
+        if (name.empty() && rows == 1) {
+            only.name = rowName;
+            only.id = st.columnInt(1);
+            onlyDecl = st.columnText(2);
         }
     }
-    // A plain file name means the file's only table, whatever it is called.
-    if (name.empty() && all.size() == 1) {
-        out = std::move(all[0]);
+    if (found) return SQLITE_OK;
+    if (rc != SQLITE_DONE) return rc;
+    if (name.empty() && rows == 1) {
+        if (!parseDecl(onlyDecl, only.decl)) return SQLITE_CORRUPT;
+        out = std::move(only);
         return SQLITE_OK;
     }
     return SQLITE_NOTFOUND;
@@ -294,14 +312,17 @@ bool indexExists(sqlite3* db, const std::string& index) {
     return st.step() == SQLITE_ROW;
 }
 
+// One statement (one read of the schema) for all the keys of a table.
 int missingIndex(sqlite3* db, const Shape& shape, int64_t id) {
-    Stmt st(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?;");
+    Stmt st(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ?;");
     if (!st.ok()) return -1;
+    st.bindText(1, dataTable(id));
+    std::vector<std::string> present;
+    while (st.step() == SQLITE_ROW) present.push_back(st.columnText(0));
     for (size_t k = 0; k < shape.keys.size(); ++k) {
         if (shape.keys[k].terms.empty()) continue;
-        st.reset();
-        st.bindText(1, indexName(id, k));
-        if (st.step() != SQLITE_ROW) return static_cast<int>(k);
+        if (std::find(present.begin(), present.end(), indexName(id, k)) == present.end())
+            return static_cast<int>(k);
     }
     return -1;
 }
