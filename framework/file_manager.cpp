@@ -460,14 +460,17 @@ int FileManager::NumberKey(storage::Table& t, int key, int64_t* value, bool repo
     const int last = k.components.back();
     storage::Record found(decl_);
     int rc;
+    // Only the highest record is wanted: nothing more is read ahead.
     if (k.components.size() == 1) {
         rc = t.setLast(key);
+        t.expectRows(1);
         if (rc == storage::kNoError) rc = t.previous(found);
     } else {
         storage::Record bound(decl_);
         bound.copyFrom(buffer_);
         bound.set(last, maxValue(decl_.fields[last].type));
         rc = t.setFrom(key, bound);
+        t.expectRows(1);
         if (rc == storage::kNoError) rc = t.previous(found);
         if (rc == storage::kNoError) {
             for (size_t c = 0; c + 1 < k.components.size(); ++c) {
