@@ -3,6 +3,10 @@
 // writing the last batches while the caller decrypts the next. Up to `depth` steps wait
 // or run at once, so that a slow moment of either side (a busy disk, a thread that is not
 // scheduled at once on a loaded machine) does not stall the other.
+//
+// Waking a sleeping thread is a system call and, on virtual machines, costs about as much
+// as copying a page: either side signals the other only when that one is actually asleep
+// (the thread waits for steps, a caller waits for room or for a step to finish).
 #pragma once
 
 #include <condition_variable>
@@ -32,13 +36,17 @@ class IoWorker {
 
   private:
     void run();
+    void sleepUntilDone(std::unique_lock<std::mutex>& lock, uint64_t ticket);
 
     const size_t depth_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_;      // the thread sleeps on it while there is no step
+    std::condition_variable finished_;  // callers sleep on it for room or a finished step
+    bool threadAsleep_ = false;
+    int callersAsleep_ = 0;
     std::deque<std::function<void()>> steps_;
     uint64_t started_ = 0;
-    uint64_t finished_ = 0;
+    uint64_t done_ = 0;
     bool quit_ = false;
     std::thread thread_;  // last: starts once everything above is ready
 };

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -20,15 +21,21 @@ namespace corvix::security {
 
 namespace {
 
-// Sealing appends and restoring reads this much of the BLOB at once: a whole number of
-// the driver's 64 KiB chunks, so that no chunk is written twice or read across a boundary
-// (which would fetch and decrypt both), and memory stays flat (1 MiB).
-constexpr size_t kBlobBatch = 16 * 65536;
+// Sealing appends and restoring reads about this much of the BLOB at once, a whole number
+// of its chunks, so that no chunk is written twice or read across a boundary (which would
+// fetch and decrypt both), and memory stays flat.
+constexpr size_t kBatchAbout = 1u << 20;
 
 std::string storageWhy(const storage::Error& e) {
     std::string why = e.text.empty() ? storage::errorText(e.code) : e.text;
     if (!e.driverText.empty()) why += " (" + e.driverText + ")";
     return why;
+}
+
+size_t batchSizeFor(storage::Table& table, int blob, std::string* why) {
+    const size_t chunk = table.blobChunkSize(blob);
+    if (chunk == 0) *why = storageWhy(table.error());
+    return chunk * std::max<size_t>(1, kBatchAbout / std::max<size_t>(chunk, 1));
 }
 
 std::string systemWhy(int error) {
@@ -103,8 +110,8 @@ void syncFolder(const std::string& folder) {
 constexpr int kInFlight = 4;
 class BatchRing {
   public:
-    explicit BatchRing(int count) : buffers_(static_cast<size_t>(count)) {
-        for (auto& b : buffers_) b.resize(kBlobBatch);
+    BatchRing(int count, size_t size) : buffers_(static_cast<size_t>(count)) {
+        for (auto& b : buffers_) b.resize(size);
     }
     ~BatchRing() {
         for (auto& b : buffers_) sodium_memzero(b.data(), b.size());
@@ -124,9 +131,12 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
                            const CopyProgress& progress, Digest* digest, uint64_t* copied) {
     const int64_t size = from.size();
     if (size < 0) return "the file cannot be read";
+    std::string why;
+    const size_t batch = batchSizeFor(to, blob, &why);
+    if (!why.empty()) return why;
     Hasher hash;
     EarlyWriteback writeback(to.name());
-    BatchRing buffers(kInFlight);
+    BatchRing buffers(kInFlight, batch);
     // Filled by the reader thread, in order; each read here only after waitFor(its step).
     struct Batch {
         size_t filled = 0;
@@ -136,15 +146,14 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
     uint64_t readAt = 0;
     bool ended = false;  // once a batch met the end, later ones read nothing (not even
                          // what was appended to the file since)
-    // Reads the next batch in raw records of at most kCopyChunk bytes (they fill the batch
-    // exactly) and hashes it, while the batches before it are being sealed.
+    // Reads the next batch in raw records of at most kCopyChunk bytes and hashes it, while
+    // the batches before it are being sealed.
     auto fill = [&](int i) {
         Batch& b = batches[i];
         b.filled = 0;
         b.why.clear();
-        while (!ended && b.filled < kBlobBatch) {
-            const auto want =
-                static_cast<uint32_t>(std::min<size_t>(kCopyChunk, kBlobBatch - b.filled));
+        while (!ended && b.filled < batch) {
+            const auto want = static_cast<uint32_t>(std::min<size_t>(kCopyChunk, batch - b.filled));
             uint32_t got = 0;
             const int rc = from.read(readAt, buffers[i] + b.filled, want, &got);
             if (rc == storage::kRecordNotAvailable) {
@@ -174,7 +183,7 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
             return storageWhy(to.error());
         offset += b.filled;
         if (progress) progress(offset, static_cast<uint64_t>(size));
-        if (b.filled < kBlobBatch) break;  // a batch is short only at the end
+        if (b.filled < batch) break;  // a batch is short only at the end
         b.step = reader.start([&fill, i] { fill(i); });
     }
     reader.wait();
@@ -186,13 +195,16 @@ std::string copyFileToBlob(storage::RawFile& from, storage::Table& to, int blob,
 std::string digestBlob(storage::Table& table, int blob, Digest* digest, uint64_t* size) {
     const int64_t total = table.blobSize(blob);
     if (total < 0) return storageWhy(table.error());
+    std::string why;
+    const size_t batch = batchSizeFor(table, blob, &why);
+    if (!why.empty()) return why;
     Hasher hash;
-    BatchRing buffers(2);
+    BatchRing buffers(2, batch);
     runtime::IoWorker hasher;  // hashes one batch while the next is read
     uint64_t offset = 0;
     for (int i = 0; offset < static_cast<uint64_t>(total); i = 1 - i) {
         size_t got = 0;
-        if (table.readBlob(blob, offset, buffers[i], kBlobBatch, &got) != storage::kNoError)
+        if (table.readBlob(blob, offset, buffers[i], batch, &got) != storage::kNoError)
             return storageWhy(table.error());
         hasher.start([&hash, &buffers, i, got] { hash.update(buffers[i], got); });
         offset += got;
@@ -207,6 +219,9 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
                               const CopyProgress& progress) {
     const int64_t total = from.blobSize(blob);
     if (total < 0) return storageWhy(from.error());
+    std::string why;
+    const size_t batch = batchSizeFor(from, blob, &why);
+    if (!why.empty()) return why;
     const std::string folder = std::filesystem::path(target).parent_path().string();
     std::string temp = (folder.empty() ? std::string(".") : folder) + "/.corvix-restore-XXXXXX";
     int fd = ::mkstemp(temp.data());
@@ -214,7 +229,6 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
     ::fchmod(fd, 0600);
     ::close(fd);
 
-    std::string why;
     {
         storage::RawFile out(temp);
         if (out.create() != storage::kNoError || fu_FileOpen(out, 34) != storage::kNoError) {
@@ -224,7 +238,7 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
             // fetch and decrypt both); the writer thread writes the batch before as raw
             // records meanwhile.
             EarlyWriteback writeback(temp);
-            BatchRing buffers(kInFlight);
+            BatchRing buffers(kInFlight, batch);
             uint64_t steps[kInFlight] = {};  // the write step of each batch
             // Set by the writer (steps run one after another); writeWhy before failed,
             // and no step writes once one has failed.
@@ -236,8 +250,7 @@ std::string restoreBlobToFile(storage::Table& from, int blob, const std::string&
                 writer.waitFor(steps[i]);  // this batch's last write is done
                 if (failed.load()) break;
                 size_t got = 0;
-                if (from.readBlob(blob, offset, buffers[i], kBlobBatch, &got) !=
-                    storage::kNoError) {
+                if (from.readBlob(blob, offset, buffers[i], batch, &got) != storage::kNoError) {
                     why = storageWhy(from.error());
                     break;
                 }

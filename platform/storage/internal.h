@@ -94,6 +94,7 @@ struct Connection {
     void* commitPage = nullptr;
     uint64_t* commits = nullptr;
     bool commitsWritable = false;
+    size_t newChunkSize = 0;  // of new BLOBs in this file, once known (table_blob.cpp)
 };
 
 // The shared commit counter of the file: mapped with the connection, let go with it.
@@ -252,6 +253,8 @@ std::string lockPath(const std::string& dataPath);
 
 // ---- blobs -------------------------------------------------------------------------------
 
+// The chunk size of BLOBs in files of the usual pages (and of every large-page file made
+// before chunks were fitted to their pages: a BLOB keeps the size of its first chunk).
 constexpr size_t kChunkSize = 64 * 1024;
 int copyRows(sqlite3* from, const CatalogueEntry& src, sqlite3* to, int64_t toId,
              const TableDecl& decl);
@@ -321,6 +324,15 @@ struct Table::Impl {
         int64_t dataVersion = 0;
         std::vector<std::pair<std::vector<Scalar>, int64_t>> rows;  // key values, row id
     } matches;
+
+    // The chunk size of a BLOB of two chunks or more, read while dataVersion() was
+    // `version` (table_blob.cpp).
+    struct BlobChunks {
+        int64_t rid = 0;
+        int blob = -1;
+        size_t size = 0;
+        int64_t version = -1;
+    } blobChunks;
 
     // The record last read or added, as it was read: rewrites check it still is.
     int64_t current = 0;

@@ -137,6 +137,10 @@ class Table {
     int64_t blobSize(int blob);
     int readBlob(int blob, uint64_t offset, void* buffer, size_t length, size_t* got);
     int appendBlob(int blob, const void* data, size_t length);
+    // The size of the chunks the BLOB is kept in (0 on error): appends and reads of a
+    // whole number of them, at offsets on their boundaries, store and fetch every chunk
+    // once (a chunk left part full is read back and written again by the next append).
+    size_t blobChunkSize(int blob);
     int truncateBlob(int blob);  // empties it
 
     const Error& error() const;

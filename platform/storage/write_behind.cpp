@@ -1,14 +1,17 @@
 // A file system layer for large-page files (sealed containers), which are written as a
 // long stream of new pages: it wraps the usual one and gives the database file's writes
-// to a thread of its own in batches of contiguous pages, so that encrypting the next
-// pages overlaps with writing the last ones, and a batch costs one system call instead
-// of one per page. Journals and the like pass straight through.
+// to a thread of its own in batches of 1 MiB, so that encrypting the next pages overlaps
+// with writing the last ones, and the two threads meet once a batch instead of once a
+// page. Journals and the like pass straight through.
 //
 // Every other operation on the database file first waits until the batches handed over
-// are written, so that reads, syncs, truncation, locks and closing see the file exactly
-// as SQLite wrote it, in its order. A batch that could not be written is reported by the
-// next operation (at the latest the sync of the commit), so a transaction never commits
-// over it: it fails and is rolled back as after any failed write.
+// are written, so that syncs, truncation, locks and closing see the file exactly as
+// SQLite wrote it, in its order; a read waits only when bytes it reads are still waiting. A batch
+// that could not be written is reported by the next operation (at the latest the sync of the
+// commit), so a transaction never commits over it: it fails and is rolled back as after any failed
+// write.
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -27,11 +30,56 @@ constexpr size_t kPieceBytes = 64u << 10;
 constexpr size_t kBatchesInFlight = 4;  // 4 MiB: rides out a moment of a busy disk
 constexpr const char* kVfsName = "corvix-write-behind";
 
+// Pages written one after another, wherever they go in the file: SQLite pushes pages out
+// of its cache in the order they were first changed, which is not the order of the file,
+// so a batch holds runs of contiguous pages and is written run by run, in the order SQLite
+// wrote them (a page written twice ends as written last).
+struct Batch {
+    struct Run {
+        sqlite3_int64 at;  // in the file
+        size_t from;       // in bytes
+        size_t size;
+    };
+    std::vector<unsigned char> bytes;
+    std::vector<Run> runs;
+
+    void clear() {
+        bytes.clear();
+        runs.clear();
+    }
+    bool overlaps(sqlite3_int64 at, sqlite3_int64 size) const {
+        for (const Run& run : runs)
+            if (run.at < at + size && at < run.at + static_cast<sqlite3_int64>(run.size))
+                return true;
+        return false;
+    }
+    void add(const void* data, size_t n, sqlite3_int64 at) {
+        if (!runs.empty() && runs.back().at + static_cast<sqlite3_int64>(runs.back().size) == at)
+            runs.back().size += n;
+        else
+            runs.push_back({at, bytes.size(), n});
+        const auto* b = static_cast<const unsigned char*>(data);
+        bytes.insert(bytes.end(), b, b + n);
+    }
+    // The usual layer is given pieces of at most 64 KiB; the first failure, if any.
+    int writeTo(sqlite3_file* file) const {
+        for (const Run& run : runs)
+            for (size_t done = 0; done < run.size; done += kPieceBytes) {
+                const size_t n = std::min(kPieceBytes, run.size - done);
+                const int rc = file->pMethods->xWrite(file, bytes.data() + run.from + done,
+                                                      static_cast<int>(n),
+                                                      run.at + static_cast<sqlite3_int64>(done));
+                if (rc != SQLITE_OK) return rc;
+            }
+        return SQLITE_OK;
+    }
+};
+
 class WriteBehind {
   public:
     explicit WriteBehind(sqlite3_file* file) : file_(file), worker_(kBatchesInFlight) {
-        filling_.reserve(kBatchBytes);
-        for (auto& b : ring_) b.reserve(kBatchBytes);
+        filling_.bytes.reserve(kBatchBytes);
+        for (auto& b : ring_) b.bytes.reserve(kBatchBytes);
     }
 
     int write(const void* data, int amount, sqlite3_int64 offset) {
@@ -40,21 +88,27 @@ class WriteBehind {
             if (int rc = drain()) return rc;
             return file_->pMethods->xWrite(file_, data, amount, offset);
         }
-        const bool follows = offset == fillingAt_ + static_cast<sqlite3_int64>(filling_.size());
-        if (!filling_.empty() && (!follows || filling_.size() + n > kBatchBytes))
-            if (handOver() != SQLITE_OK) return failure_.exchange(SQLITE_OK);
-        if (filling_.empty()) fillingAt_ = offset;
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        filling_.insert(filling_.end(), bytes, bytes + n);
-        if (filling_.size() == kBatchBytes && handOver() != SQLITE_OK)
+        if (filling_.bytes.size() + n > kBatchBytes && handOver() != SQLITE_OK)
+            return failure_.exchange(SQLITE_OK);
+        filling_.add(data, n, offset);
+        if (filling_.bytes.size() == kBatchBytes && handOver() != SQLITE_OK)
             return failure_.exchange(SQLITE_OK);
         return SQLITE_OK;
+    }
+
+    // Whether a batch handed over or being filled holds bytes of the range (batches
+    // already written may still count: the answer errs on the side of waiting).
+    bool pending(sqlite3_int64 at, int amount) const {
+        if (filling_.overlaps(at, amount)) return true;
+        for (const Batch& b : ring_)
+            if (b.overlaps(at, amount)) return true;
+        return false;
     }
 
     // Writes what is waiting and returns the first write failure not yet reported, or
     // keeps it for the next operation that can report it (report false).
     int drain(bool report = true) {
-        if (!filling_.empty()) handOver();
+        if (!filling_.bytes.empty()) handOver();
         worker_.wait();
         return report ? failure_.exchange(SQLITE_OK) : SQLITE_OK;
     }
@@ -73,29 +127,17 @@ class WriteBehind {
         std::swap(filling_, ring_[slot]);
         filling_.clear();
         next_ = (next_ + 1) % kBatchesInFlight;
-        const sqlite3_int64 at = fillingAt_;
-        tickets_[slot] = worker_.start([this, slot, at] {
+        tickets_[slot] = worker_.start([this, slot] {
             if (failure_.load() != SQLITE_OK) return;  // the transaction fails anyway
-            const std::vector<unsigned char>& batch = ring_[slot];
-            // The usual layer writes less than 128 KiB per call.
-            for (size_t done = 0; done < batch.size(); done += kPieceBytes) {
-                const size_t n = std::min(kPieceBytes, batch.size() - done);
-                const int rc = file_->pMethods->xWrite(file_, batch.data() + done,
-                                                       static_cast<int>(n), at + done);
-                if (rc != SQLITE_OK) {
-                    failure_.store(rc);
-                    return;
-                }
-            }
+            if (const int rc = ring_[slot].writeTo(file_)) failure_.store(rc);
         });
         return SQLITE_OK;
     }
 
     sqlite3_file* file_;
-    std::vector<unsigned char> filling_;
-    sqlite3_int64 fillingAt_ = 0;
+    Batch filling_;
     // Batches handed over, each with the number of its write step.
-    std::vector<unsigned char> ring_[kBatchesInFlight];
+    Batch ring_[kBatchesInFlight];
     uint64_t tickets_[kBatchesInFlight] = {};
     size_t next_ = 0;
     std::atomic<int> failure_{SQLITE_OK};  // the first write that failed, until reported
@@ -130,7 +172,12 @@ int fileClose(sqlite3_file* f) {
 }
 
 int fileRead(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset) {
-    if (int rc = settle(f)) return rc;
+    // SQLite reads back a few pages it pushed out of its cache (the b-tree's upper
+    // pages, the pointer map): when none of their bytes wait to be written, the read
+    // goes beside the writes instead of waiting for all of them.
+    WriteBehind* behind = reinterpret_cast<File*>(f)->behind;
+    if (behind && behind->pending(offset, amount))
+        if (int rc = behind->drain()) return rc;
     return real(f)->pMethods->xRead(real(f), out, amount, offset);
 }
 
@@ -242,6 +289,11 @@ const char* writeBehindVfs() {
         vfs->szOsFile = static_cast<int>(sizeof(File)) + usual->szOsFile;
         vfs->xOpen = vfsOpen;
         sqlite3_vfs_register(vfs, 0);
+        // Each chunk of a large-page file is a record of about 70 KB, built and freed
+        // (or read and freed) at every row: with glibc's default the freed top of the
+        // heap goes back to the system each time and is faulted in again at the next
+        // row, about a tenth of the sealing thread's time. Up to 16 MB are kept instead.
+        mallopt(M_TRIM_THRESHOLD, 16 << 20);
     });
     return kVfsName;
 }

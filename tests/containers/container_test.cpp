@@ -18,6 +18,7 @@
 #include "runtime/picture.h"
 #include "security/file_container.h"
 #include "security/session.h"
+#include "tests/storage/rechunk.h"
 #include "vault/tables.h"
 #include "vault/words.h"
 
@@ -142,6 +143,18 @@ TEST_F(ContainerTest, RoundTripAcrossChunksBackToWhereItCameFrom) {
     EXPECT_EQ(prompt_.asked()[0].title, "Decryption Complete");
     EXPECT_EQ(prompt_.asked()[0].text, "The file has been decrypted as " + plain + ".");
     EXPECT_EQ(filesIn(dir_ / "moved"), 0u);  // no temporary or lock file left behind
+}
+
+// Containers sealed before chunks were fitted to their pages hold 64 KiB chunks.
+TEST_F(ContainerTest, OlderContainersOfSixtyFourKiBChunksRestoreByteExact) {
+    const std::string bytes = randomBytes(40 * 65536 + 777, 2);
+    const std::string plain = path("old.bin");
+    writeFile(plain, bytes);
+    ASSERT_EQ(encryptFile(plain, true), Outcome::Done);  // read back, then deleted
+    ASSERT_FALSE(fs::exists(plain));
+    storage::testing::rechunkBlobs(plain + ".ENC", vault::BuildVaultKey(), 65536);
+    ASSERT_EQ(decryptFile(plain + ".ENC", false), Outcome::Done);
+    EXPECT_TRUE(readFile(plain) == bytes);
 }
 
 TEST_F(ContainerTest, EmptyFileAndDeletingTheOriginal) {

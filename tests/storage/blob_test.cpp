@@ -1,6 +1,7 @@
 // BLOBs: streamed in and out in chunks, empty ones, large ones, and erased with the record.
 #include <sys/resource.h>
 
+#include "rechunk.h"
 #include "storage_fixture.h"
 
 namespace corvix::storage {
@@ -15,6 +16,26 @@ unsigned char patternAt(uint64_t i) {
 
 void fillPattern(std::vector<unsigned char>& buf, uint64_t from) {
     for (size_t i = 0; i < buf.size(); ++i) buf[i] = patternAt(from + i);
+}
+
+// Reads the BLOB from `from` to its end in 48 KiB pieces (across chunk boundaries) and
+// compares it with the pattern; the bytes that matched.
+uint64_t patternReadBack(Table& t, uint64_t from) {
+    std::vector<unsigned char> buf(48 * 1024), want(48 * 1024);
+    uint64_t at = from;
+    for (;;) {
+        size_t got = 0;
+        int rc = t.readBlob(0, at, buf.data(), buf.size(), &got);
+        if (rc == kRecordNotAvailable) break;
+        EXPECT_EQ(rc, 0);
+        if (rc != 0) break;
+        want.resize(got);
+        fillPattern(want, at);
+        EXPECT_EQ(0, memcmp(buf.data(), want.data(), got)) << "at " << at;
+        if (memcmp(buf.data(), want.data(), got) != 0) break;
+        at += got;
+    }
+    return at - from;
 }
 
 long peakKilobytes() {
@@ -99,34 +120,16 @@ TEST_F(Blobs, HundredMegabytesStreamInAndOutWithoutBeingHeldWhole) {
         ASSERT_EQ(t.appendBlob(0, piece.data(), n), 0);
         at += n;
     }
-    std::vector<unsigned char> buf(48 * 1024), want(48 * 1024);
-    // Reads [from, total) and compares it with what was written; the bytes read.
-    auto readBackFrom = [&](uint64_t from) {
-        uint64_t at = from;
-        for (;;) {
-            size_t got = 0;
-            int rc = t.readBlob(0, at, buf.data(), buf.size(), &got);
-            if (rc == kRecordNotAvailable) break;
-            EXPECT_EQ(rc, 0);
-            if (rc != 0) break;
-            want.resize(got);
-            fillPattern(want, at);
-            EXPECT_EQ(0, memcmp(buf.data(), want.data(), got)) << "at " << at;
-            if (memcmp(buf.data(), want.data(), got) != 0) break;
-            at += got;
-        }
-        return at - from;
-    };
     // The pages most recently pushed out of the page cache (8 MB for large pages, so
     // about 8 MB before the end) are the ones still on their way to the disk.
     const uint64_t recent = total - 40ull * 1024 * 1024;
-    EXPECT_EQ(readBackFrom(recent), total - recent);
+    EXPECT_EQ(patternReadBack(t, recent), total - recent);
     ASSERT_EQ(t.flush(), 0);
     EXPECT_EQ(t.blobSize(0), static_cast<int64_t>(total));
     t.close();
     ASSERT_EQ(t.open(), 0);
     ASSERT_EQ(t.get(0, r), 0);
-    EXPECT_EQ(readBackFrom(0), total);
+    EXPECT_EQ(patternReadBack(t, 0), total);
     // The whole value was never in memory: the peak grew by far less than its size.
     EXPECT_LT(peakKilobytes() - before, 60 * 1024);
 }
@@ -178,6 +181,45 @@ TEST_F(Blobs, LargePageFilesOpenBesideUsualOnesAndKeepTheirBlobs) {
     }
     // Pages of one large page each: the large file is not cut into usual pages.
     EXPECT_NE(readAll("large.ENC").size(), readAll("usual.ENC").size());
+}
+
+// Large-page files give new BLOBs chunks whose records fill whole pages (64 KiB chunks
+// took 7% more pages than their bytes); files holding 64 KiB chunks, as older ones do,
+// still read and grow in them.
+TEST_F(Blobs, LargePageChunksFillTheirPagesAndOlderChunksStillReadAndGrow) {
+    const uint64_t first = 4u << 20, second = 16u << 20, third = 100001;
+    TableDecl d = containerDecl("fit.ENC", "vault key");
+    d.pageSize = kLargePageSize;
+    Record r(d);
+    auto append = [](Table& t, uint64_t from, uint64_t size) {
+        std::vector<unsigned char> piece(size);
+        fillPattern(piece, from);
+        ASSERT_EQ(t.appendBlob(0, piece.data(), piece.size()), 0);
+    };
+    {
+        Table t(d);
+        ASSERT_EQ(t.create(), 0);
+        ASSERT_EQ(t.open(), 0);
+        r.set(0, int64_t{1});
+        ASSERT_EQ(t.add(r), 0);
+        append(t, 0, first);
+        const auto before = std::filesystem::file_size("fit.ENC");
+        append(t, first, second);
+        const auto grown = std::filesystem::file_size("fit.ENC") - before;
+        EXPECT_LT(grown, second + second / 50) << "pages beside the bytes: " << grown - second;
+        EXPECT_GT(t.blobChunkSize(0), 64u * 1024);
+    }
+    rechunkBlobs("fit.ENC", "vault key", 64 * 1024);
+    Table t(d);
+    ASSERT_EQ(t.open(), 0);
+    ASSERT_EQ(t.get(0, r), 0);
+    EXPECT_EQ(t.blobChunkSize(0), 64u * 1024);
+    EXPECT_EQ(t.blobSize(0), static_cast<int64_t>(first + second));
+    append(t, first + second, third);  // fills the last 64 KiB chunk, then whole ones
+    EXPECT_EQ(t.blobSize(0), static_cast<int64_t>(first + second + third));
+    EXPECT_EQ(patternReadBack(t, 0), first + second + third);
+    EXPECT_EQ(patternReadBack(t, 64 * 1024 - 7), first + second + third - (64 * 1024 - 7));
+    EXPECT_EQ(t.blobChunkSize(0), 64u * 1024);
 }
 
 }  // namespace
