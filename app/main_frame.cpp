@@ -285,16 +285,21 @@ void MainFrame::open() {
         applyAvailability();
         trayMenu_.setEnabled("Logon", false);
     }
-    show();
     if (setUp) {
-        // A set-up vault lives in the tray.
-        QMetaObject::invokeMethod(
-            this, [this] { tray_->HideToTray(); }, Qt::QueuedConnection);
-    } else if (hasLauncher(Command::Preferences)) {
+        // A set-up vault lives in the tray, so the frame starts hidden and is never mapped
+        // on the way. Shown and hidden again it would flash and take the focus from the
+        // user's window; the focus coming back a moment later deactivates the program,
+        // and that closes a tray menu the user has opened meanwhile. The native window is
+        // made all the same: the hot key and the foreground sampling use its handle.
+        tray_->HideToTray();
+        createWinId();
+    } else {
+        show();
         // A new vault opens the set-up wizard, although its menu command waits for a
         // logon like the others.
-        QMetaObject::invokeMethod(
-            this, [this] { launchers_[Command::Preferences](); }, Qt::QueuedConnection);
+        if (hasLauncher(Command::Preferences))
+            QMetaObject::invokeMethod(
+                this, [this] { launchers_[Command::Preferences](); }, Qt::QueuedConnection);
     }
     // 9. The timer (a designed period outside 1..100 hundredths becomes one second) and
     // the status bar.

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace corvix::app::desktop_testing {
@@ -174,6 +175,26 @@ void XDisplay::requestClose(XWindowId w) {
     e.xclient.data.l[1] = 2;  // a pager or the user, not the application itself
     XSendEvent(display_, root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
     XFlush(display_);
+}
+
+void XDisplay::watchMapping() {
+    if (!display_) return;
+    mapped_.clear();
+    XSelectInput(display_, root(), SubstructureNotifyMask);
+    XSync(display_, False);
+}
+
+bool XDisplay::wasMapped(XWindowId w) {
+    if (!display_) return false;
+    XSync(display_, False);
+    while (XPending(display_) > 0) {
+        XEvent e;
+        XNextEvent(display_, &e);
+        if (e.type == MapNotify) mapped_.push_back(e.xmap.window);
+        if (e.type == ReparentNotify && e.xreparent.parent != root())
+            mapped_.push_back(e.xreparent.window);
+    }
+    return std::find(mapped_.begin(), mapped_.end(), w) != mapped_.end();
 }
 
 }  // namespace corvix::app::desktop_testing

@@ -53,6 +53,12 @@ class XDisplay {
     bool grabSuperKey(const char* keysym);
     // Asks the window manager to close w, as its close box does (_NET_CLOSE_WINDOW).
     void requestClose(XWindowId w);
+    // From this call on, notes each window mapped straight on the root or taken in by the
+    // window manager (reparented away from the root when it asks to be mapped): the
+    // events queue up, so a window shown for a moment is not missed.
+    void watchMapping();
+    // Whether a window was noted so since watchMapping().
+    bool wasMapped(XWindowId w);
 
   private:
     std::vector<unsigned long> cardinals(XWindowId w, const char* property, const char* type);
@@ -60,6 +66,7 @@ class XDisplay {
     void collect(XWindowId w, pid_t pid, std::vector<XWindowInfo>& out);
 
     ::_XDisplay* display_ = nullptr;
+    std::vector<XWindowId> mapped_;
 };
 
 }  // namespace corvix::app::desktop_testing
