@@ -28,6 +28,13 @@ std::vector<Command>& registry() {
     return list;
 }
 
+// Each registered command's words, split once: every start registers some fifty commands,
+// and each is compared with those before it.
+std::vector<std::vector<std::string>>& registryWords() {
+    static std::vector<std::vector<std::string>> list;
+    return list;
+}
+
 std::vector<std::string> splitWords(const std::string& words) {
     std::vector<std::string> out;
     size_t i = 0;
@@ -43,8 +50,10 @@ std::vector<std::string> splitWords(const std::string& words) {
 }  // namespace
 
 bool registerCommand(Command command) {
-    for (const Command& c : registry())
-        if (splitWords(c.words) == splitWords(command.words)) return false;
+    std::vector<std::string> words = splitWords(command.words);
+    for (const std::vector<std::string>& w : registryWords())
+        if (w == words) return false;
+    registryWords().push_back(std::move(words));
     registry().push_back(std::move(command));
     return true;
 }
@@ -56,13 +65,13 @@ const std::vector<Command>& commands() {
 const Command* findCommand(const std::vector<std::string>& args, size_t* used) {
     const Command* best = nullptr;
     size_t bestLength = 0;
-    for (const Command& c : registry()) {
-        const std::vector<std::string> words = splitWords(c.words);
+    for (size_t n = 0; n < registry().size(); ++n) {
+        const std::vector<std::string>& words = registryWords()[n];
         if (words.empty() || words.size() > args.size() || words.size() <= bestLength) continue;
         bool match = true;
         for (size_t i = 0; i < words.size() && match; ++i) match = words[i] == args[i];
         if (match) {
-            best = &c;
+            best = &registry()[n];
             bestLength = words.size();
         }
     }
