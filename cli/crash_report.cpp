@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "libs/ferrule/ferrule.h"
 
@@ -21,8 +22,12 @@ void writeAll(const char* text) {
     }
 }
 
-// Only async-signal-safe calls: write, and raise again with the default action (the
-// handler was reset on entry), so the process still ends by the same signal.
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// What each signal did before: a sanitizer's report, or the default end.
+struct sigaction gPrevious[std::size(kFatalSignals)];
+
+// Only async-signal-safe calls: write, then the signal again with what it did before
+// (the default action ends the process by the same signal).
 void onFatalSignal(int signal) {
     const char* name = ferrule::fileBeingOpened();
     if (name[0] != '\0') {
@@ -30,6 +35,8 @@ void onFatalSignal(int signal) {
         writeAll(name);
         writeAll("\n");
     }
+    for (size_t i = 0; i < std::size(kFatalSignals); ++i)
+        if (kFatalSignals[i] == signal) sigaction(signal, &gPrevious[i], nullptr);
     ::raise(signal);
 }
 
@@ -39,10 +46,10 @@ void reportCrashesDuringOpens() {
     ferrule::setBadFileInIniFile(false);
     struct sigaction action {};
     action.sa_handler = onFatalSignal;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    action.sa_flags = SA_NODEFER;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
-        sigaction(signal, &action, nullptr);
+    for (size_t i = 0; i < std::size(kFatalSignals); ++i)
+        sigaction(kFatalSignals[i], &action, &gPrevious[i]);
 }
 
 }  // namespace corvix::cli
