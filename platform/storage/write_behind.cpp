@@ -6,10 +6,10 @@
 //
 // Every other operation on the database file first waits until the batches handed over
 // are written, so that syncs, truncation, locks and closing see the file exactly as
-// SQLite wrote it, in its order; a read waits only when bytes it reads are still waiting. A batch
-// that could not be written is reported by the next operation (at the latest the sync of the
-// commit), so a transaction never commits over it: it fails and is rolled back as after any failed
-// write.
+// SQLite wrote it, in its order; a read waits only when bytes it reads are still
+// waiting. A batch that could not be written is reported by the next operation (at the
+// latest the sync of the commit), so a transaction never commits over it: it fails and
+// is rolled back as after any failed write.
 #include <malloc.h>
 
 #include <algorithm>
