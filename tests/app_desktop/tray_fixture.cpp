@@ -38,7 +38,9 @@ void TrayProgramTest::SetUp() {
         lock_ = std::make_unique<DisplayLock>(display);
         x_ = std::make_unique<XDisplay>();
         ASSERT_TRUE(x_->ok()) << "cannot open " << display;
-        ASSERT_NE(x_->trayOwner(), 0u) << "no tray host on " << display;
+        // The tray host takes the tray selection some time after it starts.
+        ASSERT_TRUE(waitUntil([&] { return x_->trayOwner() != 0; }, 10s))
+            << "no tray host on " << display;
     }
     char dir[] = "/tmp/corvix-tray-vault-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
