@@ -104,6 +104,11 @@ int TrayProgramTest::openListsMenu(XWindowId frame) {
     return rc;
 }
 
+bool TrayProgramTest::openMenuByKey(const Program& p, const std::string& key) {
+    if (xdotool({"key", key}) != 0) return false;
+    return waitUntil([&] { return popupOf(*x_, p, 0).id != 0; }, 10s);
+}
+
 bool TrayProgramTest::logOnWithHotKey(Program& p, const std::string& masterPassword) {
     using namespace std::chrono_literals;
     if (waitForIcon(*x_, p, trayHostPid()).id == 0) return false;

@@ -66,6 +66,9 @@ class TrayProgramTest : public ::testing::Test {
     // Opens the frame's "&Lists" menu with the mouse (its third title): while the accounts
     // list has the focus, Alt+L is that list's "&Locate" prompt.
     int openListsMenu(XWindowId frame);
+    // Presses `key` (a menu's Alt+letter) and waits until the program shows a pop-up menu:
+    // a letter typed before the menu is open goes to the window below it.
+    bool openMenuByKey(const Program& p, const std::string& key);
     // `import -window <window>` into the screenshot folder; true when a PNG was written.
     bool screenshot(const std::string& window, const std::string& fileName);
 

@@ -349,8 +349,7 @@ TEST_F(TrayProgramTest, ExitInTheFramesFileMenuEndsTheProgramWithCodeZero) {
     const XWindowId frame = frameOf(*x_, corvix).id;
     ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
 
-    ASSERT_EQ(xdotool({"key", "alt+f"}), 0);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(openMenuByKey(corvix, "alt+f")) << describe(*x_, corvix);
     ASSERT_EQ(xdotool({"key", "x"}), 0);  // "E&xit"
     std::optional<ChildExit> end = corvix.child->waitExit(15s);
     ASSERT_TRUE(end.has_value()) << "still running after Exit\n" << describe(*x_, corvix);
