@@ -109,6 +109,22 @@ bool TrayProgramTest::openMenuByKey(const Program& p, const std::string& key) {
     return waitUntil([&] { return popupOf(*x_, p, 0).id != 0; }, 10s);
 }
 
+bool TrayProgramTest::waitForText(const Program& p, const std::string& window,
+                                  const std::string& text, std::chrono::milliseconds limit) {
+    const std::string helper =
+        (fs::path(CORVIX_TRAY_PROGRAM).parent_path() / "corvix-atspi-texts").string();
+    return waitUntil(
+        [&] {
+            ToolResult r =
+                runTool({helper, "--pid", std::to_string(p.pid()), "--title", window}, {}, 5s);
+            std::istringstream lines(r.output);
+            for (std::string line; std::getline(lines, line);)
+                if (line == text) return true;
+            return false;
+        },
+        limit);
+}
+
 bool TrayProgramTest::logOnWithHotKey(Program& p, const std::string& masterPassword) {
     using namespace std::chrono_literals;
     if (waitForIcon(*x_, p, trayHostPid()).id == 0) return false;

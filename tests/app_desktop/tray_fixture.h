@@ -17,6 +17,8 @@ namespace corvix::app::desktop_testing {
 
 inline constexpr const char* kFrameTitle = "Halden Corvix";
 inline constexpr const char* kLogonWindowTitle = "Enter Master Password";
+// Makes the program's windows readable over accessibility (waitForText).
+inline constexpr const char* kAccessibleEnv = "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1";
 
 // The program under test, ended by its process id when this goes.
 struct Program {
@@ -69,6 +71,11 @@ class TrayProgramTest : public ::testing::Test {
     // Presses `key` (a menu's Alt+letter) and waits until the program shows a pop-up menu:
     // a letter typed before the menu is open goes to the window below it.
     bool openMenuByKey(const Program& p, const std::string& key);
+    // Waits until the program's top-level window `window` shows `text` (a label, a name,
+    // an edit's content or an inner window's title), read over accessibility: inner
+    // windows are no X windows. The program must run with kAccessibleEnv.
+    bool waitForText(const Program& p, const std::string& window, const std::string& text,
+                     std::chrono::milliseconds limit = std::chrono::seconds(15));
     // `import -window <window>` into the screenshot folder; true when a PNG was written.
     bool screenshot(const std::string& window, const std::string& fileName);
 

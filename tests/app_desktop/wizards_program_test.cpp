@@ -46,19 +46,21 @@ TEST_F(WizardsProgramTest, GenerateEncryptAndDecryptFromTheFrame) {
     ASSERT_TRUE(makeVault(""));
     const std::string plain = vault_ + "/letter.txt";
     std::ofstream(plain) << "sealed from the frame";
-    Program corvix = start();
+    Program corvix = start("", {kAccessibleEnv});
     const XWindowId frame = openFrame(corvix);
     ASSERT_NE(frame, 0u) << describe(*x_, corvix);
 
+    // Each wizard is a window inside the frame: its keys wait until it shows.
     ASSERT_EQ(xdotool({"key", "ctrl+g"}), 0);
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(waitForText(corvix, kFrameTitle, "Password Type")) << describe(*x_, corvix);
     EXPECT_TRUE(screenshot(std::to_string(frame), "frame-generate-password.png"));
     ASSERT_EQ(xdotool({"key", "alt+o"}), 0);
     ASSERT_TRUE(answerMessage(corvix, "Generation Complete", "generation-complete.png"))
         << describe(*x_, corvix);
 
     ASSERT_EQ(xdotool({"key", "ctrl+e"}), 0);
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(waitForText(corvix, kFrameTitle, "Which file do you wish to encrypt?"))
+        << describe(*x_, corvix);
     ASSERT_EQ(xdotool({"type", "--delay", "5", plain}), 0);
     // Past "..." to "Delete original file after encrypting".
     ASSERT_EQ(xdotool({"key", "Tab", "Tab", "space"}), 0);
@@ -70,7 +72,8 @@ TEST_F(WizardsProgramTest, GenerateEncryptAndDecryptFromTheFrame) {
     EXPECT_FALSE(fs::exists(plain));
 
     ASSERT_EQ(xdotool({"key", "ctrl+d"}), 0);
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(waitForText(corvix, kFrameTitle, "Which file do you wish to decrypt?"))
+        << describe(*x_, corvix);
     ASSERT_EQ(xdotool({"type", "--delay", "5", plain + ".ENC"}), 0);
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(screenshot(std::to_string(frame), "frame-decrypt-file.png"));
