@@ -93,7 +93,7 @@ class LogonProgramTest : public TrayProgramTest {
             10s);
         EXPECT_TRUE(front) << "the frame is not in front after the logon\n"
                            << describe(*x_, corvix);
-        openListsMenu(frameOf(*x_, corvix).id);
+        openListsMenu(corvix, frameOf(*x_, corvix).id);
         xdotool({"key", "c"});  // "&Categories"
         std::this_thread::sleep_for(1s);
         exitByFileMenu(corvix);

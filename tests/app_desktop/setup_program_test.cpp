@@ -176,7 +176,7 @@ TEST_F(SetupProgramTest, FirstStartSetsUpAnImagePasswordThatLogsOnAfterARestart)
         << describe(*x_, corvix);
     EXPECT_EQ(windowTitled(*x_, corvix, "Access Denied").id, 0u);
     // Logged on: the themes list opens from the Lists menu and keeps its place.
-    ASSERT_EQ(openListsMenu(waitForFront(corvix, kFrameTitle).id), 0);
+    ASSERT_EQ(openListsMenu(corvix, waitForFront(corvix, kFrameTitle).id), 0);
     key("t");  // "&Themes"
     std::this_thread::sleep_for(1s);
     key("alt+f");

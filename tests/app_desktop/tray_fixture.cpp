@@ -96,12 +96,12 @@ Program TrayProgramTest::start(const std::string& display, const std::vector<std
     return p;
 }
 
-int TrayProgramTest::openListsMenu(XWindowId frame) {
+int TrayProgramTest::openListsMenu(const Program& p, XWindowId frame) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const int rc =
         xdotool({"mousemove", "--window", std::to_string(frame), "97", "9", "click", "1"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return rc;
+    if (rc != 0) return rc;
+    return waitUntil([&] { return popupOf(*x_, p, 0).id != 0; }, 10s) ? 0 : -1;
 }
 
 bool TrayProgramTest::openMenuByKey(const Program& p, const std::string& key) {

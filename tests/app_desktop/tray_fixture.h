@@ -67,7 +67,8 @@ class TrayProgramTest : public ::testing::Test {
     int xdotool(const std::vector<std::string>& args, const std::string& display = "");
     // Opens the frame's "&Lists" menu with the mouse (its third title): while the accounts
     // list has the focus, Alt+L is that list's "&Locate" prompt.
-    int openListsMenu(XWindowId frame);
+    // 0 once the menu shows; else xdotool's exit code, or -1 when no menu came.
+    int openListsMenu(const Program& p, XWindowId frame);
     // Presses `key` (a menu's Alt+letter) and waits until the program shows a pop-up menu:
     // a letter typed before the menu is open goes to the window below it.
     bool openMenuByKey(const Program& p, const std::string& key);

@@ -398,7 +398,7 @@ TEST_F(TrayProgramTest, ListsCategoriesOpensTheCategoriesListInTheFrame) {
     ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     const XWindowId frame = frameOf(*x_, corvix).id;
     ASSERT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
-    ASSERT_EQ(openListsMenu(frame), 0);
+    ASSERT_EQ(openListsMenu(corvix, frame), 0);
     ASSERT_EQ(xdotool({"key", "c"}), 0);  // "&Categories"
     std::this_thread::sleep_for(1s);
     EXPECT_TRUE(screenshot(std::to_string(frame), "categories.png"));
