@@ -92,18 +92,31 @@ Child::Child(const std::vector<std::string>& argv, const fs::path& output,
                                          0600);
     // Whatever the program complains about stays out of the test's log.
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    // A process group of its own: a browser's helper processes outlive its main process
+    // and go on writing into the test's folder unless they are ended with it.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
     std::vector<char*> args = argvOf(argv);
-    if (posix_spawn(&pid_, args[0], &fa, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, args[0], &fa, &attr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&fa);
 }
 
 Child::~Child() {
     if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
+    kill(-pid_, SIGTERM);
     int status = 0;
     if (!waitFor(pid_, 5000ms, &status)) {
-        kill(pid_, SIGKILL);
+        kill(-pid_, SIGKILL);
         waitpid(pid_, &status, 0);
+    }
+    // The group's other members are gone once no process is left in it.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (kill(-pid_, 0) == 0 && std::chrono::steady_clock::now() < until) {
+        kill(-pid_, SIGKILL);
+        std::this_thread::sleep_for(20ms);
     }
 }
 
@@ -172,7 +185,10 @@ void CliSendDesktop::SetUp() {
 }
 
 void CliSendDesktop::TearDown() {
-    if (!dir.empty()) fs::remove_all(dir);
+    if (dir.empty()) return;
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    EXPECT_FALSE(ec) << "cannot remove " << dir << ": " << ec.message();
 }
 
 int CliSendDesktop::addAccount(const std::vector<std::string>& options,
