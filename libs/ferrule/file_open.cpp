@@ -1,6 +1,6 @@
 // Opening a host file through the library: the open is marked in the default INI file
-// and in memory (so a crash during it leaves the file's name behind), and a file whose structure on
-// disk differs is upgraded and opened again.
+// and in memory (so a crash during it leaves the file's name behind), and a file whose
+// structure on disk differs is upgraded and opened again.
 #include <sys/stat.h>
 #include <unistd.h>
 
