@@ -44,11 +44,31 @@ std::string errorText(int code) {
 }
 
 namespace {
-// Never destroyed: tables that static objects close while the process ends (after the
-// thread's own objects are gone) still record their result somewhere valid.
+// Each thread's last error lives on the heap behind a plain pointer, which stays valid for
+// the thread's whole life: tables that static objects close while the process ends (after
+// the thread's own objects are gone) still record their result somewhere. A thread that
+// ends gives its error back through `Release`; a result recorded after that (only while
+// the process ends) gets a fresh one, still reachable through the pointer.
+thread_local Error* tSlot = nullptr;
+thread_local bool tReleased = false;
+
+struct Release {
+    ~Release() {
+        delete tSlot;
+        tSlot = nullptr;
+        tReleased = true;
+    }
+};
+
 Error& lastErrorSlot() {
-    thread_local Error* slot = new Error();
-    return *slot;
+    if (!tSlot) {
+        tSlot = new Error();
+        if (!tReleased) {
+            thread_local Release release;
+            (void)release;
+        }
+    }
+    return *tSlot;
 }
 }  // namespace
 
