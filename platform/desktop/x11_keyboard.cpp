@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/desktop/virtual_keys.h"
+#include "platform/desktop/x11_client_ping.h"
 #include "platform/desktop/x11_keysyms.h"
 
 namespace corvix::desktop::x11 {
@@ -25,8 +26,11 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kReuseGap = std::chrono::milliseconds(150);
 constexpr auto kPausePerRemap = std::chrono::milliseconds(25);
 // Giving the spares back is the last change: a client still working through the earlier
-// ones would fetch the restored mapping and read the last characters as nothing. It
-// waits longer than a reuse (a busy client takes that long), once per text.
+// ones would fetch the restored mapping and read the last characters as nothing. The
+// receiving programs are pinged and the spares go back once they answer; a busy one may
+// take seconds for that. A program that cannot be pinged gets a fixed pause instead,
+// longer than a reuse's, once per text.
+constexpr auto kReceiverLimit = std::chrono::milliseconds(3000);
 constexpr auto kRestoreGap = std::chrono::milliseconds(400);
 // A client refreshes its keymap asynchronously after it is told of a change: a busy one
 // (a browser running a page's script on every key) read a key that came right after the
@@ -383,7 +387,12 @@ void Keyboard::restoreSpares(std::chrono::milliseconds idle) {
     if (due(Clock::now(), &lastUse).empty()) return;
     if (lastUse >= lastPause_) {
         const Clock::time_point started = Clock::now();
-        settle(lastUse, true);
+        if (receiversCaughtUp()) {
+            lastPause_ = Clock::now();
+            remapsSincePause_ = 0;
+        } else {
+            settle(lastUse, true);
+        }
         // The pause let other events run: a text typed meanwhile keeps its spares (its
         // own restore follows), and only what was due before the pause goes back.
         for (const auto& s : spares_)
@@ -412,6 +421,30 @@ void Keyboard::restoreSpares(std::chrono::milliseconds idle) {
         i = j;
     }
     XFlush(c_.display());
+    if (sparesInUse() == 0) {
+        receivers_.clear();
+        receiverNoted_ = false;
+    }
+}
+
+void Keyboard::noteReceiver() {
+    if (receiverNoted_) return;
+    receiverNoted_ = true;
+    Window focus = 0;
+    int revertTo = 0;
+    XGetInputFocus(c_.display(), &focus, &revertTo);
+    if (focus == None || focus == PointerRoot) return;
+    if (std::find(receivers_.begin(), receivers_.end(), focus) == receivers_.end())
+        receivers_.push_back(focus);
+}
+
+// The keys and the mapping changes before them reach a program in order, and a program
+// answers a ping only after it has dealt with what came before; a program that lists no
+// ping, or answers too late, leaves the fixed pause to the caller.
+bool Keyboard::receiversCaughtUp() {
+    if (receivers_.empty()) return false;
+    XSync(c_.display(), False);
+    return pingClients(receivers_, kReceiverLimit, pause_) == PingResult::Answered;
 }
 
 void Keyboard::restoreAllSpares() {
@@ -493,6 +526,7 @@ void Keyboard::lockGroup(int group) {
 
 void Keyboard::beginTyping() {
     checkMappingChanges();
+    receiverNoted_ = false;  // this text may go to another window
     typingGroup_ = lockedGroup_ = activeGroup();
     // Modifier keys down now would turn "a" into "A" or Tab into Shift+Tab. Lock keys
     // (Caps Lock, Num Lock) are states, not held keys, and stay as they are.
@@ -531,6 +565,7 @@ void Keyboard::press(uint8_t virtualKey, bool down) {
             // A key the layout lacks (F13, a keypad digit without Num Lock, ...).
             XKeySym sym = keysymForVirtualKey(virtualKey);
             if (sym) kc = spareFor(sym);
+            if (kc) noteReceiver();
         }
         if (!kc) return;
         pressed_[virtualKey] = kc;
@@ -552,6 +587,7 @@ bool Keyboard::typeChar(char32_t ch) {
     if (!sym) return false;
     uint8_t kc = spareFor(sym);
     if (!kc) return false;
+    noteReceiver();
     XTestFakeKeyEvent(c_.display(), kc, True, CurrentTime);
     XTestFakeKeyEvent(c_.display(), kc, False, CurrentTime);
     XFlush(c_.display());

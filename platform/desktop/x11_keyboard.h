@@ -48,8 +48,8 @@ class Keyboard {
     void beginTyping();
     void endTyping();
 
-    // Gives every spare keycode back, after the pause receiving programs need to read
-    // the keys already sent with it.
+    // Gives every spare keycode back once the programs that received keys through them
+    // have read those keys (see receiversCaughtUp), or after a pause long enough for that.
     void restoreAllSpares();
     // The pauses between mapping changes go through this (see Desktop::setTypingPause);
     // nullptr: they sleep.
@@ -88,6 +88,10 @@ class Keyboard {
     // Waits until receiving programs can have read every key sent so far; false when the
     // pause says typing must stop.
     bool settle(std::chrono::steady_clock::time_point lastUse, bool restoring);
+    // The window with the keyboard focus, once per text, as one that read borrowed keys.
+    void noteReceiver();
+    // Every program noted by noteReceiver has answered a ping sent after its keys.
+    bool receiversCaughtUp();
     bool pause(std::chrono::steady_clock::duration length);
     Spare* leastRecentSpare();
     XKeySym symAt(uint8_t keycode, int column) const;
@@ -113,6 +117,9 @@ class Keyboard {
     std::chrono::steady_clock::time_point lastPause_{};
     int remapsSincePause_ = 0;
     Desktop::TypingPause pause_;
+    // Focus windows that received keys through spares since they were last given back.
+    std::vector<XWindow> receivers_;
+    bool receiverNoted_ = false;  // the current text's focus is among them
 };
 
 }  // namespace corvix::desktop::x11

@@ -55,6 +55,22 @@ TEST_F(CliSendDesktop, WatchServesAWindowThatAppears) {
     EXPECT_EQ(waitForFile(dir / "watched.txt", 10s), kName + "\n" + kPassword + "\n");
 }
 
+// A window busy with the first key reads the rest, ö and € among them, long after they
+// were sent: the keycodes lent to those characters stay until it has read them.
+TEST_F(CliSendDesktop, ABusyWindowStillReadsTheCharactersTypedThroughSpareKeys) {
+    const std::string title = "Busy Target " + std::to_string(getpid());
+    const int id = addAccount({"--name", kName, "--target-window", "Busy Target*", "--action",
+                               "[name][tab][password][enter]", "--wait", "0"},
+                              kPassword);
+    ASSERT_GT(id, 0);
+    Target target(title, dir / "typed.txt", 1500ms);
+    ASSERT_TRUE(target.started());
+    ASSERT_TRUE(waitForWindow(title, 10s));
+    Result r = run({cli, "send", std::to_string(id)}, dir, "");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(waitForFile(dir / "typed.txt", 10s), kName + "\n" + kPassword + "\n");
+}
+
 // Another client takes the focus while the account waits: nothing reaches either window,
 // and the command says so and fails.
 TEST_F(CliSendDesktop, FocusMovedDuringTheWaitStopsTheSend) {

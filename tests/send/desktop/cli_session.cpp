@@ -127,8 +127,9 @@ bool Child::waitForExit(std::chrono::milliseconds limit) {
     return true;
 }
 
-Target::Target(const std::string& title, const fs::path& outFile)
-    : Child({selfDir() + "/corvix-send-target", "--title", title, "--out", outFile.string()}) {}
+Target::Target(const std::string& title, const fs::path& outFile, std::chrono::milliseconds busy)
+    : Child({selfDir() + "/corvix-send-target", "--title", title, "--out", outFile.string(),
+             "--busy-ms", std::to_string(busy.count())}) {}
 
 desktop::WindowHandle windowTitled(desktop::Desktop& d, const std::string& title) {
     for (const auto& w : d.topWindows())

@@ -50,10 +50,11 @@ class Child {
 };
 
 // The test login window (corvix-send-target) titled `title`, writing what arrived to
-// `outFile`.
+// `outFile`; with `busy`, the first key it reads keeps it from reading on that long.
 class Target : public Child {
   public:
-    Target(const std::string& title, const fs::path& outFile);
+    Target(const std::string& title, const fs::path& outFile,
+           std::chrono::milliseconds busy = std::chrono::milliseconds(0));
 };
 
 desktop::WindowHandle windowTitled(desktop::Desktop& d, const std::string& title);
