@@ -270,6 +270,8 @@ bool verifyCipherLibrary(std::string* reason) {
                             nullptr);
         EVP_add_cipher(EVP_aes_256_cbc());
         EVP_add_digest(EVP_sha1());
+        // And only their implementations are built (cipher_provider.cpp).
+        detail::offerFormatAlgorithmsOnly();
         // No page-cache memory taken up front for each connection: a short command opens
         // a few files and reads a few pages of each, and touching a bulk block of pages it
         // never uses cost more than the reads. Pages are allocated as they are needed

@@ -118,6 +118,11 @@ void retainConnection(Connection* c);
 int configureHandle(sqlite3* db, const std::string& keyHex, std::string* why,
                     uint32_t pageSize = kDefaultPageSize);
 
+// Makes the process's OpenSSL offer only the algorithms of the vault's format (the
+// default provider's own implementations), so that the first use builds nothing else.
+// Before the first key; false when OpenSSL keeps its usual default provider.
+bool offerFormatAlgorithmsOnly();
+
 // The name of the file system layer that writes large-page files' pages from a thread of
 // its own (write_behind.cpp); registered with SQLite on first use.
 const char* writeBehindVfs();
