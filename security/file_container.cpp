@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "framework/vault_managers.h"
 #include "libs/ferrule/ferrule.h"
 #include "platform/storage/raw_file.h"
+#include "platform/storage/sealing.h"
 #include "runtime/date.h"
 #include "runtime/picture.h"
 #include "runtime/secret.h"
@@ -41,14 +43,6 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// A container this run made and could not finish goes again, whole.
-void discardContainer(const std::string& container) {
-    if (storage::removeTable(container, vault::BuildVaultKey()) != storage::kNoError) {
-        ::unlink(container.c_str());
-        ::unlink((container + "-journal").c_str());
-    }
-}
-
 std::string describe(const std::string& path) {
     return runtime::cutToChars(runtime::formatPicture(runtime::today(), "@d17") + " " +
                                    runtime::formatPicture(runtime::clockNow(), "@t7") + " " + path,
@@ -74,8 +68,9 @@ bool sameSnapshot(const Snapshot& a, const Snapshot& b) {
            a.modified.tv_nsec == b.modified.tv_nsec;
 }
 
-// Reads the container back (a fresh open) and compares it with what was sealed.
-bool readsBackEqual(framework::FileManager& ef, vault::EfBuffer& record, const Digest& sealed,
+// Reads the container back (a fresh open) and checks it holds what was sealed: its record
+// and size, and when a digest is given (the original is to be deleted), every byte.
+bool readsBackEqual(framework::FileManager& ef, vault::EfBuffer& record, const Digest* sealed,
                     uint64_t sealedSize, std::string* why) {
     ef.Open();
     record.clear();
@@ -86,8 +81,14 @@ bool readsBackEqual(framework::FileManager& ef, vault::EfBuffer& record, const D
     } else if (storage::Table* t = ef.TryUse()) {
         Digest read{};
         uint64_t size = 0;
-        *why = digestBlob(*t, vault::ef::Binary, &read, &size);
-        equal = why->empty() && size == sealedSize && read == sealed;
+        if (sealed) {
+            *why = digestBlob(*t, vault::ef::Binary, &read, &size);
+        } else {
+            const int64_t stored = t->blobSize(vault::ef::Binary);
+            if (stored < 0) *why = "the container could not be read again";
+            size = static_cast<uint64_t>(std::max<int64_t>(stored, 0));
+        }
+        equal = why->empty() && size == sealedSize && (!sealed || read == *sealed);
         if (why->empty() && !equal) *why = "the container does not hold the same bytes";
     }
     ::runtime::wipe(record->Password);
@@ -128,11 +129,14 @@ Outcome encryptFile(std::string_view chosen, bool deleteOriginal, const CopyProg
                                          storage::errorText(storage::lastError().code) + ").");
     const Snapshot before = snapshot(path);
 
+    // Written under a temporary name, and given the container's name only once it was
+    // read back: a container that exists is always whole.
+    storage::SealingFile sealing(container);
     framework::VaultManagers& m = framework::vaultManagers();
     framework::FileManager& ef = m.ef;
     vault::EfBuffer& record = m.efRecord;
     const std::string previousName = ef.Name();
-    ef.SetName(container);
+    ef.SetName(sealing.name());
     ef.Open();
     std::string why;
     Digest sealed{};
@@ -154,12 +158,17 @@ Outcome encryptFile(std::string_view chosen, bool deleteOriginal, const CopyProg
     }
     plain.close();
     ef.Close();
-    if (inserted && why.empty() && deleteOriginal &&
-        !readsBackEqual(ef, record, sealed, sealedSize, &why))
+    sealing.finishWriting();
+    if (inserted && why.empty() &&
+        !readsBackEqual(ef, record, deleteOriginal ? &sealed : nullptr, sealedSize, &why))
         why = "the encrypted copy could not be checked: " + why;
     ef.SetName(previousName);
+    if (inserted && why.empty()) {
+        if (const int error = sealing.moveIntoPlace())
+            why = error == EEXIST ? "another encrypted file of that name appeared meanwhile"
+                                  : std::string(std::strerror(error));
+    }
     if (!inserted || !why.empty()) {
-        discardContainer(container);
         if (!inserted) return Outcome::Failed;
         return fail(kEncryptFailedTitle, "The file could not be encrypted: " + why +
                                              ".  The original file was left as it is.");

@@ -151,7 +151,8 @@ int acquireConnection(const std::string& file, std::string_view owner, Connectio
         return fail(err, kAccessDenied, file, errno, "permission denied");
 
     sqlite3* db = nullptr;
-    int rc = openEncrypted(path, keyHex, st.st_size, &db, &reason);
+    int rc = sealingRequested(path) ? openForSealing(path, keyHex, &db, &reason)
+                                    : openEncrypted(path, keyHex, st.st_size, &db, &reason);
     if (rc == SQLITE_OK && !hasCatalogue(db)) {
         rc = SQLITE_NOTADB;
         reason = "file holds no tables of this driver";

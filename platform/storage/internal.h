@@ -126,6 +126,19 @@ bool offerFormatAlgorithmsOnly();
 // The name of the file system layer that writes large-page files' pages from a thread of
 // its own (write_behind.cpp); registered with SQLite on first use.
 const char* writeBehindVfs();
+// The same layer encrypting the pages itself, for a connection without a key
+// (sealing.cpp). Its database file reads and writes nothing until it is given the file's
+// raw key with this file control (SQLite passes codes it does not know to the layer).
+const char* sealingVfs();
+constexpr int kSealingKeyControl = 0x43560001;
+struct SealingKey {
+    unsigned char bytes[32];
+    size_t pageSize;
+};
+// Whether the file (an absolute path) is to be opened for sealing, and that opening.
+bool sealingRequested(const std::string& path);
+int openForSealing(const std::string& path, const std::string& keyHex, sqlite3** db,
+                   std::string* why);
 
 // The SQL functions filter conditions may use (cv_upper: the program's upper case).
 void registerFilterFunctions(sqlite3* db);

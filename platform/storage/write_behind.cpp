@@ -10,7 +10,12 @@
 // waiting. A batch that could not be written is reported by the next operation (at the
 // latest the sync of the commit), so a transaction never commits over it: it fails and
 // is rolled back as after any failed write.
+//
+// The sealing layer (sealing.cpp) is the same with the page format of encrypted files
+// done here instead of in SQLCipher: the thread encrypts each batch's pages before it
+// writes them, and reads decrypt the page they fall in.
 #include <malloc.h>
+#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +24,7 @@
 #include <vector>
 
 #include "platform/storage/internal.h"
+#include "platform/storage/page_cipher.h"
 #include "runtime/io_worker.h"
 
 namespace corvix::storage::detail {
@@ -29,6 +35,7 @@ constexpr size_t kBatchBytes = 1u << 20;
 constexpr size_t kPieceBytes = 64u << 10;
 constexpr size_t kBatchesInFlight = 4;  // 4 MiB: rides out a moment of a busy disk
 constexpr const char* kVfsName = "corvix-write-behind";
+constexpr const char* kSealingVfsName = "corvix-sealing";
 
 // Pages written one after another, wherever they go in the file: SQLite pushes pages out
 // of its cache in the order they were first changed, which is not the order of the file,
@@ -60,6 +67,18 @@ struct Batch {
             runs.push_back({at, bytes.size(), n});
         const auto* b = static_cast<const unsigned char*>(data);
         bytes.insert(bytes.end(), b, b + n);
+    }
+    // Encrypts every page in place (runs are whole pages: see fileWrite).
+    bool seal(PageCipher& cipher) {
+        const size_t page = cipher.pageSize();
+        for (const Run& run : runs)
+            for (size_t done = 0; done < run.size; done += page) {
+                const auto pgno = static_cast<uint32_t>(
+                    (run.at + static_cast<sqlite3_int64>(done)) / static_cast<sqlite3_int64>(page) +
+                    1);
+                if (!cipher.seal(bytes.data() + run.from + done, pgno)) return false;
+            }
+        return true;
     }
     // The usual layer is given pieces of at most 64 KiB; the first failure, if any.
     int writeTo(sqlite3_file* file) const {
@@ -113,6 +132,9 @@ class WriteBehind {
         return report ? failure_.exchange(SQLITE_OK) : SQLITE_OK;
     }
 
+    // Pages are encrypted on the thread from now on (set before the first write).
+    void sealWith(PageCipher* cipher) { cipher_ = cipher; }
+
   private:
     // Gives the batch being filled to the thread, in the place of the oldest batch once
     // that one is written. After a failure the batch is dropped (the transaction fails
@@ -129,6 +151,10 @@ class WriteBehind {
         next_ = (next_ + 1) % kBatchesInFlight;
         tickets_[slot] = worker_.start([this, slot] {
             if (failure_.load() != SQLITE_OK) return;  // the transaction fails anyway
+            if (cipher_ && !ring_[slot].seal(*cipher_)) {
+                failure_.store(SQLITE_IOERR_WRITE);
+                return;
+            }
             if (const int rc = ring_[slot].writeTo(file_)) failure_.store(rc);
         });
         return SQLITE_OK;
@@ -141,6 +167,7 @@ class WriteBehind {
     uint64_t tickets_[kBatchesInFlight] = {};
     size_t next_ = 0;
     std::atomic<int> failure_{SQLITE_OK};  // the first write that failed, until reported
+    PageCipher* cipher_ = nullptr;         // sealing files: owned by their File
     runtime::IoWorker worker_;             // declared last: ends before the buffers go
 };
 
@@ -148,6 +175,10 @@ struct File {
     sqlite3_file base;
     sqlite3_file* real;   // the usual file object, right after this one
     WriteBehind* behind;  // the database file only
+    // Sealing files: the page format, once its key is given; a page read and decrypted.
+    bool sealing;
+    PageCipher* cipher;
+    std::vector<unsigned char>* page;
 };
 
 sqlite3_vfs* gUsual = nullptr;  // the wrapped file system layer, set at registration
@@ -167,8 +198,44 @@ int fileClose(sqlite3_file* f) {
     const int failed = settle(f);
     delete file->behind;
     file->behind = nullptr;
+    delete file->cipher;  // wipes the keys
+    file->cipher = nullptr;
+    if (file->page) OPENSSL_cleanse(file->page->data(), file->page->size());
+    delete file->page;
+    file->page = nullptr;
     const int rc = file->real->pMethods->xClose(file->real);
     return failed ? failed : rc;
+}
+
+bool allZero(const unsigned char* p, size_t n) {
+    unsigned char any = 0;
+    for (size_t i = 0; i < n; ++i) any |= p[i];
+    return any == 0;
+}
+
+// A read of a sealing file: the whole page it falls in is read, checked and decrypted.
+// A page past the end reads as zeros, as SQLite expects; so does a page of zeros inside
+// the file (one the file was extended by but never written), as SQLCipher reads it.
+int readSealed(File* file, void* out, int amount, sqlite3_int64 offset) {
+    PageCipher* cipher = file->cipher;
+    if (!cipher) {
+        // Opening reads the header before the key can be given: it finds none, as in a
+        // new file, and reads it again once it is given. Nothing is read in clear.
+        std::memset(out, 0, static_cast<size_t>(std::max(amount, 0)));
+        return SQLITE_IOERR_SHORT_READ;
+    }
+    const auto page = static_cast<sqlite3_int64>(cipher->pageSize());
+    const sqlite3_int64 start = offset - offset % page;
+    if (amount <= 0 || offset + amount > start + page) return SQLITE_IOERR_READ;
+    if (!file->page) file->page = new std::vector<unsigned char>(cipher->pageSize());
+    unsigned char* buf = file->page->data();
+    const int rc = file->real->pMethods->xRead(file->real, buf, static_cast<int>(page), start);
+    if (rc == SQLITE_OK && !allZero(buf, cipher->pageSize()) &&
+        !cipher->open(buf, static_cast<uint32_t>(start / page + 1)))
+        return SQLITE_IOERR_READ;
+    if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return rc;
+    std::memcpy(out, buf + (offset - start), static_cast<size_t>(amount));
+    return rc;
 }
 
 int fileRead(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset) {
@@ -178,12 +245,20 @@ int fileRead(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset) {
     WriteBehind* behind = reinterpret_cast<File*>(f)->behind;
     if (behind && behind->pending(offset, amount))
         if (int rc = behind->drain()) return rc;
+    File* file = reinterpret_cast<File*>(f);
+    if (file->sealing) return readSealed(file, out, amount, offset);
     return real(f)->pMethods->xRead(real(f), out, amount, offset);
 }
 
 int fileWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
-    if (WriteBehind* behind = reinterpret_cast<File*>(f)->behind)
-        return behind->write(data, amount, offset);
+    File* file = reinterpret_cast<File*>(f);
+    // A sealing file is written in whole pages only (as SQLite writes database files),
+    // and never in clear.
+    if (file->sealing) {
+        const auto page = file->cipher ? static_cast<sqlite3_int64>(file->cipher->pageSize()) : 0;
+        if (!page || amount != page || offset % page != 0) return SQLITE_IOERR_WRITE;
+    }
+    if (WriteBehind* behind = file->behind) return behind->write(data, amount, offset);
     return real(f)->pMethods->xWrite(real(f), data, amount, offset);
 }
 
@@ -219,7 +294,33 @@ int fileCheckReservedLock(sqlite3_file* f, int* out) {
     return real(f)->pMethods->xCheckReservedLock(real(f), out);
 }
 
+// Gives a sealing file its key: the salt is read from the file (SQLCipher made it), and
+// the first page must then read back as a database of the layer's page size.
+int takeSealingKey(File* file, const SealingKey* key) {
+    if (!file->sealing || file->cipher || !file->behind) return SQLITE_MISUSE;
+    unsigned char salt[kSaltBytes];
+    if (file->real->pMethods->xRead(file->real, salt, sizeof salt, 0) != SQLITE_OK)
+        return SQLITE_NOTADB;
+    file->cipher = PageCipher::create(key->bytes, salt, key->pageSize).release();
+    if (!file->cipher) return SQLITE_ERROR;
+    unsigned char header[100];
+    // The header's page size is big-endian at 16 (65536 written as 1); its reserve at 20.
+    const uint32_t page = key->pageSize == 65536 ? 1 : static_cast<uint32_t>(key->pageSize);
+    const bool fits = readSealed(file, header, sizeof header, 0) == SQLITE_OK &&
+                      header[16] == (page >> 8) && header[17] == (page & 0xff) &&
+                      header[20] == kPageReserve;
+    if (!fits) {
+        delete file->cipher;
+        file->cipher = nullptr;
+        return SQLITE_NOTADB;
+    }
+    file->behind->sealWith(file->cipher);
+    return SQLITE_OK;
+}
+
 int fileControl(sqlite3_file* f, int op, void* arg) {
+    if (op == kSealingKeyControl)
+        return takeSealingKey(reinterpret_cast<File*>(f), static_cast<const SealingKey*>(arg));
     // The size hint comes with every spill of pages while the file grows; it reads
     // nothing the writes change, so it does not wait for them.
     if (op != SQLITE_FCNTL_SIZE_HINT)
@@ -260,11 +361,14 @@ const sqlite3_io_methods kMethods = {
     nullptr,
 };
 
-int vfsOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+int openFile(const char* name, sqlite3_file* f, int flags, int* outFlags, bool sealing) {
     File* file = reinterpret_cast<File*>(f);
     file->base.pMethods = nullptr;
     file->real = reinterpret_cast<sqlite3_file*>(file + 1);
     file->behind = nullptr;
+    file->sealing = sealing && (flags & SQLITE_OPEN_MAIN_DB);
+    file->cipher = nullptr;
+    file->page = nullptr;
     std::memset(file->real, 0, static_cast<size_t>(gUsual->szOsFile));
     const int rc = gUsual->xOpen(gUsual, name, file->real, flags, outFlags);
     if (rc != SQLITE_OK) {
@@ -276,26 +380,45 @@ int vfsOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* out
     return SQLITE_OK;
 }
 
-}  // namespace
+int vfsOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+    return openFile(name, f, flags, outFlags, false);
+}
 
-const char* writeBehindVfs() {
+int vfsOpenSealing(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+    return openFile(name, f, flags, outFlags, true);
+}
+
+void registerLayers() {
     static std::once_flag once;
     std::call_once(once, [] {
         sqlite3_vfs* usual = gUsual = sqlite3_vfs_find(nullptr);
         // Never freed: connections may close while the process ends.
-        auto* vfs = new sqlite3_vfs(*usual);
-        vfs->zName = kVfsName;
-        vfs->pAppData = usual;
-        vfs->szOsFile = static_cast<int>(sizeof(File)) + usual->szOsFile;
-        vfs->xOpen = vfsOpen;
-        sqlite3_vfs_register(vfs, 0);
+        for (const bool sealing : {false, true}) {
+            auto* vfs = new sqlite3_vfs(*usual);
+            vfs->zName = sealing ? kSealingVfsName : kVfsName;
+            vfs->pAppData = usual;
+            vfs->szOsFile = static_cast<int>(sizeof(File)) + usual->szOsFile;
+            vfs->xOpen = sealing ? vfsOpenSealing : vfsOpen;
+            sqlite3_vfs_register(vfs, 0);
+        }
         // Each chunk of a large-page file is a record of about 70 KB, built and freed
         // (or read and freed) at every row: with glibc's default the freed top of the
         // heap goes back to the system each time and is faulted in again at the next
         // row, about a tenth of the sealing thread's time. Up to 16 MB are kept instead.
         mallopt(M_TRIM_THRESHOLD, 16 << 20);
     });
+}
+
+}  // namespace
+
+const char* writeBehindVfs() {
+    registerLayers();
     return kVfsName;
+}
+
+const char* sealingVfs() {
+    registerLayers();
+    return kSealingVfsName;
 }
 
 }  // namespace corvix::storage::detail

@@ -1,7 +1,7 @@
 // Sealed containers in process: byte-exact round trips across many chunks, the stamp,
 // containers of other installations and non-containers refused, choices refused before
-// anything is written, and nothing lost when the disk refuses a write (a child process
-// with a file size limit).
+// anything is written, every page checked when read, and nothing lost when the disk
+// refuses a write (a child process with a file size limit) or the process is killed.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -89,6 +89,39 @@ class ContainerTest : public gui_test::GuiTest {
     }
     size_t filesIn(const fs::path& folder) const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+    }
+    // Names in the test's folder that start or end with the given text.
+    std::vector<std::string> namesWith(const std::string& part, bool atStart) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            const std::string n = e.path().filename().string();
+            if (n.size() >= part.size() &&
+                n.compare(atStart ? 0 : n.size() - part.size(), part.size(), part) == 0)
+                names.push_back(n);
+        }
+        return names;
+    }
+    std::vector<std::string> namesStartingWith(const std::string& s) const {
+        return namesWith(s, true);
+    }
+    std::vector<std::string> namesEndingWith(const std::string& s) const {
+        return namesWith(s, false);
+    }
+    // Seals in a child process that is killed (SIGKILL) once `batches` batches of the
+    // file have been copied; whether it died so.
+    bool killedWhileSealing(const std::string& plain, int batches) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            storage::abandonConnectionsAfterFork();
+            int seen = 0;
+            encryptFile(plain, true, [&](uint64_t, uint64_t) {
+                if (++seen == batches) raise(SIGKILL);
+            });
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
 };
 
@@ -253,24 +286,89 @@ TEST_F(ContainerTest, AFullDiskLosesNothing) {
     writeFile(plain, bytes);
 
     // Sealing fails part way: the original stays although deletion was asked for, and
-    // the half-written container is gone.
+    // the half-written container is gone, under either name.
     EXPECT_EQ(inChildWithFileLimit(1 << 20, [&] { return encryptFile(plain, true); }),
               Outcome::Failed);
     EXPECT_EQ(readFile(plain) == bytes, true);
     EXPECT_FALSE(fs::exists(plain + ".ENC"));
+    EXPECT_TRUE(namesStartingWith(".corvix-").empty());
 
     // Restoring fails part way: the file already there and the container both stay,
     // and no temporary file is left.
     ASSERT_EQ(encryptFile(plain, false), Outcome::Done);
     writeFile(plain, "the current version");
-    const size_t before = filesIn(dir_);
     EXPECT_EQ(inChildWithFileLimit(1 << 20, [&] { return decryptFile(plain + ".ENC", true); }),
               Outcome::Failed);
     EXPECT_EQ(readFile(plain), "the current version");
     EXPECT_TRUE(fs::exists(plain + ".ENC"));
-    EXPECT_EQ(filesIn(dir_), before);
+    EXPECT_TRUE(namesStartingWith(".corvix-").empty());
 
     // Without the limit the same container restores whole.
+    ASSERT_EQ(decryptFile(plain + ".ENC", true), Outcome::Done);
+    EXPECT_EQ(readFile(plain) == bytes, true);
+}
+
+TEST_F(ContainerTest, SealedPagesAreCheckedAndOnlyTheVaultKeyOpensThem) {
+    const std::string bytes = randomBytes(5 << 20, 3);
+    const std::string plain = path("pages.bin");
+    writeFile(plain, bytes);
+    // While it is written, the container is a hidden file of its own without a journal;
+    // its name appears only when it is complete.
+    std::vector<std::string> during, journals;
+    bool named = false;
+    ASSERT_EQ(encryptFile(plain, false,
+                          [&](uint64_t, uint64_t) {
+                              during = namesEndingWith(".tmp");
+                              for (auto& j : namesEndingWith(".tmp-journal")) journals.push_back(j);
+                              named = named || fs::exists(plain + ".ENC");
+                          }),
+              Outcome::Done);
+    ASSERT_EQ(during.size(), 1u);
+    EXPECT_EQ(during[0].rfind(".corvix-seal-", 0), 0u);
+    EXPECT_TRUE(journals.empty());
+    EXPECT_FALSE(named);
+    EXPECT_TRUE(namesEndingWith(".tmp").empty());
+    EXPECT_TRUE(namesEndingWith(".tmp.lck").empty());
+
+    const std::string container = plain + ".ENC";
+    const std::string sealed = readFile(container);
+    ASSERT_EQ(sealed.size() % storage::kLargePageSize, 0u);
+    EXPECT_NE(sealed.compare(0, 15, "SQLite format 3"), 0);  // the salt is in its place
+    // Another key finds no database.
+    {
+        storage::Table t(vault::CVEF());
+        t.setName(container);
+        t.setOwner("another owner");
+        EXPECT_NE(t.open(storage::kReadOnly | storage::kDenyNone), storage::kNoError);
+    }
+    // A page of the content damaged in a single bit is refused when read: nothing is
+    // written, and the container stays as it is.
+    std::string damaged = sealed;
+    damaged[damaged.size() / 2 + 1000] ^= 0x10;
+    writeFile(container, damaged);
+    fs::remove(plain);
+    prompt_.reset();
+    EXPECT_EQ(decryptFile(container, true), Outcome::Failed);
+    EXPECT_EQ(prompt_.asked().at(0).title, "Decryption Failed");
+    EXPECT_FALSE(fs::exists(plain));
+    EXPECT_EQ(readFile(container) == damaged, true);
+    // Undamaged, it restores byte-exact.
+    writeFile(container, sealed);
+    ASSERT_EQ(decryptFile(container, true), Outcome::Done);
+    EXPECT_EQ(readFile(plain) == bytes, true);
+}
+
+TEST_F(ContainerTest, AKilledSealLeavesNoContainerAndTheOriginal) {
+    const std::string bytes = randomBytes(6 << 20, 4);
+    const std::string plain = path("killed.bin");
+    writeFile(plain, bytes);
+    ASSERT_TRUE(namesStartingWith(".corvix-").empty());
+    ASSERT_TRUE(killedWhileSealing(plain, 2));
+    EXPECT_FALSE(fs::exists(plain + ".ENC"));
+    EXPECT_EQ(readFile(plain) == bytes, true);
+    // What is left has a hidden temporary name, which stands in nobody's way.
+    EXPECT_FALSE(namesStartingWith(".corvix-seal-").empty());
+    ASSERT_EQ(encryptFile(plain, true), Outcome::Done);
     ASSERT_EQ(decryptFile(plain + ".ENC", true), Outcome::Done);
     EXPECT_EQ(readFile(plain) == bytes, true);
 }
