@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -68,11 +69,15 @@ struct Batch {
         const auto* b = static_cast<const unsigned char*>(data);
         bytes.insert(bytes.end(), b, b + n);
     }
-    // Encrypts every page in place (runs are whole pages: see fileWrite).
-    bool seal(PageCipher& cipher) {
+    // Encrypts pages first to last-1 (counted from the batch's first) in place; runs are
+    // whole pages (see fileWrite).
+    bool seal(PageCipher& cipher, size_t first, size_t last) {
         const size_t page = cipher.pageSize();
+        size_t index = 0;
         for (const Run& run : runs)
-            for (size_t done = 0; done < run.size; done += page) {
+            for (size_t done = 0; done < run.size; done += page, ++index) {
+                if (index < first) continue;
+                if (index >= last) return true;
                 const auto pgno = static_cast<uint32_t>(
                     (run.at + static_cast<sqlite3_int64>(done)) / static_cast<sqlite3_int64>(page) +
                     1);
@@ -132,8 +137,14 @@ class WriteBehind {
         return report ? failure_.exchange(SQLITE_OK) : SQLITE_OK;
     }
 
-    // Pages are encrypted on the thread from now on (set before the first write).
-    void sealWith(PageCipher* cipher) { cipher_ = cipher; }
+    // Pages are encrypted on the thread from now on (set before the first write), half
+    // of each batch's by a helper thread with a cipher of its own: encrypting is most of
+    // the work, and the machines this runs on have two processors or more.
+    void sealWith(PageCipher* cipher, std::unique_ptr<PageCipher> helperCipher) {
+        cipher_ = cipher;
+        helperCipher_ = std::move(helperCipher);
+        helper_ = std::make_unique<runtime::IoWorker>();
+    }
 
   private:
     // Gives the batch being filled to the thread, in the place of the oldest batch once
@@ -151,13 +162,24 @@ class WriteBehind {
         next_ = (next_ + 1) % kBatchesInFlight;
         tickets_[slot] = worker_.start([this, slot] {
             if (failure_.load() != SQLITE_OK) return;  // the transaction fails anyway
-            if (cipher_ && !ring_[slot].seal(*cipher_)) {
+            if (cipher_ && !sealBatch(ring_[slot])) {
                 failure_.store(SQLITE_IOERR_WRITE);
                 return;
             }
             if (const int rc = ring_[slot].writeTo(file_)) failure_.store(rc);
         });
         return SQLITE_OK;
+    }
+
+    bool sealBatch(Batch& batch) {
+        const size_t pages = batch.bytes.size() / cipher_->pageSize();
+        const size_t half = pages / 2;
+        bool helped = true;
+        const uint64_t ticket =
+            half ? helper_->start([&] { helped = batch.seal(*helperCipher_, 0, half); }) : 0;
+        const bool sealed = batch.seal(*cipher_, half, pages);
+        helper_->waitFor(ticket);
+        return sealed && helped;
     }
 
     sqlite3_file* file_;
@@ -168,7 +190,9 @@ class WriteBehind {
     size_t next_ = 0;
     std::atomic<int> failure_{SQLITE_OK};  // the first write that failed, until reported
     PageCipher* cipher_ = nullptr;         // sealing files: owned by their File
-    runtime::IoWorker worker_;             // declared last: ends before the buffers go
+    std::unique_ptr<PageCipher> helperCipher_;
+    std::unique_ptr<runtime::IoWorker> helper_;
+    runtime::IoWorker worker_;  // declared last: ends before the buffers go
 };
 
 struct File {
@@ -314,7 +338,9 @@ int takeSealingKey(File* file, const SealingKey* key) {
         file->cipher = nullptr;
         return SQLITE_NOTADB;
     }
-    file->behind->sealWith(file->cipher);
+    auto helperCipher = PageCipher::create(key->bytes, salt, key->pageSize);
+    if (!helperCipher) return SQLITE_ERROR;
+    file->behind->sealWith(file->cipher, std::move(helperCipher));
     return SQLITE_OK;
 }
 
