@@ -1,6 +1,7 @@
 // BLOBs: streamed in and out in chunks, empty ones, large ones, and erased with the record.
 #include <sys/resource.h>
 
+#include "platform/storage/sealing.h"
 #include "rechunk.h"
 #include "storage_fixture.h"
 
@@ -132,6 +133,60 @@ TEST_F(Blobs, HundredMegabytesStreamInAndOutWithoutBeingHeldWhole) {
     EXPECT_EQ(patternReadBack(t, 0), total);
     // The whole value was never in memory: the peak grew by far less than its size.
     EXPECT_LT(peakKilobytes() - before, 60 * 1024);
+}
+
+// A new file sealed by a connection without a key, whose pages the writer threads encrypt:
+// pages pushed out of the cache are read back while it is written, SQLCipher reads every
+// page once it is closed, and it takes its name only when asked, never over a file.
+TEST_F(Blobs, ASealedFileReadsBackThroughSqlCipherAndNeverReplacesAFile) {
+    const uint64_t total = 24ull << 20;
+    TableDecl d = containerDecl("sealed.ENC", "vault key");
+    d.pageSize = kLargePageSize;
+    Record r(d);
+    r.set(0, int64_t{1});
+    auto writeInto = [&](const std::string& name) {
+        Table t(d);
+        t.setName(name);
+        ASSERT_EQ(t.create(), 0);
+        ASSERT_EQ(t.open(kReadWrite | kDenyAll), 0);
+        ASSERT_EQ(t.stream(), 0);
+        ASSERT_EQ(t.add(r), 0);
+        std::vector<unsigned char> piece(1000003);
+        for (uint64_t at = 0; at < total; at += piece.size()) {
+            piece.resize(static_cast<size_t>(std::min<uint64_t>(piece.size(), total - at)));
+            fillPattern(piece, at);
+            ASSERT_EQ(t.appendBlob(0, piece.data(), piece.size()), 0);
+        }
+        EXPECT_EQ(patternReadBack(t, 0), total);
+        ASSERT_EQ(t.flush(), 0);
+    };
+    std::string unfinished;
+    {
+        SealingFile sealing("sealed.ENC");
+        writeInto(sealing.name());
+        EXPECT_FALSE(std::filesystem::exists(dir_ + "/sealed.ENC"));
+        EXPECT_FALSE(std::filesystem::exists(sealing.name() + "-journal"));
+        sealing.finishWriting();
+        Table back(d);
+        back.setName(sealing.name());
+        ASSERT_EQ(back.open(kReadOnly | kDenyNone), 0);
+        ASSERT_EQ(back.get(0, r), 0);
+        EXPECT_EQ(patternReadBack(back, 0), total);
+        back.close();
+        ASSERT_EQ(sealing.moveIntoPlace(), 0);
+
+        SealingFile again("sealed.ENC");
+        unfinished = again.name();
+        writeInto(again.name());
+        EXPECT_EQ(again.moveIntoPlace(), EEXIST);
+    }
+    EXPECT_FALSE(std::filesystem::exists(unfinished));
+    EXPECT_FALSE(std::filesystem::exists(unfinished + ".lck"));
+    Table t(d);
+    ASSERT_EQ(t.open(kReadOnly | kDenyNone), 0);
+    ASSERT_EQ(t.get(0, r), 0);
+    EXPECT_EQ(patternReadBack(t, 0), total);
+    EXPECT_EQ(t.records(), 1);
 }
 
 // A container made with large pages opens like one made with the usual pages, keeps its
