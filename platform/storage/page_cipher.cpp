@@ -66,6 +66,15 @@ bool PageCipher::Side::mac(const unsigned char* data, size_t size, uint32_t pgno
            EVP_DigestFinal_ex(work, out, &length) == 1 && length == kMacBytes;
 }
 
+bool PageCipher::Side::crypt(unsigned char* data, size_t size, const unsigned char* iv) {
+    int out = 0, tail = 0;
+    return EVP_CipherInit_ex(cipher, nullptr, nullptr, nullptr, iv, -1) == 1 &&
+           EVP_CIPHER_CTX_set_padding(cipher, 0) == 1 &&
+           EVP_CipherUpdate(cipher, data, &out, data, static_cast<int>(size)) == 1 &&
+           EVP_CipherFinal_ex(cipher, data + out, &tail) == 1 &&
+           static_cast<size_t>(out + tail) == size;
+}
+
 std::unique_ptr<PageCipher> PageCipher::create(const unsigned char* key, const unsigned char* salt,
                                                size_t pageSize) {
     if (pageSize <= kPageReserve + kFirstPageSkip || (pageSize - kPageReserve) % kIvBytes != 0)
@@ -94,14 +103,7 @@ bool PageCipher::seal(unsigned char* page, uint32_t pgno) {
     unsigned char* reserve = page + pageSize_ - kPageReserve;
     // The IV, and filler after the HMAC, are fresh random bytes.
     if (RAND_bytes(reserve, static_cast<int>(kPageReserve)) != 1) return false;
-    int out = 0, tail = 0;
-    if (EVP_CipherInit_ex(sealing_.cipher, nullptr, nullptr, nullptr, reserve, 1) != 1 ||
-        EVP_CIPHER_CTX_set_padding(sealing_.cipher, 0) != 1 ||
-        EVP_CipherUpdate(sealing_.cipher, page + start, &out, page + start,
-                         static_cast<int>(size)) != 1 ||
-        EVP_CipherFinal_ex(sealing_.cipher, page + start + out, &tail) != 1 ||
-        static_cast<size_t>(out + tail) != size)
-        return false;
+    if (!sealing_.crypt(page + start, size, reserve)) return false;
     if (pgno == 1) std::memcpy(page, salt_, kSaltBytes);
     return sealing_.mac(page + start, size + kIvBytes, pgno, reserve + kIvBytes);
 }
@@ -114,14 +116,7 @@ bool PageCipher::open(unsigned char* page, uint32_t pgno) {
     if (!opening_.mac(page + start, size + kIvBytes, pgno, mac) ||
         CRYPTO_memcmp(mac, reserve + kIvBytes, kMacBytes) != 0)
         return false;
-    int out = 0, tail = 0;
-    if (EVP_CipherInit_ex(opening_.cipher, nullptr, nullptr, nullptr, reserve, 0) != 1 ||
-        EVP_CIPHER_CTX_set_padding(opening_.cipher, 0) != 1 ||
-        EVP_CipherUpdate(opening_.cipher, page + start, &out, page + start,
-                         static_cast<int>(size)) != 1 ||
-        EVP_CipherFinal_ex(opening_.cipher, page + start + out, &tail) != 1 ||
-        static_cast<size_t>(out + tail) != size)
-        return false;
+    if (!opening_.crypt(page + start, size, reserve)) return false;
     if (pgno == 1) std::memcpy(page, "SQLite format 3", kFirstPageSkip);  // with its NUL
     return true;
 }

@@ -53,6 +53,8 @@ class PageCipher {
         ~Side();
         bool init(const unsigned char* key, const unsigned char* hmacKey, bool encrypt);
         bool mac(const unsigned char* data, size_t size, uint32_t pgno, unsigned char* out);
+        // Encrypts or decrypts (as set up) in place under the IV.
+        bool crypt(unsigned char* data, size_t size, const unsigned char* iv);
     };
 
     explicit PageCipher(size_t pageSize) : pageSize_(pageSize) {}
