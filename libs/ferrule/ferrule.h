@@ -112,8 +112,9 @@ FERRULE_EXPORT void setDefaultIniFile(std::string path);
 // in that INI file too. A program that reports its own crashes (corvix-cli, on standard
 // error) turns the INI file off: each of its commands would rewrite it twice.
 FERRULE_EXPORT void setBadFileInIniFile(bool on);
-// The name of the file whose open through fu_FileOpen is in progress, "" when none. A
-// fixed buffer, never reallocated: a handler of a fatal signal may read it.
+// The name of the file whose open through fu_FileOpen is in progress, "" when none. Fixed
+// buffers, never reallocated, each name handed out only when whole: another thread or a
+// handler of a fatal signal may read it while the open runs.
 FERRULE_EXPORT const char* fileBeingOpened();
 // Forgets every registry, the upgrade file's location, the silent flag and the kept
 // program name, and closes the upgrade file: a fresh process, for tests.

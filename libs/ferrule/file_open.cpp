@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -42,13 +43,26 @@ void makeFoldersOf(const std::string& file) {
         ::mkdir(file.substr(0, slash).c_str(), 0700);
 }
 
-// The file being opened, for a crash report (fileBeingOpened); cut to the buffer's size.
-char gBeingOpened[1024];
+// The file being opened, for a crash report (fileBeingOpened); cut to a buffer's size. A
+// name is written into a buffer no reader has been given and handed out only once it is
+// whole, so another thread (or a handler of a fatal signal) never reads it half written.
+// The buffers take turns: a reader holding the last name still finds it while the next
+// open writes its own.
+constexpr size_t kNameBuffers = 4;
+char gNames[kNameBuffers][1024];
+std::atomic<unsigned> gNextBuffer{0};
+std::atomic<const char*> gBeingOpened{""};
 
 void noteBeingOpened(const std::string& name) {
-    const size_t n = std::min(name.size(), sizeof gBeingOpened - 1);
-    std::memcpy(gBeingOpened, name.data(), n);
-    gBeingOpened[n] = '\0';
+    if (name.empty()) {
+        gBeingOpened.store("", std::memory_order_release);
+        return;
+    }
+    char* buffer = gNames[gNextBuffer.fetch_add(1, std::memory_order_relaxed) % kNameBuffers];
+    const size_t n = std::min(name.size(), sizeof gNames[0] - 1);
+    std::memcpy(buffer, name.data(), n);
+    buffer[n] = '\0';
+    gBeingOpened.store(buffer, std::memory_order_release);
 }
 
 void markBadFile(const std::string& name) {
@@ -118,7 +132,7 @@ void setBadFileInIniFile(bool on) {
 }
 
 const char* fileBeingOpened() {
-    return gBeingOpened;
+    return gBeingOpened.load(std::memory_order_acquire);
 }
 
 }  // namespace corvix::ferrule
