@@ -1,7 +1,25 @@
 // Transactions over tables of one file, and streamed writing.
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
 
 #include "storage_fixture.h"
+
+// Every data sync of the process, by the path synced while a test records them: this
+// program's fdatasync stands in front of the C library's for SQLite too.
+namespace {
+std::vector<std::string>* gSyncedPaths = nullptr;
+}
+extern "C" int fdatasync(int fd) {
+    static auto* real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fdatasync"));
+    if (gSyncedPaths) {
+        char path[PATH_MAX];
+        const ssize_t n =
+            readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        gSyncedPaths->push_back(n > 0 ? std::string(path, static_cast<size_t>(n)) : "?");
+    }
+    return real(fd);
+}
 
 namespace corvix::storage {
 namespace {
@@ -157,6 +175,43 @@ TEST_F(Transactions, StreamedWritesLandOnFlush) {
     EXPECT_EQ(countElsewhere(), 0);
     ASSERT_EQ(cats.flush(), 0);
     EXPECT_EQ(countElsewhere(), 50);
+}
+
+// A change reported done survives a power cut: the commit's last step, removing the
+// rollback journal, is on the disk (the folder synced after it) before the call returns;
+// else the journal could come back and the next open would roll the change back.
+TEST_F(Transactions, ACommitReturnsOnlyOnceTheJournalsRemovalIsOnTheDisk) {
+    Table cats(cats_), accs(accs_);
+    ASSERT_EQ(cats.open(), 0);
+    ASSERT_EQ(accs.open(), 0);
+    Record c(cats_), a(accs_);
+    std::vector<std::string> synced;
+    auto lastTwo = [&](const std::function<void()>& change) {
+        synced.clear();
+        gSyncedPaths = &synced;
+        change();
+        gSyncedPaths = nullptr;
+        EXPECT_FALSE(std::filesystem::exists(path("Corvix.TPS") + "-journal"));
+        return synced.size() < 2 ? std::string("too few syncs")
+                                 : synced[synced.size() - 2] + " then " + synced.back();
+    };
+    const std::string expected = path("Corvix.TPS") + " then " + dir_;
+    // One add on its own, and a transaction over two tables.
+    EXPECT_EQ(lastTwo([&] {
+                  c.set(0, std::string("Bank"));
+                  ASSERT_EQ(cats.add(c), 0);
+              }),
+              expected);
+    EXPECT_EQ(lastTwo([&] {
+                  Transaction tx;
+                  ASSERT_EQ(tx.begin({&cats, &accs}, 2), 0);
+                  c.set(0, std::string("Shop"));
+                  ASSERT_EQ(cats.add(c), 0);
+                  fillAccount(a, 1, "Shop", "Card");
+                  ASSERT_EQ(accs.add(a), 0);
+                  ASSERT_EQ(tx.commit(), 0);
+              }),
+              expected);
 }
 
 }  // namespace
