@@ -137,13 +137,16 @@ class WriteBehind {
         return report ? failure_.exchange(SQLITE_OK) : SQLITE_OK;
     }
 
-    // Pages are encrypted on the thread from now on (set before the first write), half
-    // of each batch's by a helper thread with a cipher of its own: encrypting is most of
-    // the work, and the machines this runs on have two processors or more.
-    void sealWith(PageCipher* cipher, std::unique_ptr<PageCipher> helperCipher) {
-        cipher_ = cipher;
-        helperCipher_ = std::move(helperCipher);
-        helper_ = std::make_unique<runtime::IoWorker>();
+    // Pages are encrypted from now on (set before the first write), each batch's by two
+    // threads of their own, half each with a cipher apiece, while this layer's thread
+    // writes the batch before: encrypting is most of the work, and the machines this runs
+    // on have two processors or more.
+    void sealWith(PageCipher* cipher, std::unique_ptr<PageCipher> otherCipher) {
+        ciphers_[0] = cipher;
+        otherCipher_ = std::move(otherCipher);
+        ciphers_[1] = otherCipher_.get();
+        for (auto& sealer : sealers_)
+            sealer = std::make_unique<runtime::IoWorker>(kBatchesInFlight);
     }
 
   private:
@@ -160,26 +163,33 @@ class WriteBehind {
         std::swap(filling_, ring_[slot]);
         filling_.clear();
         next_ = (next_ + 1) % kBatchesInFlight;
-        tickets_[slot] = worker_.start([this, slot] {
-            if (failure_.load() != SQLITE_OK) return;  // the transaction fails anyway
-            if (cipher_ && !sealBatch(ring_[slot])) {
+        if (!ciphers_[0]) {
+            tickets_[slot] = worker_.start([this, slot] {
+                if (failure_.load() != SQLITE_OK) return;  // the transaction fails anyway
+                if (const int rc = ring_[slot].writeTo(file_)) failure_.store(rc);
+            });
+            return SQLITE_OK;
+        }
+        // Sealed in two halves beside each other; written once both are done (the write
+        // step waits for them, so the slot is never reused while either runs).
+        const size_t pages = ring_[slot].bytes.size() / ciphers_[0]->pageSize();
+        const size_t bounds[3] = {0, pages / 2, pages};
+        uint64_t sealing[2] = {};
+        for (int half = 0; half < 2; ++half)
+            sealing[half] = sealers_[half]->start(
+                [this, slot, half, from = bounds[half], to = bounds[half + 1]] {
+                    sealed_[slot][half] = ring_[slot].seal(*ciphers_[half], from, to);
+                });
+        tickets_[slot] = worker_.start([this, slot, a = sealing[0], b = sealing[1]] {
+            sealers_[0]->waitFor(a);
+            sealers_[1]->waitFor(b);
+            if (failure_.load() != SQLITE_OK) return;
+            if (!sealed_[slot][0] || !sealed_[slot][1])
                 failure_.store(SQLITE_IOERR_WRITE);
-                return;
-            }
-            if (const int rc = ring_[slot].writeTo(file_)) failure_.store(rc);
+            else if (const int rc = ring_[slot].writeTo(file_))
+                failure_.store(rc);
         });
         return SQLITE_OK;
-    }
-
-    bool sealBatch(Batch& batch) {
-        const size_t pages = batch.bytes.size() / cipher_->pageSize();
-        const size_t half = pages / 2;
-        bool helped = true;
-        const uint64_t ticket =
-            half ? helper_->start([&] { helped = batch.seal(*helperCipher_, 0, half); }) : 0;
-        const bool sealed = batch.seal(*cipher_, half, pages);
-        helper_->waitFor(ticket);
-        return sealed && helped;
     }
 
     sqlite3_file* file_;
@@ -189,10 +199,13 @@ class WriteBehind {
     uint64_t tickets_[kBatchesInFlight] = {};
     size_t next_ = 0;
     std::atomic<int> failure_{SQLITE_OK};  // the first write that failed, until reported
-    PageCipher* cipher_ = nullptr;         // sealing files: owned by their File
-    std::unique_ptr<PageCipher> helperCipher_;
-    std::unique_ptr<runtime::IoWorker> helper_;
-    runtime::IoWorker worker_;  // declared last: ends before the buffers go
+    // Sealing files: the two halves' ciphers (the first owned by the File), whether each
+    // half of a slot's batch was sealed, and the threads sealing them.
+    PageCipher* ciphers_[2] = {};
+    std::unique_ptr<PageCipher> otherCipher_;
+    bool sealed_[kBatchesInFlight][2] = {};
+    std::unique_ptr<runtime::IoWorker> sealers_[2];
+    runtime::IoWorker worker_;  // declared last: ends first, after the steps it waits for
 };
 
 struct File {
@@ -338,9 +351,9 @@ int takeSealingKey(File* file, const SealingKey* key) {
         file->cipher = nullptr;
         return SQLITE_NOTADB;
     }
-    auto helperCipher = PageCipher::create(key->bytes, salt, key->pageSize);
-    if (!helperCipher) return SQLITE_ERROR;
-    file->behind->sealWith(file->cipher, std::move(helperCipher));
+    auto otherCipher = PageCipher::create(key->bytes, salt, key->pageSize);
+    if (!otherCipher) return SQLITE_ERROR;
+    file->behind->sealWith(file->cipher, std::move(otherCipher));
     return SQLITE_OK;
 }
 
