@@ -68,6 +68,9 @@ int createNewFile(const std::string& path, const std::string& table, const Table
         const uint32_t pageSize = decl.pageSize ? decl.pageSize : kDefaultPageSize;
         if (keyHex.empty()) rc = exec(db, "PRAGMA page_size = " + std::to_string(pageSize) + ";");
         if (rc == SQLITE_OK) rc = configureHandle(db, keyHex, &why, pageSize);
+        // A file being sealed is made durable once, before it takes its own name.
+        if (rc == SQLITE_OK && sealingRequested(absolutePath(path)))
+            rc = exec(db, "PRAGMA synchronous = OFF;");
         if (rc == SQLITE_OK) rc = useIncrementalVacuum(db);
     }
     if (rc == SQLITE_OK) rc = exec(db, "BEGIN IMMEDIATE;");
