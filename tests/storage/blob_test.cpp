@@ -1,6 +1,7 @@
 // BLOBs: streamed in and out in chunks, empty ones, large ones, and erased with the record.
 #include <sys/resource.h>
 
+#include "platform/storage/integrity.h"
 #include "platform/storage/sealing.h"
 #include "rechunk.h"
 #include "storage_fixture.h"
@@ -170,6 +171,8 @@ TEST_F(Blobs, ASealedFileReadsBackThroughSqlCipherAndNeverReplacesAFile) {
         Table back(d);
         back.setName(sealing.name());
         ASSERT_EQ(back.open(kReadOnly | kDenyNone), 0);
+        std::string problems;
+        EXPECT_EQ(checkIntegrity(back, &problems), 0) << problems;
         ASSERT_EQ(back.get(0, r), 0);
         EXPECT_EQ(patternReadBack(back, 0), total);
         back.close();
