@@ -182,6 +182,32 @@ pid_t TrayProgramTest::trayHostPid() {
     return x_ ? x_->info(x_->trayOwner()).pid : 0;
 }
 
+XWindowInfo TrayProgramTest::clickIcon(const Program& p, int button, int count) {
+    XWindowInfo icon;
+    XWindowId under = 0;
+    const bool onIcon = waitUntil(
+        [&] {
+            icon = waitForIcon(*x_, p, trayHostPid(), 2s);
+            if (icon.id == 0) return false;
+            if (xdotool({"mousemove", std::to_string(icon.x + icon.width / 2),
+                         std::to_string(icon.y + icon.height / 2)}) != 0)
+                return false;
+            under = x_->windowAtPointer();
+            return under == icon.id;
+        },
+        10s);
+    if (!onIcon) {
+        ADD_FAILURE() << "the pointer did not come to rest on the icon 0x" << std::hex << icon.id
+                      << " but on 0x" << under << std::dec << "\n"
+                      << describe(*x_, p);
+        return {};
+    }
+    if (xdotool({"click", "--repeat", std::to_string(count), "--delay", "80",
+                 std::to_string(button)}) != 0)
+        return {};
+    return icon;
+}
+
 int TrayProgramTest::xdotool(const std::vector<std::string>& args, const std::string& display) {
     std::vector<std::string> argv{"xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());

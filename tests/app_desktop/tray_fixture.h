@@ -77,6 +77,12 @@ class TrayProgramTest : public ::testing::Test {
     // windows are no X windows. The program must run with kAccessibleEnv.
     bool waitForText(const Program& p, const std::string& window, const std::string& text,
                      std::chrono::milliseconds limit = std::chrono::seconds(15));
+    // Moves the pointer onto the program's icon where it is now and, once the pointer rests
+    // on it, clicks with `button` `count` times (80 ms apart); the icon clicked, or {} with
+    // a failure that names the window the pointer found. The tray host lays its icons out
+    // again when another one leaves or docks, so a place read when the icon first showed
+    // may no longer be the icon's.
+    XWindowInfo clickIcon(const Program& p, int button, int count = 1);
     // `import -window <window>` into the screenshot folder; true when a PNG was written.
     bool screenshot(const std::string& window, const std::string& fileName);
 

@@ -53,8 +53,9 @@ TEST_F(TrayProgramTest, RightClickOnTheIconOpensTheTrayMenuAtTheMouse) {
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
+    icon = clickIcon(corvix, 3);
+    ASSERT_NE(icon.id, 0u);
     const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
     XWindowInfo menu;
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -89,10 +90,8 @@ TEST_F(TrayProgramTest, DoubleClickOnTheIconRestoresTheFrameAndItsCloseBoxHidesI
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
-    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "--repeat",
-                       "2", "--delay", "80", "1"}),
-              0);
+    icon = clickIcon(corvix, 1, 2);
+    ASSERT_NE(icon.id, 0u);
     ASSERT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s)) << describe(*x_, corvix);
     const XWindowInfo frame = frameOf(*x_, corvix);
     // In front: the window manager made it the active window.
@@ -174,10 +173,8 @@ TEST_F(TrayProgramTest, WithWinSHeldByAnotherProgramItStartsSilentlyAndTheIconWo
     std::this_thread::sleep_for(1s);
     EXPECT_FALSE(frameShown(*x_, corvix));
 
-    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "--repeat",
-                       "2", "--delay", "80", "1"}),
-              0);
+    icon = clickIcon(corvix, 1, 2);
+    ASSERT_NE(icon.id, 0u);
     EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix); }, 10s))
         << "the icon no longer restores the frame\n"
         << describe(*x_, corvix);
@@ -201,10 +198,8 @@ TEST_F(TrayProgramTest, MinimizingTheFrameHidesItIntoTheTray) {
         << describe(*x_, corvix);
 
     // The icon brings it back, in front.
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(icon.x + icon.width / 2),
-                       std::to_string(icon.y + icon.height / 2), "click", "--repeat", "2",
-                       "--delay", "80", "1"}),
-              0);
+    icon = clickIcon(corvix, 1, 2);
+    ASSERT_NE(icon.id, 0u);
     EXPECT_TRUE(waitUntil([&] { return frameShown(*x_, corvix) && inTaskList(*x_, frame); }, 10s))
         << describe(*x_, corvix);
     EXPECT_TRUE(waitUntil([&] { return x_->activeWindow() == frame; }, 3s));
@@ -218,8 +213,8 @@ TEST_F(TrayProgramTest, RestoreInTheTrayMenuWhileLoggedOffStartsTheLogon) {
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
-    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
+    icon = clickIcon(corvix, 3);
+    ASSERT_NE(icon.id, 0u);
     ASSERT_TRUE(waitUntil([&] { return popupOf(*x_, corvix, icon.id).id != 0; }, 10s))
         << describe(*x_, corvix);
     std::this_thread::sleep_for(300ms);
@@ -246,10 +241,8 @@ TEST_F(TrayProgramTest, DoubleClickWhileLoggedOffStartsTheLogon) {
     ASSERT_TRUE(waitUntil([&] { return frameOf(*x_, corvix).id != 0; }, 10s));
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(icon.x + icon.width / 2),
-                       std::to_string(icon.y + icon.height / 2), "click", "--repeat", "2",
-                       "--delay", "80", "1"}),
-              0);
+    icon = clickIcon(corvix, 1, 2);
+    ASSERT_NE(icon.id, 0u);
     EXPECT_TRUE(
         waitUntil([&] { return windowTitled(*x_, corvix, kLogonWindowTitle).viewable; }, 10s))
         << describe(*x_, corvix);
@@ -314,8 +307,8 @@ TEST_F(TrayProgramTest, ExitInTheTrayMenuEndsTheProgramWithCodeZero) {
     ASSERT_NE(icon.id, 0u) << describe(*x_, corvix);
     ASSERT_TRUE(waitUntil([&] { return !frameShown(*x_, corvix); }, 10s));
 
-    const int cx = icon.x + icon.width / 2, cy = icon.y + icon.height / 2;
-    ASSERT_EQ(xdotool({"mousemove", std::to_string(cx), std::to_string(cy), "click", "3"}), 0);
+    icon = clickIcon(corvix, 3);
+    ASSERT_NE(icon.id, 0u);
     XWindowInfo menu;
     ASSERT_TRUE(waitUntil(
         [&] {

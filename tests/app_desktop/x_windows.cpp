@@ -144,6 +144,21 @@ XWindowId XDisplay::activeWindow() {
     return w.empty() ? 0 : w[0];
 }
 
+XWindowId XDisplay::windowAtPointer() {
+    if (!display_) return 0;
+    XWindowId deepest = 0;
+    Window w = root();
+    for (int depth = 0; depth < 32; ++depth) {
+        Window rootReturn = 0, child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        if (!XQueryPointer(display_, w, &rootReturn, &child, &rx, &ry, &wx, &wy, &mask) || !child)
+            break;
+        deepest = w = child;
+    }
+    return deepest;
+}
+
 bool XDisplay::windowManagerRunning() {
     if (!display_) return false;
     std::vector<unsigned long> check = cardinals(root(), "_NET_SUPPORTING_WM_CHECK", "WINDOW");

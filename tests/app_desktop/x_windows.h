@@ -46,6 +46,8 @@ class XDisplay {
     // The window manager's _NET_CLIENT_LIST and _NET_ACTIVE_WINDOW.
     std::vector<XWindowId> clientList();
     XWindowId activeWindow();
+    // The innermost window under the pointer (0 when none).
+    XWindowId windowAtPointer();
     // Whether a window manager announces itself (_NET_SUPPORTING_WM_CHECK).
     bool windowManagerRunning();
     // Holds the key `keysym` with the Super modifier on the root window, as another
