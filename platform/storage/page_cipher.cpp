@@ -90,6 +90,8 @@ std::unique_ptr<PageCipher> PageCipher::create(const unsigned char* key, const u
         c->sealing_.init(key, macKey, true) && c->opening_.init(key, macKey, false);
     OPENSSL_cleanse(macKey, sizeof macKey);
     if (!ok) return nullptr;
+    // Decryption stays with OpenSSL, whose CBC decryption already runs blocks in parallel.
+    if (CbcLanes::available()) c->lanes_ = std::make_unique<CbcLanes>(key);
     return c;
 }
 
@@ -97,15 +99,54 @@ PageCipher::~PageCipher() {
     OPENSSL_cleanse(salt_, sizeof salt_);
 }
 
-bool PageCipher::seal(unsigned char* page, uint32_t pgno) {
-    const size_t start = startOf(pgno);
+bool PageCipher::sealPages(unsigned char* const pages[], const uint32_t pgnos[], size_t count) {
+    // Each page's IV, and the filler after its HMAC, are fresh random bytes.
+    for (size_t i = 0; i < count; ++i)
+        if (RAND_bytes(pages[i] + pageSize_ - kPageReserve, static_cast<int>(kPageReserve)) != 1)
+            return false;
+    // The first page's span is shorter than the others': it is encrypted on its own.
+    unsigned char* group[CbcLanes::kMaxLanes];
+    size_t grouped = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (pgnos[i] == 1) {
+            if (!encryptPages(&pages[i], 1, true)) return false;
+            continue;
+        }
+        group[grouped++] = pages[i];
+        if (grouped == CbcLanes::kMaxLanes) {
+            if (!encryptPages(group, grouped, false)) return false;
+            grouped = 0;
+        }
+    }
+    if (grouped > 0 && !encryptPages(group, grouped, false)) return false;
+    for (size_t i = 0; i < count; ++i) {
+        unsigned char* page = pages[i];
+        const size_t start = startOf(pgnos[i]);
+        const size_t size = pageSize_ - kPageReserve - start;
+        if (pgnos[i] == 1) std::memcpy(page, salt_, kSaltBytes);
+        if (!sealing_.mac(page + start, size + kIvBytes, pgnos[i],
+                          page + pageSize_ - kPageReserve + kIvBytes))
+            return false;
+    }
+    return true;
+}
+
+bool PageCipher::encryptPages(unsigned char* const pages[], size_t count, bool first) {
+    const size_t start = first ? kFirstPageSkip : 0;
     const size_t size = pageSize_ - kPageReserve - start;
-    unsigned char* reserve = page + pageSize_ - kPageReserve;
-    // The IV, and filler after the HMAC, are fresh random bytes.
-    if (RAND_bytes(reserve, static_cast<int>(kPageReserve)) != 1) return false;
-    if (!sealing_.crypt(page + start, size, reserve)) return false;
-    if (pgno == 1) std::memcpy(page, salt_, kSaltBytes);
-    return sealing_.mac(page + start, size + kIvBytes, pgno, reserve + kIvBytes);
+    unsigned char* data[CbcLanes::kMaxLanes];
+    const unsigned char* ivs[CbcLanes::kMaxLanes];
+    for (size_t i = 0; i < count; ++i) {
+        data[i] = pages[i] + start;
+        ivs[i] = pages[i] + pageSize_ - kPageReserve;
+    }
+    if (lanes_) {
+        lanes_->encrypt(data, ivs, count, size);
+        return true;
+    }
+    for (size_t i = 0; i < count; ++i)
+        if (!sealing_.crypt(data[i], size, ivs[i])) return false;
+    return true;
 }
 
 bool PageCipher::open(unsigned char* page, uint32_t pgno) {

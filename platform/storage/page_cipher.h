@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/storage/cbc_lanes.h"
+
 namespace corvix::storage::detail {
 
 constexpr size_t kCipherKeyBytes = 32;
@@ -34,7 +36,11 @@ class PageCipher {
     PageCipher& operator=(const PageCipher&) = delete;
 
     // Encrypts a page in place (page number from 1). Only one thread seals at a time.
-    bool seal(unsigned char* page, uint32_t pgno);
+    bool seal(unsigned char* page, uint32_t pgno) { return sealPages(&page, &pgno, 1); }
+    // Encrypts `count` pages in place, pages[i] being page number pgnos[i]. Where the CPU
+    // allows, up to CbcLanes::kMaxLanes of them are encrypted together, which is several
+    // times faster than one after another.
+    bool sealPages(unsigned char* const pages[], const uint32_t pgnos[], size_t count);
     // Checks and decrypts a page in place; false when its HMAC does not match (another
     // key, or a damaged page). Only one thread opens at a time, which may be another one
     // than the sealing thread.
@@ -59,8 +65,13 @@ class PageCipher {
 
     explicit PageCipher(size_t pageSize) : pageSize_(pageSize) {}
 
+    // Encrypts pages whose reserve already holds their IVs; all are first pages or none.
+    bool encryptPages(unsigned char* const pages[], size_t count, bool first);
+
     size_t pageSize_;
     unsigned char salt_[kSaltBytes] = {};
+    // Only when the CPU has AES-NI; otherwise sealing_'s cipher encrypts one page at a time.
+    std::unique_ptr<CbcLanes> lanes_;
     Side sealing_;
     Side opening_;
 };

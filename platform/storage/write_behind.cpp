@@ -69,21 +69,28 @@ struct Batch {
         const auto* b = static_cast<const unsigned char*>(data);
         bytes.insert(bytes.end(), b, b + n);
     }
-    // Encrypts pages first to last-1 (counted from the batch's first) in place; runs are
-    // whole pages (see fileWrite).
+    // Encrypts pages first to last-1 (counted from the batch's first) in place, handing
+    // them to the cipher in groups it can encrypt together; runs are whole pages (see
+    // fileWrite).
     bool seal(PageCipher& cipher, size_t first, size_t last) {
         const size_t page = cipher.pageSize();
+        unsigned char* group[CbcLanes::kMaxLanes];
+        uint32_t numbers[CbcLanes::kMaxLanes];
+        size_t grouped = 0;
         size_t index = 0;
         for (const Run& run : runs)
-            for (size_t done = 0; done < run.size; done += page, ++index) {
+            for (size_t done = 0; done < run.size && index < last; done += page, ++index) {
                 if (index < first) continue;
-                if (index >= last) return true;
-                const auto pgno = static_cast<uint32_t>(
+                group[grouped] = bytes.data() + run.from + done;
+                numbers[grouped] = static_cast<uint32_t>(
                     (run.at + static_cast<sqlite3_int64>(done)) / static_cast<sqlite3_int64>(page) +
                     1);
-                if (!cipher.seal(bytes.data() + run.from + done, pgno)) return false;
+                if (++grouped == CbcLanes::kMaxLanes) {
+                    if (!cipher.sealPages(group, numbers, grouped)) return false;
+                    grouped = 0;
+                }
             }
-        return true;
+        return grouped == 0 || cipher.sealPages(group, numbers, grouped);
     }
     // The usual layer is given pieces of at most 64 KiB; the first failure, if any.
     int writeTo(sqlite3_file* file) const {
