@@ -19,30 +19,28 @@ namespace corvix::storage::detail {
 
 namespace {
 
-// One step of the AES-256 key expansion: the next even round key from the previous even
-// one (`even`) and the key generation assist of the odd one before it (`assist`).
-CORVIX_AES_TARGET inline __m128i nextEvenKey(__m128i even, __m128i assist) {
-    assist = _mm_shuffle_epi32(assist, 0xff);
-    __m128i shifted = _mm_slli_si128(even, 4);
-    even = _mm_xor_si128(even, shifted);
+// Each word of a round key is the word before it XOR the same word of the key two rounds
+// back: the four words' running XOR, plus the mixed-in word from the key generation assist.
+CORVIX_AES_TARGET inline __m128i chainWords(__m128i key, __m128i mixed) {
+    __m128i shifted = _mm_slli_si128(key, 4);
+    key = _mm_xor_si128(key, shifted);
     shifted = _mm_slli_si128(shifted, 4);
-    even = _mm_xor_si128(even, shifted);
+    key = _mm_xor_si128(key, shifted);
     shifted = _mm_slli_si128(shifted, 4);
-    even = _mm_xor_si128(even, shifted);
-    return _mm_xor_si128(even, assist);
+    key = _mm_xor_si128(key, shifted);
+    return _mm_xor_si128(key, mixed);
 }
 
-// The next odd round key from the previous odd one and the even key just made: the same
-// word chaining, with SubWord and no rotation or round constant.
+// The next even round key from the previous even one and the key generation assist of the
+// odd one before it (RotWord, SubWord and the round constant of its last word).
+CORVIX_AES_TARGET inline __m128i nextEvenKey(__m128i even, __m128i assist) {
+    return chainWords(even, _mm_shuffle_epi32(assist, 0xff));
+}
+
+// The next odd round key from the previous odd one and the even key just made: SubWord of
+// its last word, without rotation or round constant.
 CORVIX_AES_TARGET inline __m128i nextOddKey(__m128i odd, __m128i even) {
-    const __m128i assist = _mm_shuffle_epi32(_mm_aeskeygenassist_si128(even, 0), 0xaa);
-    __m128i shifted = _mm_slli_si128(odd, 4);
-    odd = _mm_xor_si128(odd, shifted);
-    shifted = _mm_slli_si128(shifted, 4);
-    odd = _mm_xor_si128(odd, shifted);
-    shifted = _mm_slli_si128(shifted, 4);
-    odd = _mm_xor_si128(odd, shifted);
-    return _mm_xor_si128(odd, assist);
+    return chainWords(odd, _mm_shuffle_epi32(_mm_aeskeygenassist_si128(even, 0), 0xaa));
 }
 
 // The round constant must be an immediate, hence one instance per pair of round keys.
