@@ -109,9 +109,11 @@ class ResponsiveSend : public ::testing::Test {
         setenv("CORVIX_ATSPI_TEXTS", helper.c_str(), 1);
     }
 
+    // A Qt window started right after the browser test took from 8 to over 10 s to show on
+    // a loaded machine; the wait is for the window, so a longer limit costs nothing.
     desktop::WindowHandle startTarget(Target& target, const std::string& title) {
         EXPECT_TRUE(target.started());
-        EXPECT_TRUE(waitForWindow(title, 10s));
+        EXPECT_TRUE(waitForWindow(title, 30s));
         return windowTitled(*desktop_, title);
     }
 
