@@ -26,7 +26,7 @@ SIZES=("$@")
 PASSWORD="scale-bench master"
 CATEGORY="Scale Bench"
 PEER=$(command -v keepassxc-cli || true)
-[ -n "$PEER" ] || echo "note: keepassxc-cli is not installed (apt-get install keepassxc); peer figures skipped"
+[ -n "$PEER" ] || echo "note: keepassxc-cli is not installed (BENCH=1 scripts/setup, or apt-get install keepassxc); peer figures skipped"
 [ "${SCALE_PEER:-}" = none ] && PEER=""  # comparing builds only
 
 work=${SCALE_DIR:-}
